@@ -1,0 +1,139 @@
+#include "example/NuMatrix.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+namespace {
+
+NuMatrix makeMatrix(unsigned int m, unsigned int n, std::initializer_list<double> rowMajor)
+{
+    NuMatrix a(m, n);
+    auto it = rowMajor.begin();
+    for (unsigned int r = 0; r < m; ++r)
+        for (unsigned int c = 0; c < n; ++c)
+            a(r, c) = *it++;
+    return a;
+}
+
+NuVector makeVector(std::initializer_list<double> values)
+{
+    NuVector v(static_cast<unsigned int>(values.size()));
+    unsigned int i = 0;
+    for (double value : values)
+        v[i++] = value;
+    return v;
+}
+
+}  // namespace
+
+TEST(NuMatrixSolve, SquareSystemIsSolvedExactly)
+{
+    CaptureStderr();
+    // Not symmetric: a transposed copy would give a different answer.
+    const NuVector x = makeMatrix(2, 2, {1, 2, 3, 4}).solve(makeVector({5, 6}));
+    EXPECT_EQ(GetCapturedStderr(), "");
+    ASSERT_EQ(x.size(), 2u);
+    EXPECT_NEAR(x[0], -4.0, 1e-12);
+    EXPECT_NEAR(x[1], 4.5, 1e-12);
+}
+
+TEST(NuMatrixSolve, TallSystemMatchesNormalEquations)
+{
+    CaptureStderr();
+    const NuVector x = makeMatrix(3, 2, {1, 0, 1, 1, 2, 5}).solve(makeVector({6, 0, 1}));
+    EXPECT_EQ(GetCapturedStderr(), "");
+    // Normal equations AᵀA·x = Aᵀb: [[6, 11], [11, 26]]·x = [8, 5].
+    ASSERT_EQ(x.size(), 2u);
+    EXPECT_NEAR(x[0], 153.0 / 35.0, 1e-12);
+    EXPECT_NEAR(x[1], -58.0 / 35.0, 1e-12);
+}
+
+TEST(NuMatrixSolve, WideSystemWarnsAndGivesMinimumNorm)
+{
+    const NuMatrix a = makeMatrix(2, 3, {1, 2, 3, 4, 5, 7});
+    CaptureStderr();
+    const NuVector x = a.solve(makeVector({1, 2}));
+    EXPECT_EQ(GetCapturedStderr(), "[libnumora/NuMatrix::solve warning] Make sure that code works for n > m.\n");
+    ASSERT_EQ(x.size(), 3u);
+    EXPECT_NEAR(x[0] + 2 * x[1] + 3 * x[2], 1.0, 1e-12);
+    EXPECT_NEAR(4 * x[0] + 5 * x[1] + 7 * x[2], 2.0, 1e-12);
+    // Minimum norm: no component along the null space direction (1, -5, 3).
+    EXPECT_NEAR(x[0] - 5 * x[1] + 3 * x[2], 0.0, 1e-12);
+}
+
+TEST(NuMatrixSolve, FailuresAreReported)
+{
+    CaptureStderr();
+    EXPECT_EQ(NuMatrix(3, 2).solve(NuVector(2)).size(), 0u);
+    EXPECT_EQ(GetCapturedStderr(),
+              "[libnumora/NuMatrix::solve error] Input vector b needs to be of dimension 3x1 but is 2x1.\n");
+
+    CaptureStderr();
+    EXPECT_EQ(makeMatrix(2, 2, {1, 2, 2, 4}).solve(makeVector({1, 1})).size(), 2u);
+    EXPECT_EQ(GetCapturedStderr(), "[libnumora/NuMatrix::solve error] LAPACK returned 2.\n");
+
+    // Without elements LAPACK is not called (it would stop the program).
+    EXPECT_EQ(NuMatrix().solve(NuVector()).size(), 0u);
+}
+
+TEST(NuMatrixArithmetic, SumAndScale)
+{
+    const NuMatrix sum = makeMatrix(2, 3, {1, 2, 3, 4, 5, 6}) + makeMatrix(2, 3, {10, 20, 30, 40, 50, 60}) * 2.0;
+    EXPECT_EQ(sum.rowMajor(), (std::vector<double>{21, 42, 63, 84, 105, 126}));
+    EXPECT_EQ((makeVector({1, 2}) * -1.5 + makeVector({1, 1})).elements(), (std::vector<double>{-0.5, -2}));
+
+    CaptureStderr();
+    const NuMatrix transposed = NuMatrix(2, 3) + NuMatrix(3, 2);
+    const NuMatrix fewerColumns = NuMatrix(2, 3) + NuMatrix(2, 2);
+    const NuVector shorter = NuVector(3) + NuVector(2);
+    EXPECT_EQ(GetCapturedStderr(), "[libnumora/NuMatrix::operator + error] matrix dimensions do not agree\n"
+                                   "[libnumora/NuMatrix::operator + error] matrix dimensions do not agree\n"
+                                   "[libnumora/NuVector::operator + error] vector dimensions do not agree\n");
+    EXPECT_EQ(transposed.rows() + transposed.cols() + fewerColumns.rows() + fewerColumns.cols(), 0u);
+    EXPECT_EQ(shorter.size(), 0u);
+}
+
+TEST(NuMatrixStorage, ElementOrder)
+{
+    NuMatrix a(2, 3);
+    for (unsigned int r = 0; r < 2; ++r)
+        for (unsigned int c = 0; c < 3; ++c)
+            a(r, c) = 10 * r + c;
+    EXPECT_EQ(a.rowMajor(), (std::vector<double>{0, 1, 2, 10, 11, 12}));
+    EXPECT_EQ(a.columnMajor(), (std::vector<double>{0, 10, 1, 11, 2, 12}));
+}
+
+TEST(NuMatrixStorage, CopiesAreIndependentAndMovesEmptyTheSource)
+{
+    NuMatrix a(2, 2);
+    a.fill(1.0);
+    NuMatrix copy(a);
+    NuMatrix assigned(5, 1);
+    assigned = a;
+    const NuMatrix& self = assigned;
+    assigned = self;
+    a(1, 1) = 7.0;
+    EXPECT_EQ(copy.rowMajor(), (std::vector<double>{1, 1, 1, 1}));
+    EXPECT_EQ(assigned.rowMajor(), (std::vector<double>{1, 1, 1, 1}));
+
+    NuMatrix moved(std::move(a));
+    EXPECT_EQ(moved(1, 1), 7.0);
+    EXPECT_EQ(a.rows() + a.cols(), 0u);
+    copy = std::move(moved);
+    EXPECT_EQ(copy(1, 1), 7.0);
+    EXPECT_EQ(moved.size(), 0u);
+
+    NuVector v(3);
+    v.fill(2.0);
+    NuVector w(v);
+    v[0] = 0.0;
+    EXPECT_EQ(w.elements(), (std::vector<double>{2, 2, 2}));
+    const NuVector taken(std::move(w));
+    EXPECT_EQ(w.size(), 0u);
+    EXPECT_EQ(taken.size(), 3u);
+}
