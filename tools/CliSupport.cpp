@@ -1,0 +1,81 @@
+#include "CliSupport.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace cli {
+
+int fail(const QString& message)
+{
+    std::fprintf(stderr, "kalvex-cli: %s\n", message.toLocal8Bit().constData());
+    return kBadInput;
+}
+
+std::optional<QString> ParsedArgs::value(const QString& name) const
+{
+    std::optional<QString> found;
+    for (const auto& [key, val] : options)
+        if (key == name)
+            found = val;
+    return found;
+}
+
+ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions, const QStringList& flagOptions)
+{
+    ParsedArgs parsed;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (!arg.startsWith(QLatin1String("--")) || arg == QLatin1String("--")) {
+            parsed.positional << arg;
+            continue;
+        }
+        const int eq = arg.indexOf('=');
+        const QString name = eq < 0 ? arg : arg.left(eq);
+        if (flagOptions.contains(name) && eq < 0) {
+            parsed.flags << name;
+        } else if (valueOptions.contains(name)) {
+            if (eq >= 0) {
+                parsed.options.emplace_back(name, arg.mid(eq + 1));
+            } else if (i + 1 < args.size()) {
+                parsed.options.emplace_back(name, args[++i]);
+            } else {
+                parsed.error = QStringLiteral("option %1 needs a value").arg(name);
+                return parsed;
+            }
+        } else {
+            parsed.error = QStringLiteral("unknown option %1").arg(arg);
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+std::optional<double> parseNumber(const QString& text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+QString checkSetAndCellSize(int set, double cellSize)
+{
+    if (set < 0 || set > 2)
+        return QStringLiteral("--set must be 0, 1 or 2");
+    if (!(cellSize >= 1.0 && cellSize <= 250.0))
+        return QStringLiteral("--cell-size must be a number from 1 to 250");
+    return {};
+}
+
+std::string jsonNumber(double value)
+{
+    char buffer[64];
+    if (value == std::floor(value) && std::fabs(value) < 1e15)
+        std::snprintf(buffer, sizeof buffer, "%.0f", value);
+    else
+        std::snprintf(buffer, sizeof buffer, "%.7g", value);
+    return buffer;
+}
+
+}  // namespace cli

@@ -1,0 +1,45 @@
+#pragma once
+// Small helpers shared by the kalvex-cli commands: argument parsing, error
+// reporting, JSON formatting.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Exit code for bad usage and unreadable or unusable input.
+constexpr int kBadInput = 2;
+
+// Prints "kalvex-cli: <message>" on stderr and returns kBadInput.
+int fail(const QString& message);
+
+// Command line split into "--name value" / "--name=value" options, flags and
+// positional arguments. `error` is set for an unknown option or a missing value.
+struct ParsedArgs {
+    std::vector<std::pair<QString, QString>> options;
+    QStringList flags;
+    QStringList positional;
+    QString error;
+
+    std::optional<QString> value(const QString& name) const;
+    bool has(const QString& flag) const { return flags.contains(flag); }
+};
+ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions, const QStringList& flagOptions);
+
+// Parses a number option; nullopt when the text is not a finite number.
+std::optional<double> parseNumber(const QString& text);
+
+// Validates a projection set and a cell size; returns an error text or "".
+QString checkSetAndCellSize(int set, double cellSize);
+
+// Compact JSON number: integers without a fraction, others with up to 7
+// significant digits.
+std::string jsonNumber(double value);
+
+}  // namespace cli
+
+int runHull(const QStringList& args);

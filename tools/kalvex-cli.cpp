@@ -1,0 +1,46 @@
+// kalvex-cli: Kalvex's volume computations without a window.
+
+#include "CliSupport.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* kUsage =
+    "Usage: kalvex-cli COMMAND [OPTIONS] PICTURE0 PICTURE1 PICTURE2\n"
+    "\n"
+    "Commands:\n"
+    "  hull      Build the shadow hull of three pictures and report it as JSON.\n"
+    "\n"
+    "Run 'kalvex-cli COMMAND --help' for the options of a command.\n";
+
+// Debug lines of the volume code stay out of the tool's output; warnings and
+// errors still reach stderr.
+void quietDebug(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(quietDebug);
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return std::fputs(kUsage, stderr), cli::kBadInput;
+    const QString command = args.takeFirst();
+    if (command == "--help" || command == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "hull")
+        return runHull(args);
+    return cli::fail(QStringLiteral("unknown command '%1' (try --help)").arg(command));
+}

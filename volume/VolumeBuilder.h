@@ -1,0 +1,27 @@
+#pragma once
+// The flows that turn pictures into a master volume, shared by the window and
+// the command-line tool: projection sets, quantising the views, building the
+// master, and rebuilding the views from the deformed pictures.
+
+#include "volume/ShadowObject.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Projection modes of the three views of a projection set: 0 = X, Y, Z;
+// 1 = X, Y, 45 degrees; 2 = X, 60, 120 degrees. Other sets have none.
+std::optional<std::array<int, 3>> projectionSetModes(int set);
+
+// Quantises every view with the dark limits (100, 100, 100), nothing saved.
+void quantizeViews(std::vector<ShadowObject>& views, DistanceMethod method = DistanceMethod::DistanceTransform);
+
+// A new master sized by the first view, built from all views (already
+// quantised). Null when there is no view.
+std::unique_ptr<ShadowObject> buildMaster(std::vector<ShadowObject>& views, float cellSize);
+
+// The views made again from their deformable pictures' current renderings
+// (same paths and modes, new cell size), quantised. Views without a
+// deformable picture are left out.
+std::vector<ShadowObject> viewsFromDeformedPictures(const std::vector<ShadowObject>& views, float cellSize);
