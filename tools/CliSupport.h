@@ -43,3 +43,4 @@ std::string jsonNumber(double value);
 }  // namespace cli
 
 int runHull(const QStringList& args);
+int runOptimize(const QStringList& args);

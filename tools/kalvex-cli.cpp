@@ -14,6 +14,8 @@ const char* kUsage =
     "\n"
     "Commands:\n"
     "  hull      Build the shadow hull of three pictures and report it as JSON.\n"
+    "  optimize  Deform contradicting pictures until they agree (the workflow's \"optimize\")\n"
+    "            and report the missing and extra shadow pixels after each pass as JSON.\n"
     "\n"
     "Run 'kalvex-cli COMMAND --help' for the options of a command.\n";
 
@@ -42,5 +44,7 @@ int main(int argc, char** argv)
     }
     if (command == "hull")
         return runHull(args);
+    if (command == "optimize")
+        return runOptimize(args);
     return cli::fail(QStringLiteral("unknown command '%1' (try --help)").arg(command));
 }

@@ -205,22 +205,12 @@ void ShadowObject::quantize(int redLimit, int greenLimit, int blueLimit, bool sa
         exitOnImpossibleState("quantize: unknown projection mode");
     const int n = _size_x;
     _occupancy_grid = CellGrid(n, n, n);
-    _image_map = ByteMap(n, n, 0);
     _gray_and_not_treated = ByteMap(n, n, 1);
     releaseSearch();
 
     const float cs = _cell_size;
-    const int half = static_cast<int>(cs * 0.5f);
     _image = _image.scaledToWidth(kImageExtent, Qt::FastTransformation);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            const int px = static_cast<int>(float(i) * cs + float(half));
-            const int py = static_cast<int>(float(j) * cs + float(half));
-            const QRgb rgb = pixelOrWhite(_image, px, py);
-            const bool dark = qRed(rgb) < redLimit && qGreen(rgb) < greenLimit && qBlue(rgb) < blueLimit;
-            _image_map.at(i, j) = dark ? 1 : 0;
-        }
-    }
+    _image_map = darkMap(_image, n, cs, redLimit, greenLimit, blueLimit);
 
     if (saveQuantized) {
         QImage quantized(n, n, QImage::Format_RGB32);
@@ -235,6 +225,30 @@ void ShadowObject::quantize(int redLimit, int greenLimit, int blueLimit, bool sa
     }
 
     fillDistances(method);
+}
+
+ByteMap ShadowObject::darkMap(const QImage& picture, int n, float cellSize, int redLimit, int greenLimit,
+                              int blueLimit)
+{
+    // Map pixel (i, j) samples the picture at the centre of its cell.
+    ByteMap map(n, n, 0);
+    const int half = static_cast<int>(cellSize * 0.5f);
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const int px = static_cast<int>(float(i) * cellSize + float(half));
+            const int py = static_cast<int>(float(j) * cellSize + float(half));
+            const QRgb rgb = pixelOrWhite(picture, px, py);
+            const bool dark = qRed(rgb) < redLimit && qGreen(rgb) < greenLimit && qBlue(rgb) < blueLimit;
+            map.at(i, j) = dark ? 1 : 0;
+        }
+    }
+    return map;
+}
+
+bool ShadowObject::pictureHasDarkPixel(const QImage& picture, float cellSize)
+{
+    const int n = static_cast<int>(std::floor(250.0f / cellSize));
+    return darkMap(picture.scaledToWidth(kImageExtent, Qt::FastTransformation), n, cellSize, 100, 100, 100).count() > 0;
 }
 
 void ShadowObject::fillDistances(DistanceMethod method)

@@ -78,6 +78,12 @@ public:
     void quantize(int redLimit, int greenLimit, int blueLimit, bool saveQuantized,
                   DistanceMethod method = DistanceMethod::DistanceTransform);
     bool hasDarkPixels() const { return _image_map.count() > 0; }
+    // Whether quantising `picture` at this cell size would find a dark pixel.
+    static bool pictureHasDarkPixel(const QImage& picture, float cellSize);
+    // Binary map of a picture already scaled to width 250: map pixel (i, j) is
+    // 1 when the picture pixel at the centre of cell (i, j) is dark.
+    static ByteMap darkMap(const QImage& picture, int n, float cellSize, int redLimit, int greenLimit,
+                           int blueLimit);
 
     // Nearest dark map pixel of a view (built on first use, kept until the
     // view is quantised again).

@@ -1,5 +1,7 @@
 #include "volume/VolumeBuilder.h"
 
+#include "deform/DeformationModel.h"
+
 std::optional<std::array<int, 3>> projectionSetModes(int set)
 {
     switch (set) {
@@ -29,9 +31,15 @@ std::vector<ShadowObject> viewsFromDeformedPictures(const std::vector<ShadowObje
 {
     std::vector<ShadowObject> rebuilt;
     rebuilt.reserve(views.size());
-    for (const ShadowObject& view : views)
-        if (view._deform_image)
-            rebuilt.emplace_back(view._source_path, view._projection_mode, view._deform_image, cellSize);
+    for (const ShadowObject& view : views) {
+        DeformationModel* model = view._deform_image;
+        if (!model)
+            continue;
+        // The model is set again from its own mesh: the deformation survives,
+        // the rest positions stay, and the shape-preservation steps restart.
+        model->set_image_mesh(model->image_mesh(), model->rest_positions(), model->vertex_weights(), 4);
+        rebuilt.emplace_back(view._source_path, view._projection_mode, model, cellSize);
+    }
     quantizeViews(rebuilt);
     return rebuilt;
 }

@@ -21,7 +21,8 @@ void quantizeViews(std::vector<ShadowObject>& views, DistanceMethod method = Dis
 // quantised). Null when there is no view.
 std::unique_ptr<ShadowObject> buildMaster(std::vector<ShadowObject>& views, float cellSize);
 
-// The views made again from their deformable pictures' current renderings
-// (same paths and modes, new cell size), quantised. Views without a
-// deformable picture are left out.
+// The views made again from their deformable pictures (same paths and modes,
+// new cell size), quantised. Each picture is first set again from its own
+// mesh, rest positions and weights. Views without a deformable picture are
+// left out.
 std::vector<ShadowObject> viewsFromDeformedPictures(const std::vector<ShadowObject>& views, float cellSize);

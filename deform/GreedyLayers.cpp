@@ -1,0 +1,85 @@
+#include "deform/GreedyLayers.h"
+
+#include "volume/Rays.h"
+#include "volume/SquaredDistanceMap.h"
+
+#include <limits>
+
+namespace {
+
+// Pixels of view v in scan order: (y, z) / (x, z) / (x, y) for the axis views
+// (first coordinate outer), (u, z) with z outer for the in-plane views.
+template <class Visit>
+void forEachPixel(int mode, int n, Visit visit)
+{
+    if (isInPlaneMode(mode)) {
+        for (int z = 0; z < n; ++z)
+            for (int u = 0; u < n; ++u)
+                visit(u, z);
+        return;
+    }
+    for (int a = 0; a < n; ++a)
+        for (int b = 0; b < n; ++b)
+            visit(a, b);
+}
+
+}  // namespace
+
+int greedyStep(ShadowObject& master, const std::vector<ShadowObject*>& views, float threshold)
+{
+    if (master._projection_mode != NO_PROJECTION || views.size() != 3)
+        return 0;
+    const int thirdMode = views[2]->_projection_mode;
+    const bool axisSetup = thirdMode == Z_PROJECTION;
+    if (!axisSetup && thirdMode != FortyFive_PROJECTION && thirdMode != OneTwenty_PROJECTION)
+        return 0;
+
+    const int n = master.resolution();
+    std::vector<CellIndex> selected;
+    for (int v = 0; v < 3; ++v) {
+        const int mode = views[v]->_projection_mode;
+        int others[2];
+        for (int w = 0, k = 0; w < 3; ++w)
+            if (w != v)
+                others[k++] = w;
+        const SquaredDistanceMap* sq[2] = {&views[others[0]]->squaredDistances(),
+                                           &views[others[1]]->squaredDistances()};
+        const int otherModes[2] = {views[others[0]]->_projection_mode, views[others[1]]->_projection_mode};
+
+        forEachPixel(mode, n, [&](int column, int row) {
+            if (views[v]->_image_map.get(column, row) != 1)
+                return;
+            bool covered = false;
+            forEachRayCell(mode, n, column, row, [&](const CellIndex& c) {
+                covered = covered || master.isOccupied(c);
+            });
+            if (covered)
+                return;
+            float bestM = std::numeric_limits<float>::max();
+            CellIndex best{-1, -1, -1};
+            forEachRayCell(mode, n, column, row, [&](const CellIndex& c) {
+                const Pixel p1 = pixelOfCell(otherModes[0], c.x, c.y, c.z);
+                const Pixel p2 = pixelOfCell(otherModes[1], c.x, c.y, c.z);
+                const float d1 = sq[0]->at(p1.column, p1.row);
+                const float d2 = sq[1]->at(p2.column, p2.row);
+                const float m = std::max(d1, d2);
+                if (!(d1 == 0.0f || d2 == 0.0f) || !(m < threshold))
+                    return;
+                if (!axisSetup) {
+                    selected.push_back(c);
+                } else if (m < bestM) {
+                    bestM = m;
+                    best = c;
+                }
+            });
+            if (axisSetup && best.x >= 0)
+                selected.push_back(best);
+        });
+    }
+    for (const CellIndex& c : selected) {
+        Cell& cell = master.cellAt(c.x, c.y, c.z);
+        cell.occupied = true;
+        cell.flags |= CellFlags::GreedyAdded;
+    }
+    return static_cast<int>(selected.size());
+}
