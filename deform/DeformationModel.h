@@ -69,7 +69,8 @@ public:
     static std::vector<int> filter_handles(const std::vector<point>& sources);
     // Stiffness factor of shape-preservation step k (0-based).
     static float lambda_for_step(int k);
-    // Cache path of a picture: its first ".png" replaced by "_mesh.obj".
+    // Cache path of a picture: its first ".png" replaced by "_mesh.obj"; empty
+    // (no cache) when the path holds no ".png".
     static QString cache_path(const QString& picture_path);
 
     // ---- state ---------------------------------------------------------------
