@@ -2,6 +2,8 @@
 
 #include "deform/DeformationModel.h"
 
+#include <algorithm>
+
 std::optional<std::array<int, 3>> projectionSetModes(int set)
 {
     switch (set) {
@@ -42,4 +44,9 @@ std::vector<ShadowObject> viewsFromDeformedPictures(const std::vector<ShadowObje
     }
     quantizeViews(rebuilt);
     return rebuilt;
+}
+
+float finerCellSize(float cellSize)
+{
+    return std::max(cellSize - 0.5f, 1.5f);
 }

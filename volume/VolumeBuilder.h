@@ -26,3 +26,6 @@ std::unique_ptr<ShadowObject> buildMaster(std::vector<ShadowObject>& views, floa
 // mesh, rest positions and weights. Views without a deformable picture are
 // left out.
 std::vector<ShadowObject> viewsFromDeformedPictures(const std::vector<ShadowObject>& views, float cellSize);
+
+// Cell size one step finer (0.5 smaller), never below 1.5.
+float finerCellSize(float cellSize);
