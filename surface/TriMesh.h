@@ -69,16 +69,21 @@ public:
     bool has_cell_data = false;       // true when cell_data is filled
 
     // Reads OBJ, OFF, PLY (ASCII and binary) or ASC (lines of "x y z", points
-    // only), chosen by the file's extension. Returns a new mesh owned by the
-    // caller, or nullptr when the file is missing, empty or malformed.
+    // only), chosen by the file's extension in any case. Vertices keep the
+    // file's order, unused ones included; polygons become triangle fans.
+    // Returns a new mesh owned by the caller, or nullptr when the file is
+    // missing, empty, truncated or malformed, or has no vertex.
     static TriMesh* read(const char* filename);
 
-    // Writes vertices and faces as Wavefront OBJ. Returns false when the file
-    // cannot be written.
+    // Writes vertices and faces as Wavefront OBJ ("v x y z", then "f a b c"
+    // with 1-based indices); coordinates read back to the same floats.
+    // Returns false when the file cannot be written.
     bool write(const char* filename) const;
 
-    // Writes the mesh as a POV-Ray mesh2 block. The flags are accepted for
-    // interface compatibility and select nothing at present.
+    // Writes the mesh as a POV-Ray mesh2 block, with normal_vectors when
+    // `normals` holds one normal per vertex. The flags are accepted for
+    // interface compatibility and select nothing. False when the file cannot
+    // be written.
     bool write_to_pov(const char* filename, bool with_normals = false, bool with_uv = false) const;
 
     // Faces are always stored as triangles; kept so callers can state the need.
