@@ -1,0 +1,439 @@
+// Construction of the main window and the Workflow panel's handlers.
+
+#include "app/KalvexWindow.h"
+
+#include "app/CustomLoadDialog.h"
+#include "app/ExampleOpenDialog.h"
+#include "app/WaitCursor.h"
+#include "render/SceneGLWidget.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <cstdlib>
+
+KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
+{
+    setupKalvexForm(_form, this);
+    readVoxelResolutionField();
+    setupWindow();
+    setupWorkflow();
+    _example_dialog = new ExampleOpenDialog(this);
+    _custom_load_dialog = new CustomLoadDialog(this);
+    _form.currentNofCells->setText(QStringLiteral("--"));
+    _view->setRenderFlag(1, _form.editToolboxDisplayFreeCells->isChecked());
+    _view->setRenderFlag(2, _form.editToolboxDisplayDisconnectedCells->isChecked());
+    simple_parallelLights_released();
+}
+
+// The master refers to the view objects: it goes first.
+KalvexWindow::~KalvexWindow()
+{
+    _master.reset();
+    _views.clear();
+}
+
+// ---- construction ----------------------------------------------------------------
+
+void KalvexWindow::setupWindow()
+{
+    auto* quit = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Q")), this);
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, &KalvexWindow::action_exit_slot);
+
+    const QRect frame = _form.render_widget->geometry();
+    _view = new SceneGLWidget(_form.render_widget, frame.width(), frame.height());
+    _view->setObjectName(QStringLiteral("sceneView"));
+    auto* viewLayout = new QVBoxLayout(_form.render_widget);
+    viewLayout->setContentsMargins(0, 0, 0, 0);
+    viewLayout->addWidget(_view);
+    _view->show();
+    connectActions();
+    connectExpertPanels();
+
+    _form.actionSmooth->setChecked(true);
+    _form.fixImage_progressBar->hide();
+    const bool savePanel = _form.savePanel_checkBox->isChecked();
+    _form.savePanel->setVisible(savePanel);
+    _form.savePanel_checkBox->setVisible(savePanel);
+    _form.x_proj_button->setChecked(true);
+    _form.interpolationMode_triangulator->addItems(
+        {QStringLiteral("Linear"), QStringLiteral("Quadratic"), QStringLiteral("Cubic"), QStringLiteral("Catmull-Rom"),
+         QStringLiteral("Cubic-BSpline")});
+    _form.interpolationMode_triangulator->setCurrentIndex(3);
+
+    _status_label = new QLabel(QStringLiteral("Ready."), this);
+    _status_label->setObjectName(QStringLiteral("statusLabel"));
+    _status_label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addPermanentWidget(_status_label, 1);
+}
+
+void KalvexWindow::connectActions()
+{
+    const KalvexForm& f = _form;
+    connect(f.actionExit, &QAction::triggered, this, &KalvexWindow::action_exit_slot);
+    connect(f.actionAbout, &QAction::triggered, this, &KalvexWindow::actionAbout_slot);
+    connect(f.actionOpenMesh, &QAction::triggered, this, &KalvexWindow::action_openMesh_slot);
+    connect(f.actionShowAxis, &QAction::toggled, this, [this](bool on) {
+        _view->setShowAxis(on);
+        _view->update();
+    });
+    connect(f.actionShowBBoxAndGrid, &QAction::toggled, this, [this](bool on) {
+        _view->setShowBoxAndGrid(on);
+        _view->update();
+    });
+    connect(f.actionCommonControl, &QAction::toggled, this, [this](bool on) {
+        _view->setCommonControl(on);
+        _view->update();
+    });
+    connect(f.actionWhiteBackground, &QAction::toggled, this, [this](bool on) {
+        _view->setWhiteBackground(on);
+        _view->update();
+    });
+    QAction* const modes[] = {f.actionFlat, f.actionSmooth, f.actionWireFrame, f.actionWireFrameHidden, f.actionPoints};
+    for (int mode = 0; mode < 5; ++mode)
+        connect(modes[mode], &QAction::toggled, this, [this, mode](bool on) {
+            if (on)
+                _view->setRenderMode(mode);
+        });
+}
+
+void KalvexWindow::connectExpertPanels()
+{
+    const KalvexForm& f = _form;
+    connect(f.orthoOpt, &QRadioButton::clicked, this, &KalvexWindow::projection_mode_changed);
+    connect(f.perspectiveOpt, &QRadioButton::clicked, this, &KalvexWindow::projection_mode_changed);
+    connect(f.editToolboxRadius, &QSpinBox::valueChanged, this, &KalvexWindow::editToolboxRadius_changed);
+    connect(f.chkRenderHollow, &QCheckBox::stateChanged, this, &KalvexWindow::chkRenderHollow_changed);
+    connect(f.spnMinSlice, &QSpinBox::valueChanged, this, &KalvexWindow::spnMinSlice_changed);
+    connect(f.spnMaxSlice, &QSpinBox::valueChanged, this, &KalvexWindow::spnMaxSlice_changed);
+    connect(f.chkInvertSlice, &QCheckBox::stateChanged, this, &KalvexWindow::chkInvertSlice_changed);
+    connect(f.editToolboxDisplayFreeCells, &QCheckBox::toggled, this,
+            &KalvexWindow::editToolboxDisplayFreeCells_toggled);
+    connect(f.editToolboxDisplayDisconnectedCells, &QCheckBox::toggled, this,
+            &KalvexWindow::editToolboxDisplayDisconnectedCells_toggled);
+    connect(f.editUndo, &QPushButton::released, this, &KalvexWindow::editUndo_released);
+    connect(f.editRedo, &QPushButton::released, this, &KalvexWindow::editRedo_released);
+    connect(f.grab_frames, &QPushButton::released, this, &KalvexWindow::grab_frames_released);
+    connect(f.resetAll, &QPushButton::released, this, &KalvexWindow::resetAll_released);
+    connect(f.shadow_lazyButton, &QPushButton::released, this, &KalvexWindow::shadow_lazyButton_released);
+    connect(f.computeShadowMesh_button, &QPushButton::released, this,
+            &KalvexWindow::shadow_computeShadowMesh_released);
+    connect(f.recompute_shadow_button, &QPushButton::released, this, &KalvexWindow::recompute_shadow_released);
+    connect(f.exit_button, &QPushButton::released, this, &KalvexWindow::action_exit_slot);
+
+    connect(_view, &SceneGLWidget::statusMessage, this, &KalvexWindow::setStatus);
+    connect(_view, &SceneGLWidget::keyPressed, this, &KalvexWindow::keyPressEvent);
+    connect(_view, &SceneGLWidget::keyReleased, this, &KalvexWindow::keyReleaseEvent);
+    connect(_view, &SceneGLWidget::editRadiusStep, this,
+            [this](int delta) { _form.editToolboxRadius->setValue(_form.editToolboxRadius->value() + delta); });
+}
+
+// Only the workflow tab stays on the right; the other tabs' pages remain the
+// window's (hidden) children, and the menus go while their actions stay.
+void KalvexWindow::setupWorkflow()
+{
+    for (int i = _form.taw_right->count() - 1; i >= 1; --i) {
+        QWidget* page = _form.taw_right->widget(i);
+        _form.taw_right->removeTab(i);
+        page->setParent(this);
+        page->hide();
+    }
+    _form.taw_right->setTabText(0, QStringLiteral("Workflow"));
+    panelReset();
+    menuBar()->clear();
+    for (QMenu** menu : {&_form.menuFile, &_form.menuRender, &_form.menuHelp}) {
+        delete *menu;
+        *menu = nullptr;
+    }
+    connectWorkflow();
+}
+
+void KalvexWindow::connectWorkflow()
+{
+    const KalvexForm& f = _form;
+    connect(f.parallelLights, &QPushButton::released, this, &KalvexWindow::simple_parallelLights_released);
+    connect(f.pointLights, &QPushButton::released, this, &KalvexWindow::simple_pointLights_released);
+    connect(f.btn_simple_load_images, &QPushButton::released, this, &KalvexWindow::btn_simple_load_images_released);
+    connect(f.btn_simple_generate_volume, &QPushButton::released, this,
+            &KalvexWindow::btn_simple_generate_volume_released);
+    connect(f.btn_readyToEdit, &QPushButton::released, this, &KalvexWindow::btn_readyToEdit_released);
+    connect(f.spn_simple_edit_radius, &QSpinBox::valueChanged, this, &KalvexWindow::spn_simple_edit_radius_released);
+    connect(f.btn_simple_fill_example_based, &QPushButton::released, this,
+            &KalvexWindow::btn_simple_fill_example_based_released);
+    connect(f.simple_animate, &QPushButton::released, this, &KalvexWindow::simple_animate_released);
+    for (QRadioButton* camera : {f.simple_camera_x, f.simple_camera_y, f.simple_camera_z, f.simple_camera_45,
+                                 f.simple_camera_60, f.simple_camera_120})
+        connect(camera, &QRadioButton::clicked, this, &KalvexWindow::simple_camera_view_update_released);
+    connect(f.simple_exit, &QPushButton::released, this, &KalvexWindow::action_exit_slot);
+    for (QToolButton* tool : {f.btn_simple_edit_brush_sub, f.btn_simple_edit_brush_add, f.btn_simple_edit_brush_erode,
+                              f.btn_simple_edit_ray})
+        connect(tool, &QToolButton::toggled, this, [this] { _view->setActiveTool(activeTool()); });
+}
+
+void KalvexWindow::panelReset()
+{
+    KalvexForm& f = _form;
+    for (QObject* child : f.tab_right_simple->children())
+        if (auto* widget = qobject_cast<QWidget*>(child))
+            widget->setEnabled(false);
+    f.gbx_simple_projection->setEnabled(true);
+    f.gbx_simple_generate->setEnabled(true);
+    f.gbx_camera_group->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{f.simple_progressBar, f.persp_progressIterate, f.pushButton_2,
+                                                      f.recompute_shadow_button, f.exit_button})
+        w->hide();
+    f._simple_preserveShape->setChecked(false);
+    f.orthoOpt->setChecked(true);
+    projection_mode_changed();
+    f.gbx_perspective->setEnabled(true);
+    f.simple_pers_nofIter->setEnabled(false);
+    f.simple_perspectiveOpt->setEnabled(false);
+    f.spn_simple_res->setValue(5);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             f.btn_simple_reset_scene, f.simple_camera_45, f.simple_camera_60, f.simple_camera_120,
+             f.gbx_simple_projection, f.gbx_simple_generate, f.gbx_simple_deform, f.gbx_simple_edit,
+             f.gbx_simple_finish, f.gbx_perspective, f.gbx_camera_group})
+        w->hide();
+    f.lightSources->setEnabled(true);
+}
+
+// ---- messages -----------------------------------------------------------------------
+
+void KalvexWindow::setStatus(const QString& text)
+{
+    _status_label->setText(text);
+}
+
+void KalvexWindow::showNotice(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::NoButton, this);
+    box.addButton(QStringLiteral("Got It"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+// ---- projection selectors -------------------------------------------------------------
+
+int KalvexWindow::cameraGroupSelection() const
+{
+    const KalvexForm& f = _form;
+    if (f.simple_camera_x->isChecked())
+        return X_PROJECTION;
+    if (f.simple_camera_y->isChecked())
+        return Y_PROJECTION;
+    if (f.simple_camera_45->isChecked())
+        return FortyFive_PROJECTION;
+    if (f.simple_camera_60->isChecked())
+        return Sixty_PROJECTION;
+    if (f.simple_camera_120->isChecked())
+        return OneTwenty_PROJECTION;
+    if (f.simple_camera_z->isChecked())
+        return Z_PROJECTION;
+    return X_PROJECTION;
+}
+
+int KalvexWindow::basicTabSelection() const
+{
+    const KalvexForm& f = _form;
+    if (f.x_proj_button->isChecked())
+        return X_PROJECTION;
+    if (f.y_proj_button->isChecked())
+        return Y_PROJECTION;
+    if (f.fortyFive_proj_button->isChecked())
+        return FortyFive_PROJECTION;
+    if (f.sixty_proj_button->isChecked())
+        return Sixty_PROJECTION;
+    if (f.oneTwenty_proj_button->isChecked())
+        return OneTwenty_PROJECTION;
+    if (f.z_proj_button->isChecked())
+        return Z_PROJECTION;
+    if (f.all_proj_button->isChecked())
+        return all_ortho;
+    return X_PROJECTION;
+}
+
+int KalvexWindow::activeTool() const
+{
+    if (_form.btn_simple_edit_brush_add->isChecked())
+        return SceneGLWidget::AddBrush;
+    if (_form.btn_simple_edit_brush_sub->isChecked())
+        return SceneGLWidget::SubtractBrush;
+    if (_form.btn_simple_edit_ray->isChecked())
+        return SceneGLWidget::SubtractRay;
+    return SceneGLWidget::Erode;
+}
+
+// ---- workflow panel ----------------------------------------------------------------------
+
+void KalvexWindow::simple_parallelLights_released()
+{
+    KalvexForm& f = _form;
+    f.lightSources->hide();
+    for (QGroupBox* box : {f.gbx_simple_projection, f.gbx_simple_generate, f.gbx_simple_deform, f.gbx_simple_edit,
+                           f.gbx_simple_finish, f.gbx_camera_group})
+        box->show();
+    f.presetRadio->setChecked(true);
+}
+
+void KalvexWindow::simple_pointLights_released()
+{
+    _form.lightSources->hide();
+    _form.gbx_perspective->show();
+}
+
+void KalvexWindow::btn_simple_load_images_released()
+{
+    _custom_load_dialog->show();
+}
+
+// The pictures are checked before anything is reset, so that a bad choice
+// leaves the current volume, pictures and stages as they were.
+void KalvexWindow::btn_simple_generate_volume_released()
+{
+    KalvexForm& f = _form;
+    WaitCursor wait;
+    const bool usePreset = f.presetRadio->isChecked();
+    Presets::PresetChoice preset;
+    Presets::PictureFiles paths;
+    int set = 0;
+    if (usePreset) {
+        preset = Presets::resolvePreset(f.cmb_simple_preset->currentText(), f.cmb_simple_ortho_type->currentIndex());
+        if (preset.set < 0) {
+            f.gbx_camera_group->hide();
+            return;
+        }
+        const auto presetPaths = Presets::presetPaths(preset.key);
+        if (!presetPaths) {
+            setStatus(QStringLiteral("preset load image failed."));
+            return;
+        }
+        paths = *presetPaths;
+        set = preset.set;
+    } else {
+        for (int k = 0; k < 3; ++k)
+            paths[k] = Presets::kIncludedData + QLatin1Char('/') + _custom_load_dialog->fileNames()[k];
+        set = _custom_load_dialog->projectionSet();
+    }
+    if (const QString problem = Presets::picturesProblem(paths); !problem.isEmpty()) {
+        setStatus(problem);
+        return;
+    }
+    if (preset.preserveShape)
+        f._simple_preserveShape->setChecked(true);
+
+    resetAll_released();
+    _voxel_resolution = static_cast<float>(f.spn_simple_res->value());
+    if (usePreset)
+        loadPreset(preset.key, set);
+    else
+        loadImageCombination(set, paths);
+    const VolumeResult result = computeVolume();
+    simple_camera_view_update_released();
+    // An empty intersection keeps its own message; an unwritable picture
+    // folder is added to the line.
+    if (result.volumeShown)
+        setStatus(QStringLiteral("initial shadow mesh computed.") +
+                  (result.outputProblem.isEmpty() ? QString() : QLatin1Char(' ') + result.outputProblem));
+    f.gbx_simple_projection->setEnabled(false);
+    f.gbx_simple_generate->setEnabled(false);
+    f.gbx_simple_deform->setEnabled(true);
+    f.gbx_camera_group->setEnabled(true);
+    f.gbx_perspective->setEnabled(false);
+}
+
+void KalvexWindow::btn_readyToEdit_released()
+{
+    {
+        WaitCursor wait;
+        _form.gbx_simple_deform->setEnabled(false);
+        _form.gbx_simple_edit->setEnabled(true);
+        const int radius = _form.spn_simple_edit_radius->value();
+        if (_master)
+            _master->_edit_radius = radius;
+        _form.editToolboxRadius->setValue(radius);
+        _form.gbx_simple_finish->setEnabled(true);
+    }
+    showNotice(QStringLiteral("Edit Mode"),
+               QStringLiteral("Press SHIFT while editing. \nEdits will remove cells only if removal does not affect "
+                              "the shadows."));
+}
+
+void KalvexWindow::spn_simple_edit_radius_released(int radius)
+{
+    if (_master)
+        _master->_edit_radius = radius;
+    _form.editToolboxRadius->setValue(radius);
+}
+
+void KalvexWindow::btn_simple_fill_example_based_released()
+{
+    const auto answer = QMessageBox::question(
+        this, QStringLiteral("Example based completion"),
+        QStringLiteral("This is memory heavy. If the voxel resolution is high, \nor if there are only a few active "
+                       "voxels remaining, the program may crash.\nContinue?"),
+        QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    _form.gbx_simple_edit->setEnabled(false);
+    _form.gbx_simple_finish->setEnabled(false);
+}
+
+void KalvexWindow::simple_animate_released()
+{
+    if (_animation_notice_pending) {
+        showNotice(QStringLiteral("Animate"),
+                   QStringLiteral("Please do not move focus away from this window during animation. \nSit back, and "
+                                  "enjoy!"));
+        _animation_notice_pending = false;
+    }
+    _form.simple_camera_x->setChecked(true);
+    if (_views.size() == 3) {
+        _view->animate(_form.animateSpinBox->value(), _views[2]._projection_mode);
+        _view->update();
+    }
+}
+
+void KalvexWindow::simple_camera_view_update_released()
+{
+    if (_master)
+        _view->setCameraView(cameraGroupSelection());
+}
+
+void KalvexWindow::btn_simple_reset_scene_released()
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Reset Scene"),
+                    QStringLiteral("Do you really want to discard the current shadow volume?"), QMessageBox::NoButton,
+                    this);
+    QPushButton* discard = box.addButton(QStringLiteral("Discard"), QMessageBox::YesRole);
+    box.addButton(QStringLiteral("Retain"), QMessageBox::NoRole);
+    box.exec();
+    if (box.clickedButton() != discard)
+        return;
+    panelReset();
+    resetAll_released();
+}
+
+// Ends the process at once: nothing is saved and nothing is asked.
+void KalvexWindow::action_exit_slot()
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
