@@ -143,12 +143,13 @@ void setupBasicTab(KalvexForm& f, QWidget* page)
     deform->addLayout(deformActions);
     f.deformImages = button(f.deform_panel, "deformImages", QStringLiteral("Deform Images"));
     f.adjustImages = button(f.deform_panel, "adjustImages", QStringLiteral("Adjust Images"));
-    f.optimize = button(f.deform_panel, "optimize", QStringLiteral("Optimize"));
+    f.fix_images = button(f.deform_panel, "fix_images", QStringLiteral("Optimize"));
+    f.increaseResolution = button(f.deform_panel, "increaseResolution", QStringLiteral("Increase Resolution"));
     f.finalizeOptimization = button(f.deform_panel, "finalizeOptimization", QStringLiteral("Finalize"));
     f.saveCurrentTestResults = button(f.deform_panel, "saveCurrentTestResults", QStringLiteral("Save Test Results"));
     f.saveLC_resultImages = button(f.deform_panel, "saveLC_resultImages", QStringLiteral("Save LC Result Images"));
-    addButtonRows(deformActions, {f.deformImages, f.adjustImages, f.optimize, f.finalizeOptimization,
-                                  f.saveCurrentTestResults, f.saveLC_resultImages});
+    addButtonRows(deformActions, {f.deformImages, f.adjustImages, f.fix_images, f.finalizeOptimization,
+                                  f.increaseResolution, f.saveCurrentTestResults, f.saveLC_resultImages});
 
     f.savePanel_checkBox = check(page, "savePanel_checkBox", QStringLiteral("Save panel"), false);
     layout->addWidget(f.savePanel_checkBox);

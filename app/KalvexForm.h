@@ -98,6 +98,7 @@ struct KalvexForm {
     QRadioButton* simple_camera_45 = nullptr;
     QRadioButton* simple_camera_60 = nullptr;
     QRadioButton* simple_camera_120 = nullptr;
+    QWidget* workflowActions = nullptr;
     QPushButton* simple_animate = nullptr;
     QPushButton* btn_simple_reset_scene = nullptr;
     QPushButton* simple_exit = nullptr;
@@ -127,7 +128,8 @@ struct KalvexForm {
     QSpinBox* fixImages_minSize = nullptr;
     QPushButton* deformImages = nullptr;
     QPushButton* adjustImages = nullptr;
-    QPushButton* optimize = nullptr;
+    QPushButton* fix_images = nullptr;
+    QPushButton* increaseResolution = nullptr;
     QProgressBar* fixImage_progressBar = nullptr;
     QSpinBox* finalizeDistanceSpin = nullptr;
     QPushButton* finalizeOptimization = nullptr;

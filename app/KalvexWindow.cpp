@@ -137,6 +137,11 @@ void KalvexWindow::connectExpertPanels()
     connect(f.computeShadowMesh_button, &QPushButton::released, this,
             &KalvexWindow::shadow_computeShadowMesh_released);
     connect(f.recompute_shadow_button, &QPushButton::released, this, &KalvexWindow::recompute_shadow_released);
+    connect(f.adjustImages, &QPushButton::released, this, &KalvexWindow::adjustImages_released);
+    connect(f.fix_images, &QPushButton::released, this, &KalvexWindow::optimize_released);
+    connect(f.increaseResolution, &QPushButton::released, this, &KalvexWindow::increaseResolution_released);
+    connect(f.selectNextLayer, &QPushButton::released, this, &KalvexWindow::shadow_selectNextLayer_released);
+    connect(f.finalizeOptimization, &QPushButton::released, this, &KalvexWindow::finalizeOptimization_released);
     connect(f.exit_button, &QPushButton::released, this, &KalvexWindow::action_exit_slot);
 
     connect(_view, &SceneGLWidget::statusMessage, this, &KalvexWindow::setStatus);
@@ -183,6 +188,9 @@ void KalvexWindow::connectWorkflow()
                                  f.simple_camera_60, f.simple_camera_120})
         connect(camera, &QRadioButton::clicked, this, &KalvexWindow::simple_camera_view_update_released);
     connect(f.simple_exit, &QPushButton::released, this, &KalvexWindow::action_exit_slot);
+    connect(f.btn_simple_deform_iterate, &QPushButton::released, this,
+            &KalvexWindow::btn_simple_deform_iterate_released);
+    connect(f.btn_simple_increase_res, &QPushButton::released, this, &KalvexWindow::btn_simple_increase_res_released);
     for (QToolButton* tool : {f.btn_simple_edit_brush_sub, f.btn_simple_edit_brush_add, f.btn_simple_edit_brush_erode,
                               f.btn_simple_edit_ray})
         connect(tool, &QToolButton::toggled, this, [this] { _view->setActiveTool(activeTool()); });
@@ -197,6 +205,7 @@ void KalvexWindow::panelReset()
     f.gbx_simple_projection->setEnabled(true);
     f.gbx_simple_generate->setEnabled(true);
     f.gbx_camera_group->setEnabled(false);
+    f.workflowActions->setEnabled(true);  // animate and exit stay usable
     for (QWidget* w : std::initializer_list<QWidget*>{f.simple_progressBar, f.persp_progressIterate, f.pushButton_2,
                                                       f.recompute_shadow_button, f.exit_button})
         w->hide();

@@ -18,6 +18,8 @@ class CustomLoadDialog;
 class ExampleOpenDialog;
 class QKeyEvent;
 class QLabel;
+class QProgressBar;
+class QRadioButton;
 class SceneGLWidget;
 
 class KalvexWindow : public QMainWindow {
@@ -68,6 +70,15 @@ public slots:
     void resetAll_released();
     void shadow_computeShadowMesh_released();
     void recompute_shadow_released();
+
+    // ---- deformation stage --------------------------------------------------------------
+    void btn_simple_deform_iterate_released();
+    void btn_simple_increase_res_released();
+    void adjustImages_released();
+    void optimize_released();
+    void increaseResolution_released();
+    void shadow_selectNextLayer_released();
+    void finalizeOptimization_released();
     void shadow_lazyButton_released();
     void selected_camera_view();
 
@@ -117,10 +128,17 @@ private:
     void showCameraButtons(int set);
     void discardVolume();
     VolumeResult computeVolume();
+    void newMaster();
     bool buildAndShowMaster();
-    void showMasterMesh();
+    bool showMasterMesh();
     void sendVolumeDimensions();
     QLabel* resultLabel(int mode) const;
+    QLabel* comparisonLabel(int slot) const;
+    QRadioButton* projectionButton(int mode) const;
+    std::vector<ShadowObject*> viewPointers();
+    void showAllComparisons();
+    void runOptimizePasses(int passes, QProgressBar* bar);
+    void applyCellSize(float cellSize);
     void showComparison(int mode, QLabel* label);
     void showCellCount();
     void resetSliceRange();

@@ -306,8 +306,6 @@ void setupWorkflowTab(KalvexForm& f, QWidget* page)
     perspective->addWidget(f.simple_perspectiveOpt, 1, 1);
     perspective->addWidget(f.persp_progressIterate, 2, 0, 1, 2);
 
-    // The camera group also holds animate, reset and exit: they become usable
-    // once there is a volume to look at.
     f.gbx_camera_group = group(page, layout, "gbx_camera_group", QStringLiteral("Camera view"));
     f.gbx_camera_group->setEnabled(false);
     auto* camera = new QGridLayout(f.gbx_camera_group);
@@ -321,13 +319,20 @@ void setupWorkflowTab(KalvexForm& f, QWidget* page)
                                      f.simple_camera_45, f.simple_camera_60, f.simple_camera_120};
     for (int i = 0; i < 6; ++i)
         camera->addWidget(cameras[i], 0, i);
-    f.simple_animate = button(f.gbx_camera_group, "simple_animate", QStringLiteral("animate"));
-    f.btn_simple_reset_scene = button(f.gbx_camera_group, "btn_simple_reset_scene", QStringLiteral("reset scene..."));
+    camera->setColumnStretch(6, 1);  // the buttons keep their own width; a click on one hits it
+
+    // Animate, reset and exit sit below the camera group, in a row of their
+    // own that stays usable at every stage: exit must always be reachable.
+    f.workflowActions = named(new QWidget(page), "workflowActions");
+    layout->addWidget(f.workflowActions);
+    auto* actions = new QHBoxLayout(f.workflowActions);
+    actions->setContentsMargins(0, 0, 0, 0);
+    f.simple_animate = button(f.workflowActions, "simple_animate", QStringLiteral("animate"));
+    f.btn_simple_reset_scene = button(f.workflowActions, "btn_simple_reset_scene", QStringLiteral("reset scene..."));
     f.btn_simple_reset_scene->hide();
-    f.simple_exit = button(f.gbx_camera_group, "simple_exit", QStringLiteral("exit"));
-    camera->addWidget(f.simple_animate, 1, 0, 1, 3);
-    camera->addWidget(f.btn_simple_reset_scene, 2, 0, 1, 3);
-    camera->addWidget(f.simple_exit, 1, 3, 1, 3);
+    f.simple_exit = button(f.workflowActions, "simple_exit", QStringLiteral("exit"));
+    for (QPushButton* b : {f.simple_animate, f.btn_simple_reset_scene, f.simple_exit})
+        actions->addWidget(b);
 
     layout->addStretch(1);
 }

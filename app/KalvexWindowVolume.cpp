@@ -208,23 +208,29 @@ KalvexWindow::VolumeResult KalvexWindow::computeVolume()
     return result;
 }
 
+// A new master from the (quantised) views, with the display settings of the
+// window: the workflow's edit radius (it wins over the expert panel's), the
+// highlight switches and the hollow switch.
+void KalvexWindow::newMaster()
+{
+    const KalvexForm& f = _form;
+    _master = buildMaster(_views, _voxel_resolution);
+    _master->_edit_radius = f.spn_simple_edit_radius->value();
+    _master->_display_flags = (f.editToolboxDisplayFreeCells->isChecked() ? 1 : 0) |
+                              (f.editToolboxDisplayDisconnectedCells->isChecked() ? 2 : 0);
+    _master->_hollow = f.chkRenderHollow->isChecked();
+}
+
 // A new master from the (quantised) views, shown in the view and in the
 // comparison labels. False when the pictures' extrusions do not meet.
 bool KalvexWindow::buildAndShowMaster()
 {
     const KalvexForm& f = _form;
-    _master = buildMaster(_views, _voxel_resolution);
-    // The workflow's radius wins over the expert panel's.
-    _master->_edit_radius = f.spn_simple_edit_radius->value();
-    _master->_display_flags = (f.editToolboxDisplayFreeCells->isChecked() ? 1 : 0) |
-                              (f.editToolboxDisplayDisconnectedCells->isChecked() ? 2 : 0);
-    _master->_hollow = f.chkRenderHollow->isChecked();
-    if (_master->buildShadowMesh()->faces.empty()) {
+    newMaster();
+    if (!showMasterMesh()) {
         setStatus(QStringLiteral("intersection volume empty (please reposition images)."));
         return false;
     }
-    sendVolumeDimensions();
-    showMasterMesh();
     if (f.editToolboxDisplayFreeCells->isChecked())
         editToolboxRadius_changed(f.editToolboxRadius->value());
     for (const ShadowObject& view : _views)
@@ -246,9 +252,6 @@ void KalvexWindow::recompute_shadow_released()
     WaitCursor wait;
     if (_views.empty())
         return;
-    for (ShadowObject& view : _views)
-        if (DeformationModel* picture = view._deform_image)
-            picture->set_image_mesh(picture->image_mesh(), picture->rest_positions(), picture->vertex_weights(), 4);
     std::vector<ShadowObject> rebuilt = viewsFromDeformedPictures(_views, _voxel_resolution);
     _master.reset();
     _views = std::move(rebuilt);
@@ -258,14 +261,17 @@ void KalvexWindow::recompute_shadow_released()
 }
 
 // The volume's cube mesh replaces the view's current object; the camera stays.
-// The hollow switch decides which cells the mesh holds.
-void KalvexWindow::showMasterMesh()
+// The hollow switch decides which cells the mesh holds. False (and the view
+// unchanged) when the volume has no cell.
+bool KalvexWindow::showMasterMesh()
 {
     _master->_hollow = _form.chkRenderHollow->isChecked();
     const TriMesh* mesh = _master->buildShadowMesh();
     if (mesh->faces.empty())
-        return;
+        return false;
+    sendVolumeDimensions();
     _view->setMesh(new TriMesh(*mesh), true, _mesh_centre, &_mesh_scale, X_PROJECTION, true);
+    return true;
 }
 
 void KalvexWindow::sendVolumeDimensions()
@@ -439,7 +445,6 @@ void KalvexWindow::stepHistory(bool undo)
             else
                 _master->redo();
             showMasterMesh();
-            sendVolumeDimensions();
             showCellCount();
         }
     }
