@@ -1,7 +1,7 @@
 #include "deform/GreedyLayers.h"
 
+#include "volume/RayCost.h"
 #include "volume/Rays.h"
-#include "volume/SquaredDistanceMap.h"
 
 #include <limits>
 
@@ -38,13 +38,7 @@ int greedyStep(ShadowObject& master, const std::vector<ShadowObject*>& views, fl
     std::vector<CellIndex> selected;
     for (int v = 0; v < 3; ++v) {
         const int mode = views[v]->_projection_mode;
-        int others[2];
-        for (int w = 0, k = 0; w < 3; ++w)
-            if (w != v)
-                others[k++] = w;
-        const SquaredDistanceMap* sq[2] = {&views[others[0]]->squaredDistances(),
-                                           &views[others[1]]->squaredDistances()};
-        const int otherModes[2] = {views[others[0]]->_projection_mode, views[others[1]]->_projection_mode};
+        const OtherViews others = otherViews(views, v);
 
         forEachPixel(mode, n, [&](int column, int row) {
             if (views[v]->_image_map.get(column, row) != 1)
@@ -58,10 +52,8 @@ int greedyStep(ShadowObject& master, const std::vector<ShadowObject*>& views, fl
             float bestM = std::numeric_limits<float>::max();
             CellIndex best{-1, -1, -1};
             forEachRayCell(mode, n, column, row, [&](const CellIndex& c) {
-                const Pixel p1 = pixelOfCell(otherModes[0], c.x, c.y, c.z);
-                const Pixel p2 = pixelOfCell(otherModes[1], c.x, c.y, c.z);
-                const float d1 = sq[0]->at(p1.column, p1.row);
-                const float d2 = sq[1]->at(p2.column, p2.row);
+                const float d1 = others.squaredDistance(0, c);
+                const float d2 = others.squaredDistance(1, c);
                 const float m = std::max(d1, d2);
                 if (!(d1 == 0.0f || d2 == 0.0f) || !(m < threshold))
                     return;

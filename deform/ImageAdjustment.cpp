@@ -3,14 +3,12 @@
 #include "deform/Comparison.h"
 #include "deform/DeformationModel.h"
 #include "volume/DarkPixelSearch.h"
-#include "volume/Rays.h"
-#include "volume/SquaredDistanceMap.h"
+#include "volume/RayCost.h"
 
 #include <QElapsedTimer>
 
 #include <algorithm>
 #include <deque>
-#include <limits>
 
 int comparisonSlot(int mode)
 {
@@ -82,36 +80,19 @@ void repairRegion(const PixelList& region, int v, const std::vector<ShadowObject
         return;
     const int n = views[v]->_size_x;
     const int mode = views[v]->_projection_mode;
-    int others[2];
-    for (int w = 0, k = 0; w < 3; ++w)
-        if (w != v)
-            others[k++] = w;
-    const SquaredDistanceMap* sq[2] = {&views[others[0]]->squaredDistances(), &views[others[1]]->squaredDistances()};
-    const int otherModes[2] = {views[others[0]]->_projection_mode, views[others[1]]->_projection_mode};
-
+    const OtherViews others = otherViews(views, v);
     for (const Pixel& pixel : region) {
-        float bestCost = std::numeric_limits<float>::max();
-        CellIndex bestCell{-1, -1, -1};
-        forEachRayCell(mode, n, pixel.column, pixel.row, [&](const CellIndex& c) {
-            float cost = 0.0f;
-            for (int k = 0; k < 2; ++k) {
-                const Pixel p = pixelOfCell(otherModes[k], c.x, c.y, c.z);
-                cost += sq[k]->at(p.column, p.row);
-            }
-            if (cost < bestCost) {
-                bestCost = cost;
-                bestCell = c;
-            }
-        });
-        if (bestCell.x < 0 || bestCost > threshold)
+        const RayChoice best = cheapestRayCell(mode, n, pixel, others);
+        if (!best.found() || best.cost > threshold)
             continue;
+        const CellIndex& c = best.cell;
         for (int k = 0; k < 2; ++k) {
-            Cell& cell = views[others[k]]->cellAt(bestCell.x, bestCell.y, bestCell.z);
+            Cell& cell = others.view[k]->cellAt(c.x, c.y, c.z);
             if (cell.distance == 0.0f)
                 continue;
             cell.distance = 0.0f;
-            const Pixel p = pixelOfCell(otherModes[k], bestCell.x, bestCell.y, bestCell.z);
-            requests[others[k]].push_back(point(float(p.column), float(p.row), 0.0f));
+            const Pixel p = pixelOfCell(others.mode[k], c.x, c.y, c.z);
+            requests[others.index[k]].push_back(point(float(p.column), float(p.row), 0.0f));
         }
     }
 }

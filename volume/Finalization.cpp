@@ -1,15 +1,7 @@
 #include "volume/Finalization.h"
 
-#include "volume/Rays.h"
-#include "volume/SquaredDistanceMap.h"
-
-#include <limits>
-
-namespace {
-
-constexpr QRgb kMissing = 0xFFFA6400;
-
-}  // namespace
+#include "deform/Comparison.h"
+#include "volume/RayCost.h"
 
 std::vector<Pixel> collectMissingPixels(int n, const QImage& shownComparison)
 {
@@ -19,7 +11,7 @@ std::vector<Pixel> collectMissingPixels(int n, const QImage& shownComparison)
     const QImage scaled = shownComparison.scaledToWidth(n, Qt::FastTransformation);
     for (int i = 0; i < scaled.width(); ++i)
         for (int j = 0; j < scaled.height(); ++j)
-            if (scaled.pixel(i, j) == kMissing)
+            if (scaled.pixel(i, j) == ComparisonColor::Missing)
                 marked.push_back({i, j});
     return marked;
 }
@@ -39,36 +31,18 @@ int fillMissingPixels(ShadowObject& master, const std::vector<ShadowObject*>& vi
     for (int k = 0; k < 3; ++k)
         if (views[k]->_projection_mode == mode)
             v = k;
-    if (v < 0)
-        exitOnImpossibleState(variantFailure);
     if (marked.empty())
         return 0;
+    if (v < 0)
+        exitOnImpossibleState(variantFailure);
 
-    int others[2];
-    for (int w = 0, k = 0; w < 3; ++w)
-        if (w != v)
-            others[k++] = w;
-    const SquaredDistanceMap* sq[2] = {&views[others[0]]->squaredDistances(), &views[others[1]]->squaredDistances()};
-    const int otherModes[2] = {views[others[0]]->_projection_mode, views[others[1]]->_projection_mode};
-
+    const OtherViews others = otherViews(views, v);
     const int n = master.resolution();
     int filled = 0;
     for (const Pixel& pixel : marked) {
-        float bestCost = std::numeric_limits<float>::max();
-        CellIndex best{-1, -1, -1};
-        forEachRayCell(mode, n, pixel.column, pixel.row, [&](const CellIndex& c) {
-            float cost = 0.0f;
-            for (int k = 0; k < 2; ++k) {
-                const Pixel p = pixelOfCell(otherModes[k], c.x, c.y, c.z);
-                cost += sq[k]->at(p.column, p.row);
-            }
-            if (cost < bestCost) {
-                bestCost = cost;
-                best = c;
-            }
-        });
-        if (best.x >= 0 && bestCost <= threshold) {
-            master.setOccupied(best, true);
+        const RayChoice best = cheapestRayCell(mode, n, pixel, others);
+        if (best.found() && best.cost <= threshold) {
+            master.setOccupied(best.cell, true);
             ++filled;
         }
     }
