@@ -59,12 +59,22 @@ std::optional<double> parseNumber(const QString& text)
     return value;
 }
 
-QString checkSetAndCellSize(int set, double cellSize)
+QString parseSetAndCellSize(const ParsedArgs& parsed, int& set, double& cellSize)
 {
-    if (set < 0 || set > 2)
-        return QStringLiteral("--set must be 0, 1 or 2");
-    if (!(cellSize >= 1.0 && cellSize <= 250.0))
-        return QStringLiteral("--cell-size must be a number from 1 to 250");
+    const QString badSet = QStringLiteral("--set must be 0, 1 or 2");
+    const QString badCellSize = QStringLiteral("--cell-size must be a number from 1 to 250");
+    if (const auto text = parsed.value("--set")) {
+        bool ok = false;
+        set = text->toInt(&ok);
+        if (!ok || set < 0 || set > 2)
+            return badSet;
+    }
+    if (const auto text = parsed.value("--cell-size")) {
+        const auto number = parseNumber(*text);
+        if (!number || !(*number >= 1.0 && *number <= 250.0))
+            return badCellSize;
+        cellSize = *number;
+    }
     return {};
 }
 

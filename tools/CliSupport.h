@@ -33,8 +33,9 @@ ParsedArgs parseArgs(const QStringList& args, const QStringList& valueOptions, c
 // Parses a number option; nullopt when the text is not a finite number.
 std::optional<double> parseNumber(const QString& text);
 
-// Validates a projection set and a cell size; returns an error text or "".
-QString checkSetAndCellSize(int set, double cellSize);
+// Reads --set (0, 1 or 2) and --cell-size (1 to 250) when given; returns an
+// error text or "".
+QString parseSetAndCellSize(const ParsedArgs& parsed, int& set, double& cellSize);
 
 // Compact JSON number: integers without a fraction, others with up to 7
 // significant digits.

@@ -36,7 +36,8 @@ const char* kHullHelp =
     "  --shadows DIR    write each view's N x N comparison image as DIR/view0.png .. view2.png\n"
     "                   (black: shadow as wanted, orange: missing, brown: extra)\n"
     "\n"
-    "Bad usage or an unreadable picture: one line on stderr, exit code 2, nothing written.\n";
+    "Bad usage, an unreadable picture or a picture without a dark pixel: one line on stderr,\n"
+    "exit code 2, nothing written.\n";
 
 double elapsedMs(QElapsedTimer& timer)
 {
@@ -70,20 +71,8 @@ int runHull(const QStringList& args)
         return cli::fail(QStringLiteral("hull needs exactly three pictures (try --help)"));
 
     int set = 0;
-    if (const auto text = parsed.value("--set")) {
-        bool ok = false;
-        set = text->toInt(&ok);
-        if (!ok)
-            return cli::fail(QStringLiteral("--set must be 0, 1 or 2"));
-    }
     double cellSize = 5.0;
-    if (const auto text = parsed.value("--cell-size")) {
-        const auto number = cli::parseNumber(*text);
-        if (!number)
-            return cli::fail(QStringLiteral("--cell-size must be a number from 1 to 250"));
-        cellSize = *number;
-    }
-    if (const QString problem = cli::checkSetAndCellSize(set, cellSize); !problem.isEmpty())
+    if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
         return cli::fail(problem);
     const QString meshPath = parsed.value("--mesh").value_or(QString());
     const QString shadowDir = parsed.value("--shadows").value_or(QString());

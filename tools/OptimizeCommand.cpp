@@ -39,7 +39,8 @@ const char* kOptimizeHelp =
     "  --out DIR          write DIR/deformed0.png .. deformed2.png (250 wide, black on white)\n"
     "                     and the final cube mesh DIR/hull.obj\n"
     "\n"
-    "Bad usage or an unreadable picture: one line on stderr, exit code 2, nothing written.\n";
+    "Bad usage, an unreadable picture or a picture without a dark pixel: one line on stderr,\n"
+    "exit code 2, nothing written.\n";
 
 std::string countsJson(const DesignSession::Counts& c)
 {
@@ -94,23 +95,17 @@ int runOptimize(const QStringList& args)
         return cli::fail(QStringLiteral("optimize needs exactly three pictures (try --help)"));
 
     int set = 0, passes = 4;
+    double cellSize = 5.0;
+    if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
+        return cli::fail(problem);
     AdjustParameters parameters;
     parameters.preserveShape = parsed.has("--preserve-shape");
     QString error;
-    if (!intOption(parsed, "--set", 0, 2, set, error) || !intOption(parsed, "--passes", 1, 100, passes, error) ||
+    if (!intOption(parsed, "--passes", 1, 100, passes, error) ||
         !intOption(parsed, "--repeats", 1, 10, parameters.loopCount, error) ||
         !intOption(parsed, "--distance", 1, 20, parameters.distance, error) ||
         !intOption(parsed, "--min-size", 1, 50, parameters.minSize, error))
         return cli::fail(error);
-    double cellSize = 5.0;
-    if (const auto text = parsed.value("--cell-size")) {
-        const auto number = cli::parseNumber(*text);
-        if (!number)
-            return cli::fail(QStringLiteral("--cell-size must be a number from 1 to 250"));
-        cellSize = *number;
-    }
-    if (const QString problem = cli::checkSetAndCellSize(set, cellSize); !problem.isEmpty())
-        return cli::fail(problem);
     const QString outDir = parsed.value("--out").value_or(QString());
 
     std::array<DeformationModel, 3> models;

@@ -36,7 +36,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
-        return std::fputs(kUsage, stderr), cli::kBadInput;
+        return cli::fail(QStringLiteral("a command is needed (try --help)"));
     const QString command = args.takeFirst();
     if (command == "--help" || command == "-h") {
         std::fputs(kUsage, stdout);

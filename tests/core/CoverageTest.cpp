@@ -1,0 +1,218 @@
+// Shadow-keeping tests of the master: which cells may be added or removed
+// without changing a view's shadow, the recorded shadow maps and the validity
+// check, and the impossible modes that end the process.
+
+#include "SyntheticPictures.h"
+#include "VolumeTestSupport.h"
+
+#include "volume/VolumeBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace volume_test;
+
+namespace {
+
+void occupy(ShadowObject& master, std::initializer_list<CellIndex> cells)
+{
+    for (const CellIndex& c : cells)
+        master.setOccupied(c, true);
+}
+
+TEST(Coverage, OneViewMasterDependsOnThatViewAlone)
+{
+    // N = 10, one Z view dark at map pixels (0, 0) and (3, 4).
+    std::vector<ShadowObject> views;
+    views.push_back(quantizedView(pictureWithPixels({{12, 12}, {87, 112}}), Z_PROJECTION, 25.0f));
+    ShadowObject master(&views[0], 25.0f);
+    master.buildFromViews(views);
+    ASSERT_EQ(master._view_modes, (std::vector<int>{Z_PROJECTION, -1, -1}));
+    ASSERT_EQ(countOccupiedCells(master), 20);
+
+    EXPECT_TRUE(master.isCellRemovable({3, 4, 5}));  // nine others on its ray
+    for (int z = 1; z < 10; ++z)
+        master.setOccupied({3, 4, z}, false);
+    EXPECT_FALSE(master.isCellRemovable({3, 4, 0}));  // the last one
+    EXPECT_TRUE(master.isCellAddable(3, 4, 5));      // its ray is dark
+    EXPECT_FALSE(master.isCellAddable(5, 5, 5));     // its ray is white
+    EXPECT_TRUE(master.isCellRemovable({5, 5, 5}));  // free
+    EXPECT_TRUE(master.isCellAddable(0, 0, 5));      // occupied
+}
+
+TEST(Coverage, AxisViewsNeedEveryRayDarkToAdd)
+{
+    ShadowObject master = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, Z_PROJECTION});
+    occupy(master, {{0, 0, 0}, {1, 1, 0}, {1, 0, 1}});
+    // (1, 0, 0): X ray holds (0, 0, 0), Y ray (1, 1, 0), Z ray (1, 0, 1).
+    EXPECT_TRUE(master.isCellAddable(1, 0, 0));
+    EXPECT_FALSE(master.isCellAddable(2, 0, 0));  // Y ray (2, ., 0) is empty
+    EXPECT_TRUE(master.isCellAddable(0, 0, 0));   // occupied
+    EXPECT_TRUE(master.isCellRemovable({4, 4, 4}));  // free
+
+    // (1, 0, 1) is alone on all three rays; it becomes removable only once
+    // each of them holds another cell.
+    EXPECT_FALSE(master.isCellRemovable({1, 0, 1}));
+    master.setOccupied({1, 0, 5}, true);  // Z ray
+    EXPECT_FALSE(master.isCellRemovable({1, 0, 1}));
+    master.setOccupied({6, 0, 1}, true);  // X ray
+    EXPECT_FALSE(master.isCellRemovable({1, 0, 1}));
+    master.setOccupied({1, 7, 1}, true);  // Y ray
+    EXPECT_TRUE(master.isCellRemovable({1, 0, 1}));
+}
+
+TEST(Coverage, SixtyAndOneTwentyRaysKeepTwoOtherCells)
+{
+    ShadowObject master = emptyMaster(25.0f, {-1, Sixty_PROJECTION, -1});
+    // Column 2 at 60 degrees: trunc(0.866 x + 0.5 y) = 2 for (0, 4), (2, 1), (1, 3).
+    occupy(master, {{0, 4, 0}, {2, 1, 0}});
+    occupy(master, {{0, 4, 1}, {5, 5, 0}});  // another row, another column: not on the ray
+    EXPECT_FALSE(master.isCellRemovable({0, 4, 0}));
+    EXPECT_FALSE(master.isCellRemovable({2, 1, 0}));
+    EXPECT_FALSE(master.is_cell_removable_wrt_single_view({2, 1, 0}, Sixty_PROJECTION));
+    master.setOccupied({1, 3, 0}, true);
+    for (const CellIndex c : {CellIndex{0, 4, 0}, CellIndex{2, 1, 0}, CellIndex{1, 3, 0}})
+        EXPECT_TRUE(master.isCellRemovable(c)) << c.x << " " << c.y;
+    EXPECT_TRUE(master.isCellAddable(3, 0, 0));   // column 2, dark ray
+    EXPECT_FALSE(master.isCellAddable(3, 3, 0));  // column 4, white ray
+
+    // 120 degrees: column 1 for (2, 1), (3, 2), (4, 4).
+    master._view_modes = {-1, -1, OneTwenty_PROJECTION};
+    occupy(master, {{2, 1, 7}, {3, 2, 7}});
+    EXPECT_FALSE(master.isCellRemovable({2, 1, 7}));
+    master.setOccupied({4, 4, 7}, true);
+    EXPECT_TRUE(master.isCellRemovable({2, 1, 7}));
+
+    // 45 degrees needs one other cell only: column 1 for (0, 2) and (2, 0).
+    occupy(master, {{0, 2, 9}, {2, 0, 9}});
+    EXPECT_TRUE(master.is_cell_removable_wrt_single_view({0, 2, 9}, FortyFive_PROJECTION));
+    master.setOccupied({2, 0, 9}, false);
+    EXPECT_FALSE(master.is_cell_removable_wrt_single_view({0, 2, 9}, FortyFive_PROJECTION));
+    EXPECT_TRUE(master.is_cell_removable_wrt_single_view({0, 2, 9}, NO_VIEW));
+    EXPECT_TRUE(master.rayHasOccupiedCell({9, 9, 9}, NO_VIEW));
+}
+
+TEST(Coverage, ObliqueRaysReachTheLastRowAndColumn)
+{
+    ShadowObject master = emptyMaster(25.0f, {-1, Sixty_PROJECTION, -1});
+    // Column 4 at 60 degrees: (0, 9), (1, 8), (2, 6).
+    occupy(master, {{0, 9, 3}, {1, 8, 3}, {2, 6, 3}});
+    EXPECT_TRUE(master.isCellRemovable({1, 8, 3}));
+    EXPECT_TRUE(master.isCellRemovable({2, 6, 3}));
+
+    // Column 3 at 120 degrees: (9, 9), (7, 6), (8, 7).
+    master._view_modes = {-1, -1, OneTwenty_PROJECTION};
+    occupy(master, {{9, 9, 4}, {7, 6, 4}, {8, 7, 4}});
+    EXPECT_TRUE(master.isCellRemovable({7, 6, 4}));
+    master.setOccupied({9, 9, 4}, false);
+    EXPECT_FALSE(master.isCellRemovable({7, 6, 4}));
+}
+
+std::optional<CellIndex> findCell(ShadowObject& master, bool occupied, int mode, int rayCount)
+{
+    const int n = master.sizeX();
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y)
+            for (int z = 0; z < n; ++z) {
+                if (master.isOccupied({x, y, z}) != occupied)
+                    continue;
+                int count = 0;
+                for (int i = 0; i < n; ++i)
+                    count += mode == X_PROJECTION ? master.isOccupied({i, y, z})
+                                                  : master.isOccupied({x, y, i});
+                if (count == rayCount)
+                    return CellIndex{x, y, z};
+            }
+    return std::nullopt;
+}
+
+TEST(Coverage, ShadowsStayValidUntilAnEditChangesOne)
+{
+    std::vector<ShadowObject> views;
+    const char* pictures[3] = {"birds/bird1.png", "birds/bird2.png", "birds/bird3.png"};
+    for (int k = 0; k < 3; ++k)
+        views.push_back(quantizedView(QImage(bundledPicture(pictures[k])), k, 5.0f));
+    std::unique_ptr<ShadowObject> master = buildMaster(views, 5.0f);
+    ASSERT_GT(countOccupiedCells(*master), 0);
+    EXPECT_TRUE(master->areShadowsStillValid(true, true));
+
+    // The only cell on its X ray: removing it loses a dark pixel.
+    const std::optional<CellIndex> lone = findCell(*master, true, X_PROJECTION, 1);
+    ASSERT_TRUE(lone);
+    EXPECT_FALSE(master->isCellRemovable(*lone));
+    master->setOccupied(*lone, false);
+    EXPECT_FALSE(master->areShadowsStillValid(true, true));
+    EXPECT_FALSE(master->areShadowsStillValid(true, false));
+    EXPECT_TRUE(master->areShadowsStillValid(false, true));
+    master->setOccupied(*lone, true);
+    EXPECT_TRUE(master->areShadowsStillValid(true, true));
+
+    // A free cell on an empty Z ray: adding it darkens a white pixel.
+    const std::optional<CellIndex> white = findCell(*master, false, Z_PROJECTION, 0);
+    ASSERT_TRUE(white);
+    EXPECT_FALSE(master->isCellAddable(white->x, white->y, white->z));
+    master->setOccupied(*white, true);
+    EXPECT_FALSE(master->areShadowsStillValid(true, true));
+    EXPECT_FALSE(master->areShadowsStillValid(false, true));
+    EXPECT_TRUE(master->areShadowsStillValid(true, false));
+}
+
+TEST(Coverage, ValidityReportsTheFirstChangedPixel)
+{
+    ShadowObject master = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, Z_PROJECTION});
+    occupy(master, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    for (int k = 0; k < 3; ++k)
+        master.create_reprojection_image_map(k, k);
+    ASSERT_TRUE(master.areShadowsStillValid(true, true));
+
+    auto firstFailure = [&](CellIndex c, bool occupied) {
+        DebugCapture capture;
+        master.setOccupied(c, occupied);
+        const bool valid = master.areShadowsStillValid(true, true);
+        master.setOccupied(c, !occupied);
+        EXPECT_FALSE(valid);
+        return capture.lines;
+    };
+    EXPECT_EQ(firstFailure({1, 0, 0}, false), QStringList{"3 1 0"});  // X pixel (0, 0) still dark
+    EXPECT_EQ(firstFailure({0, 1, 0}, false), QStringList{"1 1 0"});
+    EXPECT_EQ(firstFailure({5, 5, 5}, true), QStringList{"2 5 5"});
+    EXPECT_EQ(firstFailure({5, 0, 0}, true), QStringList{"4 5 0"});  // X pixel (0, 0) was dark already
+    EXPECT_EQ(firstFailure({1, 1, 0}, true), QStringList{});         // only the Z view changes: silent
+}
+
+// ---- impossible modes -------------------------------------------------------
+
+class CoverageDeathTest : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(CoverageDeathTest, UnknownModeInARayTestEndsTheProcess)
+{
+    ShadowObject master = emptyMaster(25.0f, {X_PROJECTION, NO_PROJECTION, Z_PROJECTION});
+    occupy(master, {{1, 1, 1}, {2, 1, 1}});  // the X view passes, the next one is reached
+    const char* message = "is_cell_removable_wrt_single_view: something seriously wrong";
+    EXPECT_EXIT(master.is_cell_removable_wrt_single_view({1, 1, 1}, NO_PROJECTION), ::testing::ExitedWithCode(1),
+                message);
+    EXPECT_EXIT(master.rayHasOccupiedCell({1, 1, 1}, all_ortho), ::testing::ExitedWithCode(1), message);
+    EXPECT_EXIT(master.isCellRemovable({1, 1, 1}), ::testing::ExitedWithCode(1), message);
+}
+
+TEST_F(CoverageDeathTest, ValidityCheckServesAxisSetUpsOnly)
+{
+    const char* message = "single_shadow_still_valid: something seriously wrong";
+    ShadowObject oblique = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, FortyFive_PROJECTION});
+    EXPECT_EXIT(oblique.areShadowsStillValid(true, true), ::testing::ExitedWithCode(1), message);
+    ShadowObject partial = emptyMaster(25.0f, {X_PROJECTION, -1, -1});
+    EXPECT_EXIT(partial.areShadowsStillValid(false, true), ::testing::ExitedWithCode(1), message);
+}
+
+TEST_F(CoverageDeathTest, ShadowMapOfAnUnknownModeEndsTheProcess)
+{
+    ShadowObject master = emptyMaster(25.0f, {-1, -1, -1});
+    EXPECT_EXIT(master.create_reprojection_image_map(0, NO_PROJECTION), ::testing::ExitedWithCode(1),
+                "create_reprojection_image_map: unhandled case");
+}
+
+}  // namespace

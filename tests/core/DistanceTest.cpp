@@ -1,0 +1,167 @@
+// Distances from each cell's pixel to the nearest dark pixel: the distance
+// transform used by quantisation must give exactly the kd-tree's values, and
+// both must match a brute-force search.
+
+#include "ReferenceHull.h"
+#include "SyntheticPictures.h"
+#include "VolumeTestSupport.h"
+
+#include "volume/DarkPixelSearch.h"
+#include "volume/SquaredDistanceMap.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+using namespace volume_test;
+
+namespace {
+
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+// Number of cells whose distance differs between the two views (compared as
+// floats, so the values must be bit-for-bit equal).
+int differingCells(ShadowObject& a, ShadowObject& b)
+{
+    int differ = 0;
+    const int n = a.sizeX();
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y)
+            for (int z = 0; z < n; ++z)
+                differ += a.cellAt(x, y, z).distance != b.cellAt(x, y, z).distance;
+    return differ;
+}
+
+struct BundledCase {
+    const char* picture;
+    float cellSize;
+    std::vector<int> modes;
+};
+
+class DistanceTransformVsKdTree : public ::testing::TestWithParam<BundledCase> {};
+
+TEST_P(DistanceTransformVsKdTree, EveryCellIdentical)
+{
+    const BundledCase& c = GetParam();
+    const QImage picture(bundledPicture(c.picture));
+    ASSERT_FALSE(picture.isNull()) << c.picture;
+    for (int mode : c.modes) {
+        ShadowObject fast = quantizedView(picture, mode, c.cellSize, DistanceMethod::DistanceTransform);
+        ShadowObject tree = quantizedView(picture, mode, c.cellSize, DistanceMethod::KdTree);
+        ASSERT_TRUE(fast.hasDarkPixels());
+        EXPECT_EQ(differingCells(fast, tree), 0) << c.picture << " mode " << mode << " cell size " << c.cellSize;
+    }
+}
+
+const std::vector<int> kAllModes = {0, 1, 2, 3, 4, 5};
+
+INSTANTIATE_TEST_SUITE_P(
+    BundledPictures, DistanceTransformVsKdTree,
+    ::testing::Values(BundledCase{"birds/bird1.png", 5.0f, kAllModes}, BundledCase{"birds/bird2.png", 5.0f, kAllModes},
+                      BundledCase{"animals/dog.png", 5.0f, kAllModes},
+                      BundledCase{"music/drumset.png", 5.0f, kAllModes},
+                      BundledCase{"birds/bird3.png", 3.0f, kAllModes},
+                      BundledCase{"griffin/lion.png", 3.0f, kAllModes},
+                      BundledCase{"griffin/eagle.png", 1.7f, {3}},
+                      BundledCase{"birds/bird1.png", 1.5f, {4, 5}}),
+    [](const ::testing::TestParamInfo<BundledCase>& info) {
+        std::string name = info.param.picture;
+        name = name.substr(name.find('/') + 1);
+        name = name.substr(0, name.find('.')) + "_N" + std::to_string(reference::resolution(info.param.cellSize));
+        return name;
+    });
+
+TEST(Distance, BothMethodsMatchBruteForce)
+{
+    const struct {
+        Figure figure;
+        unsigned seed;
+        float cellSize;
+    } cases[] = {{Figure::Strokes, 5, 5.0f}, {Figure::Polygons, 6, 6.25f}, {Figure::Greys, 7, 8.0f}};
+    for (const auto& c : cases) {
+        const QImage picture = syntheticPicture(c.figure, c.seed);
+        for (int mode = 0; mode < 6; ++mode) {
+            const reference::View expected(picture, mode, c.cellSize);
+            ShadowObject fast = quantizedView(picture, mode, c.cellSize, DistanceMethod::DistanceTransform);
+            ShadowObject tree = quantizedView(picture, mode, c.cellSize, DistanceMethod::KdTree);
+            const int n = expected.n();
+            int wrongFast = 0, wrongTree = 0;
+            for (int x = 0; x < n; ++x)
+                for (int y = 0; y < n; ++y)
+                    for (int z = 0; z < n; ++z) {
+                        const reference::Pixel p = reference::pixelOf(mode, x, y, z);
+                        const float d = expected.distance(p.column, p.row);
+                        wrongFast += fast.cellAt(x, y, z).distance != d;
+                        wrongTree += tree.cellAt(x, y, z).distance != d;
+                    }
+            EXPECT_EQ(wrongFast, 0) << "mode " << mode << " cell size " << c.cellSize;
+            EXPECT_EQ(wrongTree, 0) << "mode " << mode << " cell size " << c.cellSize;
+        }
+    }
+}
+
+TEST(Distance, LonelyCornerPixelReachesAcrossTheWidenedColumns)
+{
+    // One dark pixel in the far corner: the oblique views look it up from
+    // columns far left (120 degrees) and far right (45, 60 degrees) of the map.
+    const QImage picture = pictureWithPixels({{248, 248}});
+    for (int mode : {3, 4, 5}) {
+        ShadowObject fast = quantizedView(picture, mode, 2.5f);
+        ShadowObject tree = quantizedView(picture, mode, 2.5f, DistanceMethod::KdTree);
+        EXPECT_EQ(differingCells(fast, tree), 0) << "mode " << mode;
+        const Pixel p = pixelOfCell(mode, 0, 99, 0);
+        const double dc = 99 - p.column, dr = 99 - p.row;
+        EXPECT_EQ(fast.cellAt(0, 99, 0).distance, float(std::sqrt(dc * dc + dr * dr)));
+    }
+}
+
+TEST(Distance, SquaredDistanceMapOutsideItsTable)
+{
+    ByteMap map(20, 20, 0);
+    map.at(3, 17) = 1;
+    map.at(15, 2) = 1;
+    const SquaredDistanceMap sq(map);
+    ASSERT_TRUE(sq.hasDarkPixels());
+    EXPECT_EQ(sq.at(3, 17), 0.0f);
+    EXPECT_EQ(sq.at(15, 2), 0.0f);
+    EXPECT_EQ(sq.at(-100, 17), 103.0f * 103.0f);
+    EXPECT_EQ(sq.at(1000, 2), 985.0f * 985.0f);
+    EXPECT_EQ(sq.at(15, -6), 64.0f);
+    EXPECT_EQ(sq.at(3, 40), 23.0f * 23.0f);
+    EXPECT_EQ(sq.at(sq.columnMin(), 19), float((sq.columnMin() - 3) * (sq.columnMin() - 3) + 4));
+}
+
+TEST(Distance, PictureWithoutDarkPixels)
+{
+    QImage white(250, 250, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    for (DistanceMethod method : {DistanceMethod::DistanceTransform, DistanceMethod::KdTree}) {
+        for (int mode : {Z_PROJECTION, OneTwenty_PROJECTION}) {
+            ShadowObject view = quantizedView(white, mode, 10.0f, method);
+            EXPECT_FALSE(view.hasDarkPixels());
+            EXPECT_EQ(view._image_map.count(), 0u);
+            int finite = 0;
+            for (const Cell& cell : view._occupancy_grid.cells())
+                finite += cell.distance != kInfinity;
+            EXPECT_EQ(finite, 0) << "mode " << mode;
+            EXPECT_EQ(view.nearestDarkPixel().nearest(3, 4).index, -1);
+            EXPECT_EQ(view.nearestDarkPixel().nearest(3, 4).squaredDistance, double(kInfinity));
+            EXPECT_FALSE(view.squaredDistances().hasDarkPixels());
+        }
+    }
+
+    QImage black(250, 250, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    std::vector<ShadowObject> views;
+    views.push_back(quantizedView(black, X_PROJECTION, 10.0f));
+    views.push_back(quantizedView(white, Y_PROJECTION, 10.0f));
+    views.push_back(quantizedView(black, Z_PROJECTION, 10.0f));
+    ShadowObject master(&views[0], 10.0f);
+    master.buildFromViews(views);
+    EXPECT_EQ(countOccupiedCells(master), 0);
+    EXPECT_EQ(master.cellAt(4, 5, 6).cost, kInfinity);
+}
+
+}  // namespace

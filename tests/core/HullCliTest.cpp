@@ -1,0 +1,308 @@
+// kalvex-cli hull, run as a separate process on pictures made here: its JSON
+// must equal the reference computation, its files must hold what it reports,
+// and bad usage must fail cleanly.
+
+#ifdef KALVEX_CLI_PATH
+
+#include "ReferenceHull.h"
+#include "SyntheticPictures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <ostream>
+#include <string>
+
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliResult runCli(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(KALVEX_CLI_PATH), args);
+    CliResult result;
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QStringList entries(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+
+struct PictureRecipe {
+    Figure figure;
+    int width = 250;
+    int height = 250;
+    bool grey8 = false;  // saved as an 8-bit grey PNG
+};
+
+struct HullCase {
+    const char* name;
+    int set;
+    float cellSize;
+    std::array<PictureRecipe, 3> pictures;
+    unsigned seed;
+};
+
+void PrintTo(const HullCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class HullCli : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(_dir.isValid()); }
+
+    QString path(const QString& name) const { return _dir.filePath(name); }
+
+    std::array<QString, 3> writePictures(const std::array<PictureRecipe, 3>& recipes, unsigned seed) const
+    {
+        std::array<QString, 3> files;
+        for (int k = 0; k < 3; ++k) {
+            const PictureRecipe& s = recipes[k];
+            QImage picture = syntheticPicture(s.figure, seed + 17 * k, s.width, s.height);
+            if (s.grey8)
+                picture = picture.convertToFormat(QImage::Format_Grayscale8);
+            files[k] = path(QStringLiteral("picture%1.png").arg(k));
+            EXPECT_TRUE(picture.save(files[k]));
+        }
+        return files;
+    }
+
+    // Runs the tool, checks the JSON shape and that its figures equal the
+    // reference; returns the parsed object.
+    QJsonObject expectReferenceFigures(const std::array<QString, 3>& files, int set, float cellSize,
+                                       const QStringList& extra = {})
+    {
+        QStringList args{"hull", "--set", QString::number(set), "--cell-size", QString::number(cellSize)};
+        args << extra << files[0] << files[1] << files[2];
+        const CliResult run = runCli(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(run.out, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString();
+        EXPECT_TRUE(run.out.endsWith("}\n") && run.out.count('\n') == 1) << run.out.toStdString();
+        const QJsonObject json = doc.object();
+        EXPECT_EQ(json.keys(), (QStringList{"cell_size", "cells", "resolution", "timings_ms", "views"}));
+
+        const reference::Figures expected = reference::hullFigures(files, set, cellSize);
+        EXPECT_EQ(json["resolution"].toInt(-1), expected.resolution);
+        EXPECT_DOUBLE_EQ(json["cell_size"].toDouble(), QString::number(cellSize).toDouble());
+        EXPECT_EQ(json["cells"].toInt(-1), expected.cells);
+        const QJsonArray views = json["views"].toArray();
+        EXPECT_EQ(views.size(), 3);
+        for (int k = 0; k < 3 && k < views.size(); ++k) {
+            const QJsonObject v = views[k].toObject();
+            const reference::ViewFigures& e = expected.views[k];
+            EXPECT_EQ(v.keys(), (QStringList{"dark", "extra", "missing", "mode", "shadow"}));
+            EXPECT_EQ(v["mode"].toInt(-1), e.mode) << "view " << k;
+            EXPECT_EQ(v["dark"].toInt(-1), e.dark) << "view " << k;
+            EXPECT_EQ(v["shadow"].toInt(-1), e.shadow) << "view " << k;
+            EXPECT_EQ(v["missing"].toInt(-1), e.missing) << "view " << k;
+            EXPECT_EQ(v["extra"].toInt(-1), e.extra) << "view " << k;
+        }
+        const QJsonObject timings = json["timings_ms"].toObject();
+        EXPECT_EQ(timings.keys(), (QStringList{"build", "load", "mesh", "quantize"}));
+        for (const QString& key : timings.keys())
+            EXPECT_GE(timings[key].toDouble(-1.0), 0.0) << key.toStdString();
+        return json;
+    }
+
+    QTemporaryDir _dir;
+};
+
+// ---- figures against the reference --------------------------------------------
+
+class HullCliReference : public HullCli, public ::testing::WithParamInterface<HullCase> {};
+
+TEST_P(HullCliReference, FiguresEqualTheReference)
+{
+    const HullCase& c = GetParam();
+    const std::array<QString, 3> files = writePictures(c.pictures, c.seed);
+    const QJsonObject json = expectReferenceFigures(files, c.set, c.cellSize);
+    EXPECT_GT(json["cells"].toInt(), 0) << "the case should make a non-empty hull";
+}
+
+constexpr Figure B = Figure::Blobs, E = Figure::Ellipse, P = Figure::Polygons, S = Figure::Strokes, G = Figure::Greys;
+
+INSTANTIATE_TEST_SUITE_P(
+    SyntheticPictures, HullCliReference,
+    ::testing::Values(
+        HullCase{"set0_cs5", 0, 5.0f, {{{B}, {P}, {E}}}, 1},
+        HullCase{"set1_cs5", 1, 5.0f, {{{P}, {B}, {S}}}, 2},
+        HullCase{"set2_cs5", 2, 5.0f, {{{E}, {B}, {P}}}, 3},
+        HullCase{"set0_cs1_5", 0, 1.5f, {{{S}, {S}, {S}}}, 4},  // few dark pixels: the reference is brute force
+        HullCase{"set2_cs1_7", 2, 1.7f, {{{S}, {P}, {S}}}, 5},
+        HullCase{"set1_cs2", 1, 2.0f, {{{S}, {E}, {S}}}, 6},
+        HullCase{"set2_cs2_5_greys", 2, 2.5f, {{{G}, {G}, {G}}}, 7},
+        HullCase{"set0_cs3_sizes", 0, 3.0f, {{{B, 180, 240}, {B, 400, 300}, {P, 333, 500}}}, 8},
+        HullCase{"set1_cs3_3_greys", 1, 3.3f, {{{G, 250, 250, true}, {B}, {P}}}, 9},
+        HullCase{"set2_cs4_strokes", 2, 4.0f, {{{S}, {S}, {E}}}, 10},
+        HullCase{"set0_cs6_25", 0, 6.25f, {{{P}, {G}, {S}}}, 11},
+        HullCase{"set1_cs7_sizes", 1, 7.0f, {{{E, 500, 200}, {B, 100, 100}, {P, 260, 250}}}, 12},
+        HullCase{"set2_cs8", 2, 8.0f, {{{B}, {G, 250, 250, true}, {P}}}, 13},
+        HullCase{"set0_cs25", 0, 25.0f, {{{B}, {E}, {G}}}, 14},
+        HullCase{"set2_cs3_sizes", 2, 3.0f, {{{S, 240, 320}, {E, 300, 240}, {B}}}, 15}),
+    [](const ::testing::TestParamInfo<HullCase>& info) { return std::string(info.param.name); });
+
+TEST_F(HullCli, DisjointViewsGiveAnEmptyHull)
+{
+    // View 0 (X) dark for small y only, view 2 (Z) dark for large y only.
+    QImage left(250, 250, QImage::Format_RGB32);
+    QImage black(250, 250, QImage::Format_RGB32);
+    QImage bottom(250, 250, QImage::Format_RGB32);
+    left.fill(Qt::white);
+    black.fill(Qt::black);
+    bottom.fill(Qt::white);
+    for (int a = 0; a < 250; ++a)
+        for (int b = 0; b < 120; ++b) {
+            left.setPixel(b, a, 0xFF000000);
+            bottom.setPixel(a, 130 + b, 0xFF000000);
+        }
+    const std::array<QString, 3> files = {path("left.png"), path("black.png"), path("bottom.png")};
+    ASSERT_TRUE(left.save(files[0]) && black.save(files[1]) && bottom.save(files[2]));
+    const QJsonObject json = expectReferenceFigures(files, 0, 5.0f, {"--mesh", path("empty.obj")});
+    EXPECT_EQ(json["cells"].toInt(-1), 0);
+    for (const QJsonValue v : json["views"].toArray()) {
+        EXPECT_EQ(v["shadow"].toInt(-1), 0);
+        EXPECT_EQ(v["missing"].toInt(-1), v["dark"].toInt(-2));
+    }
+    QFile obj(path("empty.obj"));
+    ASSERT_TRUE(obj.open(QIODevice::ReadOnly));
+    const QByteArray text = obj.readAll();
+    EXPECT_FALSE(text.startsWith("v ") || text.contains("\nv ") || text.contains("\nf "));
+}
+
+// ---- written files ----------------------------------------------------------
+
+TEST_F(HullCli, MeshAndShadowFilesHoldWhatTheJsonReports)
+{
+    const std::array<QString, 3> files = writePictures({{{Figure::Blobs}, {Figure::Ellipse}, {Figure::Polygons}}}, 21);
+    const QString mesh = path("out/hull.obj");
+    const QString shadows = path("shadows/deeper");
+    QDir().mkpath(path("out"));
+    const QJsonObject json = expectReferenceFigures(files, 2, 6.25f, {"--mesh", mesh, "--shadows", shadows});
+    const int cells = json["cells"].toInt();
+    const int n = json["resolution"].toInt();
+    ASSERT_GT(cells, 0);
+
+    QFile obj(mesh);
+    ASSERT_TRUE(obj.open(QIODevice::ReadOnly | QIODevice::Text));
+    int vertices = 0, faces = 0;
+    float lo = 1e9f, hi = -1e9f;
+    while (!obj.atEnd()) {
+        const QList<QByteArray> fields = obj.readLine().simplified().split(' ');
+        if (fields[0] == "v") {
+            ++vertices;
+            for (int k = 1; k < 4; ++k) {
+                lo = std::min(lo, fields[k].toFloat());
+                hi = std::max(hi, fields[k].toFloat());
+            }
+        }
+        faces += fields[0] == "f";
+    }
+    EXPECT_EQ(vertices, 8 * cells);
+    EXPECT_EQ(faces, 12 * cells);
+    EXPECT_GE(lo, 0.0f);
+    EXPECT_LE(hi, n * 6.25f);
+
+    EXPECT_EQ(entries(shadows), (QStringList{"view0.png", "view1.png", "view2.png"}));
+    const QJsonArray views = json["views"].toArray();
+    for (int k = 0; k < 3; ++k) {
+        const QImage image(QDir(shadows).filePath(QStringLiteral("view%1.png").arg(k)));
+        ASSERT_EQ(image.size(), QSize(n, n)) << "view " << k;
+        int black = 0, orange = 0, brown = 0, white = 0;
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c) {
+                const QRgb p = image.pixel(c, r);
+                black += p == 0xFF000000u;
+                orange += p == 0xFFFA6400u;
+                brown += p == 0xFF993300u;
+                white += p == 0xFFFFFFFFu;
+            }
+        const QJsonObject v = views[k].toObject();
+        EXPECT_EQ(black + orange + brown + white, n * n) << "only the four colours";
+        EXPECT_EQ(orange, v["missing"].toInt());
+        EXPECT_EQ(brown, v["extra"].toInt());
+        EXPECT_EQ(black + brown, v["shadow"].toInt());
+    }
+}
+
+// ---- failures ---------------------------------------------------------------
+
+TEST_F(HullCli, BadUsageAndUnreadablePicturesFailCleanly)
+{
+    const std::array<QString, 3> files = writePictures({{{Figure::Blobs}, {Figure::Ellipse}, {Figure::Polygons}}}, 31);
+    QFile text(path("notes.png"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture\n");
+    text.close();
+    QFile empty(path("empty.png"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    // Readable but without a dark pixel (grey 100 is light).
+    QImage grey(250, 250, QImage::Format_RGB32);
+    grey.fill(qRgb(100, 100, 100));
+    ASSERT_TRUE(grey.save(path("grey.png")));
+
+    const QStringList outputs{"--mesh", path("out/m.obj"), "--shadows", path("out/shadows")};
+    const QStringList pictures{files[0], files[1], files[2]};
+    const struct {
+        const char* what;
+        QStringList args;
+    } cases[] = {
+        {"two pictures", QStringList{"hull"} + outputs + QStringList{files[0], files[1]}},
+        {"four pictures", QStringList{"hull"} + outputs + pictures + QStringList{files[0]}},
+        {"set 3", QStringList{"hull", "--set", "3"} + outputs + pictures},
+        {"set -1", QStringList{"hull", "--set=-1"} + outputs + pictures},
+        {"set x", QStringList{"hull", "--set", "x"} + outputs + pictures},
+        {"cell size abc", QStringList{"hull", "--cell-size", "abc"} + outputs + pictures},
+        {"cell size 0", QStringList{"hull", "--cell-size", "0"} + outputs + pictures},
+        {"cell size missing", QStringList{"hull"} + outputs + pictures + QStringList{"--cell-size"}},
+        {"unknown option", QStringList{"hull", "--colour", "red"} + outputs + pictures},
+        {"missing picture", QStringList{"hull"} + outputs + QStringList{files[0], path("nothing.png"), files[2]}},
+        {"text file", QStringList{"hull"} + outputs + QStringList{files[0], files[1], path("notes.png")}},
+        {"empty file", QStringList{"hull"} + outputs + QStringList{path("empty.png"), files[1], files[2]}},
+        {"no dark pixel", QStringList{"hull"} + outputs + QStringList{files[0], path("grey.png"), files[2]}},
+        {"no command", QStringList{}},
+    };
+    const QStringList before = entries(_dir.path());
+    for (const auto& c : cases) {
+        const CliResult run = runCli(c.args);
+        EXPECT_EQ(run.exitCode, 2) << c.what;
+        EXPECT_TRUE(run.out.isEmpty()) << c.what;
+        EXPECT_TRUE(run.err.endsWith('\n') && run.err.count('\n') == 1) << c.what << ": " << run.err.toStdString();
+        EXPECT_EQ(entries(_dir.path()), before) << c.what << ": nothing may be written";
+    }
+}
+
+TEST_F(HullCli, HelpExitsWithZero)
+{
+    const CliResult run = runCli({"hull", "--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains("--cell-size"));
+    EXPECT_TRUE(run.err.isEmpty());
+}
+
+}  // namespace
+
+#endif  // KALVEX_CLI_PATH
