@@ -168,6 +168,26 @@ TEST(RepairStep, CostThresholdIsInclusiveAndFirstMinimumWins)
     EXPECT_TRUE(requests[2].empty());
 }
 
+TEST(RepairStep, DistanceFourAcceptsCostSixteen)
+{
+    // Y dark at (9, 1): the ray cell (9, 5, 5) is 4 rows off, cost 16 in Y;
+    // Z dark on its whole row 5 (cost 0) or on row 4 (cost 1 more).
+    auto cheapestRequest = [](int zRow) {
+        std::vector<ShadowObject> views;
+        views.reserve(3);
+        views.push_back(makeView(X_PROJECTION, {{5, 5}}));
+        views.push_back(makeView(Y_PROJECTION, {{9, 1}}));
+        views.push_back(makeView(Z_PROJECTION, block(0, zRow, kN - 1, zRow)));
+        std::array<RequestList, 3> requests;
+        repairRegion({{5, 5}}, 0, pointers(views), 4.0f * 4.0f, requests);
+        return requests[1];
+    };
+    const RequestList accepted = cheapestRequest(5);  // least cost 16
+    ASSERT_EQ(accepted.size(), 1u);
+    EXPECT_EQ(accepted[0], point(9, 5, 0));
+    EXPECT_TRUE(cheapestRequest(4).empty());  // least cost 17
+}
+
 TEST(RepairStep, EqualCostsTakeTheFirstRayCell)
 {
     // Ray cells (2, 5, 5) and (12, 5, 5) both cost 1 (Y one row off, Z dark):
