@@ -4,8 +4,6 @@
 #include "app/KalvexWindow.h"
 
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 using namespace FormWidgets;
@@ -29,24 +27,9 @@ CustomLoadDialog::CustomLoadDialog(KalvexWindow* window) : QDialog(window), _win
         paths->addWidget(_paths[k], k, 1);
     }
 
-    auto* configuration = named(new QGroupBox(QStringLiteral("Configuration"), this), "groupBox");
-    auto* sets = new QHBoxLayout(configuration);
-    _orthogonal = radio(configuration, "orthogonal", QStringLiteral("x-y-z"), true);
-    _fortyFive = radio(configuration, "fortyFive", QStringLiteral("0-45-90"));
-    _sixty = radio(configuration, "sixty", QStringLiteral("0-60-120"));
-    sets->addWidget(_orthogonal);
-    sets->addWidget(_fortyFive);
-    sets->addWidget(_sixty);
-    layout->addWidget(configuration);
-
-    auto* buttons = new QHBoxLayout;
-    layout->addLayout(buttons);
-    QPushButton* load = button(this, "loadCombination", QStringLiteral("Load Combo"));
-    QPushButton* cancel = button(this, "cancel", QStringLiteral("Cancel"));
-    buttons->addWidget(load);
-    buttons->addWidget(cancel);
-    connect(load, &QPushButton::released, this, &CustomLoadDialog::loadCombination_released);
-    connect(cancel, &QPushButton::released, this, &CustomLoadDialog::cancel_released);
+    _controls = addLoadComboControls(this, layout, QStringLiteral("x-y-z"));
+    connect(_controls.load, &QPushButton::released, this, &CustomLoadDialog::loadCombination_released);
+    connect(_controls.cancel, &QPushButton::released, this, &CustomLoadDialog::cancel_released);
 
     // The defaults count as loaded from the start.
     loadCombination_released();
@@ -56,7 +39,7 @@ void CustomLoadDialog::loadCombination_released()
 {
     for (int k = 0; k < 3; ++k)
         _file_names[k] = _paths[k]->text();
-    _set = _orthogonal->isChecked() ? 0 : _fortyFive->isChecked() ? 1 : _sixty->isChecked() ? 2 : _set;
+    _set = _controls.set();
     _loaded = true;
     _window->form().radioButton_2->setChecked(true);
     hide();

@@ -2,6 +2,8 @@
 // "load images ...": three picture names under "./IncludedData" and a
 // projection set, kept for the workflow's "generate" after the dialog closes.
 
+#include "app/FormWidgets.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -9,7 +11,6 @@
 
 class KalvexWindow;
 class QLineEdit;
-class QRadioButton;
 
 class CustomLoadDialog : public QDialog {
     Q_OBJECT
@@ -29,9 +30,7 @@ public slots:
 private:
     KalvexWindow* _window;
     std::array<QLineEdit*, 3> _paths{};
-    QRadioButton* _orthogonal = nullptr;
-    QRadioButton* _fortyFive = nullptr;
-    QRadioButton* _sixty = nullptr;
+    FormWidgets::LoadComboControls _controls;
     std::array<QString, 3> _file_names;
     int _set = 0;
     bool _loaded = false;

@@ -5,8 +5,6 @@
 #include "app/Presets.h"
 
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 using namespace FormWidgets;
@@ -34,23 +32,9 @@ ExampleOpenDialog::ExampleOpenDialog(KalvexWindow* window) : QDialog(window), _w
     _options[12]->setChecked(true);
     layout->addWidget(optionBox);
 
-    auto* configuration = named(new QGroupBox(QStringLiteral("Configuration"), this), "groupBox");
-    auto* sets = new QHBoxLayout(configuration);
-    sets->addWidget(radio(configuration, "orthogonal", QStringLiteral("orthogonal"), true));
-    _fortyFive = radio(configuration, "fortyFive", QStringLiteral("0-45-90"));
-    _sixty = radio(configuration, "sixty", QStringLiteral("0-60-120"));
-    sets->addWidget(_fortyFive);
-    sets->addWidget(_sixty);
-    layout->addWidget(configuration);
-
-    auto* buttons = new QHBoxLayout;
-    layout->addLayout(buttons);
-    QPushButton* load = button(this, "loadCombination", QStringLiteral("Load Combo"));
-    QPushButton* cancel = button(this, "cancel", QStringLiteral("Cancel"));
-    buttons->addWidget(load);
-    buttons->addWidget(cancel);
-    connect(load, &QPushButton::released, this, &ExampleOpenDialog::loadCombination_released);
-    connect(cancel, &QPushButton::released, this, &ExampleOpenDialog::cancel_released);
+    _controls = addLoadComboControls(this, layout, QStringLiteral("orthogonal"));
+    connect(_controls.load, &QPushButton::released, this, &ExampleOpenDialog::loadCombination_released);
+    connect(_controls.cancel, &QPushButton::released, this, &ExampleOpenDialog::cancel_released);
 }
 
 void ExampleOpenDialog::loadCombination_released()
@@ -61,7 +45,7 @@ void ExampleOpenDialog::loadCombination_released()
             key = option->text();
             break;
         }
-    const int set = _fortyFive->isChecked() ? 1 : _sixty->isChecked() ? 2 : 0;
+    const int set = _controls.set();
     hide();
     _window->loadExample(key, set);
 }

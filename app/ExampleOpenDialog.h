@@ -2,6 +2,8 @@
 // Ctrl+E: the example picture sets under "./Models/Images", one radio button
 // per example key, and the projection set to load them with.
 
+#include "app/FormWidgets.h"
+
 #include <QDialog>
 
 #include <array>
@@ -22,6 +24,5 @@ public slots:
 private:
     KalvexWindow* _window;
     std::array<QRadioButton*, 16> _options{};
-    QRadioButton* _fortyFive = nullptr;
-    QRadioButton* _sixty = nullptr;
+    FormWidgets::LoadComboControls _controls;
 };

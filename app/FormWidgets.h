@@ -2,8 +2,10 @@
 // Small makers for the form's widgets: each creates a named child of `parent`
 // with its text and range, so the form code reads like the form's table.
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -67,6 +69,40 @@ inline QProgressBar* progress(QWidget* parent, const char* name)
     bar->setValue(0);
     bar->setTextVisible(false);
     return bar;
+}
+
+// The "Configuration" group choosing the projection set and the "Load Combo" /
+// "Cancel" row, shared by the picture dialogs.
+struct LoadComboControls {
+    QRadioButton* orthogonal = nullptr;
+    QRadioButton* fortyFive = nullptr;
+    QRadioButton* sixty = nullptr;
+    QPushButton* load = nullptr;
+    QPushButton* cancel = nullptr;
+
+    // 0 = X, Y, Z; 1 = 0-45-90; 2 = 0-60-120.
+    int set() const { return fortyFive->isChecked() ? 1 : sixty->isChecked() ? 2 : 0; }
+};
+
+inline LoadComboControls addLoadComboControls(QWidget* dialog, QBoxLayout* layout, const QString& orthogonalText)
+{
+    LoadComboControls controls;
+    auto* configuration = named(new QGroupBox(QStringLiteral("Configuration"), dialog), "groupBox");
+    auto* sets = new QHBoxLayout(configuration);
+    controls.orthogonal = radio(configuration, "orthogonal", orthogonalText, true);
+    controls.fortyFive = radio(configuration, "fortyFive", QStringLiteral("0-45-90"));
+    controls.sixty = radio(configuration, "sixty", QStringLiteral("0-60-120"));
+    for (QRadioButton* b : {controls.orthogonal, controls.fortyFive, controls.sixty})
+        sets->addWidget(b);
+    layout->addWidget(configuration);
+
+    auto* buttons = new QHBoxLayout;
+    layout->addLayout(buttons);
+    controls.load = button(dialog, "loadCombination", QStringLiteral("Load Combo"));
+    controls.cancel = button(dialog, "cancel", QStringLiteral("Cancel"));
+    buttons->addWidget(controls.load);
+    buttons->addWidget(controls.cancel);
+    return controls;
 }
 
 }  // namespace FormWidgets

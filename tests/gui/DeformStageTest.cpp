@@ -29,24 +29,10 @@ int missingShown(const KalvexWindow& window)
 
 }  // namespace
 
-class DeformStageTest : public QObject {
+class DeformStageTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        _work_dir = enterTestWorkingDir();
-        QVERIFY(_work_dir);
-    }
-
-    void init()
-    {
-        _window = shownWindow();
-        QVERIFY(_window);
-    }
-
-    void cleanup() { _window.reset(); }
-
     void optimizeLowersTheMissingPixels()
     {
         KalvexWindow& w = *_window;
@@ -160,10 +146,6 @@ private slots:
         QVERIFY(_window->form().simple_exit->isEnabled());
         QVERIFY(_window->form().simple_animate->isEnabled());
     }
-
-private:
-    std::unique_ptr<QTemporaryDir> _work_dir;
-    std::unique_ptr<KalvexWindow> _window;
 };
 
 int main(int argc, char** argv)

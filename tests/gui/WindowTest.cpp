@@ -76,24 +76,10 @@ void chooseCustomPictures(KalvexWindow& window, const QStringList& names)
 
 }  // namespace
 
-class WindowTest : public QObject {
+class WindowTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        _work_dir = enterTestWorkingDir();
-        QVERIFY(_work_dir);
-    }
-
-    void init()
-    {
-        _window = shownWindow();
-        QVERIFY(_window);
-    }
-
-    void cleanup() { _window.reset(); }
-
     void startUpState()
     {
         const KalvexWindow& w = *_window;
@@ -354,10 +340,6 @@ private slots:
         QCOMPARE(child.exitCode(), 1);
         QVERIFY(child.readAllStandardOutput().contains("shown"));
     }
-
-private:
-    std::unique_ptr<QTemporaryDir> _work_dir;
-    std::unique_ptr<KalvexWindow> _window;
 };
 
 // The child of the exit test: presses "exit" on the freshly shown window (it is

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <QTemporaryDir>
+
 #include <array>
 #include <memory>
 
@@ -60,5 +62,30 @@ inline int cellCount(const KalvexWindow& window)
 {
     return window.master() ? countOccupiedCells(*window.master()) : -1;
 }
+
+// Base of the window tests: one working folder with copies of the run-time
+// data for the whole test, and a fresh, shown window for every test function.
+class WindowTestCase : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        _work_dir = enterTestWorkingDir();
+        QVERIFY(_work_dir);
+    }
+
+    void init()
+    {
+        _window = shownWindow();
+        QVERIFY(_window);
+    }
+
+    void cleanup() { _window.reset(); }
+
+protected:
+    std::unique_ptr<QTemporaryDir> _work_dir;
+    std::unique_ptr<KalvexWindow> _window;
+};
 
 }  // namespace gui_test

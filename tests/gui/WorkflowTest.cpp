@@ -55,24 +55,10 @@ int drawnPixels(const QImage& frame)
 
 }  // namespace
 
-class WorkflowTest : public QObject {
+class WorkflowTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        _work_dir = enterTestWorkingDir();
-        QVERIFY(_work_dir);
-    }
-
-    void init()
-    {
-        _window = shownWindow();
-        QVERIFY(_window);
-    }
-
-    void cleanup() { _window.reset(); }
-
     void stagesThroughEditAndFilling()
     {
         KalvexWindow& w = *_window;
@@ -315,10 +301,6 @@ private slots:
         QCOMPARE(status(w), QStringLiteral("Cannot create folder ./Models/Images/frames_dump."));
         QVERIFY(blocker.remove());
     }
-
-private:
-    std::unique_ptr<QTemporaryDir> _work_dir;
-    std::unique_ptr<KalvexWindow> _window;
 };
 
 int main(int argc, char** argv)
