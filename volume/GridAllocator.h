@@ -16,7 +16,7 @@
 #endif
 
 namespace grid_pool {
-constexpr std::size_t kMinBlock = std::size_t(4) << 20;  // bytes; smaller blocks use the heap
+constexpr std::size_t kMinBlock = std::size_t(256) << 10;  // bytes; smaller blocks use the heap
 void* acquire(std::size_t bytes);
 void release(void* block, std::size_t bytes) noexcept;
 // Unmaps every kept block (for tests and at shutdown).
