@@ -91,37 +91,29 @@ TEST(Coverage, SixtyAndOneTwentyRaysKeepTwoOtherCells)
     EXPECT_FALSE(master.is_cell_removable_wrt_single_view({0, 2, 9}, FortyFive_PROJECTION));
     EXPECT_TRUE(master.is_cell_removable_wrt_single_view({0, 2, 9}, NO_VIEW));
     EXPECT_TRUE(master.rayHasOccupiedCell({9, 9, 9}, NO_VIEW));
-}
 
-TEST(Coverage, ObliqueRaysReachTheLastRowAndColumn)
-{
-    ShadowObject master = emptyMaster(25.0f, {-1, Sixty_PROJECTION, -1});
-    // Column 4 at 60 degrees: (0, 9), (1, 8), (2, 6).
-    occupy(master, {{0, 9, 3}, {1, 8, 3}, {2, 6, 3}});
-    EXPECT_TRUE(master.isCellRemovable({1, 8, 3}));
-    EXPECT_TRUE(master.isCellRemovable({2, 6, 3}));
-
-    // Column 3 at 120 degrees: (9, 9), (7, 6), (8, 7).
-    master._view_modes = {-1, -1, OneTwenty_PROJECTION};
+    // The rays reach the last row and column: 120-degree column 3 holds
+    // (9, 9), (7, 6), (8, 7); 60-degree column 4 holds (0, 9), (1, 8), (2, 6).
     occupy(master, {{9, 9, 4}, {7, 6, 4}, {8, 7, 4}});
     EXPECT_TRUE(master.isCellRemovable({7, 6, 4}));
     master.setOccupied({9, 9, 4}, false);
     EXPECT_FALSE(master.isCellRemovable({7, 6, 4}));
+    master._view_modes = {-1, Sixty_PROJECTION, -1};
+    occupy(master, {{0, 9, 3}, {1, 8, 3}, {2, 6, 3}});
+    EXPECT_TRUE(master.isCellRemovable({2, 6, 3}));
 }
 
+// First cell in the given state whose X or Z ray holds `rayCount` occupied cells.
 std::optional<CellIndex> findCell(ShadowObject& master, bool occupied, int mode, int rayCount)
 {
     const int n = master.sizeX();
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y)
             for (int z = 0; z < n; ++z) {
-                if (master.isOccupied({x, y, z}) != occupied)
-                    continue;
                 int count = 0;
                 for (int i = 0; i < n; ++i)
-                    count += mode == X_PROJECTION ? master.isOccupied({i, y, z})
-                                                  : master.isOccupied({x, y, i});
-                if (count == rayCount)
+                    count += master.isOccupied(mode == X_PROJECTION ? CellIndex{i, y, z} : CellIndex{x, y, i});
+                if (master.isOccupied({x, y, z}) == occupied && count == rayCount)
                     return CellIndex{x, y, z};
             }
     return std::nullopt;
@@ -188,31 +180,24 @@ protected:
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
 };
 
-TEST_F(CoverageDeathTest, UnknownModeInARayTestEndsTheProcess)
+TEST_F(CoverageDeathTest, UnknownModesEndTheProcess)
 {
     ShadowObject master = emptyMaster(25.0f, {X_PROJECTION, NO_PROJECTION, Z_PROJECTION});
     occupy(master, {{1, 1, 1}, {2, 1, 1}});  // the X view passes, the next one is reached
-    const char* message = "is_cell_removable_wrt_single_view: something seriously wrong";
-    EXPECT_EXIT(master.is_cell_removable_wrt_single_view({1, 1, 1}, NO_PROJECTION), ::testing::ExitedWithCode(1),
-                message);
-    EXPECT_EXIT(master.rayHasOccupiedCell({1, 1, 1}, all_ortho), ::testing::ExitedWithCode(1), message);
-    EXPECT_EXIT(master.isCellRemovable({1, 1, 1}), ::testing::ExitedWithCode(1), message);
-}
-
-TEST_F(CoverageDeathTest, ValidityCheckServesAxisSetUpsOnly)
-{
-    const char* message = "single_shadow_still_valid: something seriously wrong";
-    ShadowObject oblique = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, FortyFive_PROJECTION});
-    EXPECT_EXIT(oblique.areShadowsStillValid(true, true), ::testing::ExitedWithCode(1), message);
-    ShadowObject partial = emptyMaster(25.0f, {X_PROJECTION, -1, -1});
-    EXPECT_EXIT(partial.areShadowsStillValid(false, true), ::testing::ExitedWithCode(1), message);
-}
-
-TEST_F(CoverageDeathTest, ShadowMapOfAnUnknownModeEndsTheProcess)
-{
-    ShadowObject master = emptyMaster(25.0f, {-1, -1, -1});
-    EXPECT_EXIT(master.create_reprojection_image_map(0, NO_PROJECTION), ::testing::ExitedWithCode(1),
+    const auto exit1 = ::testing::ExitedWithCode(1);
+    const char* ray = "is_cell_removable_wrt_single_view: something seriously wrong";
+    EXPECT_EXIT(master.is_cell_removable_wrt_single_view({1, 1, 1}, NO_PROJECTION), exit1, ray);
+    EXPECT_EXIT(master.rayHasOccupiedCell({1, 1, 1}, all_ortho), exit1, ray);
+    EXPECT_EXIT(master.isCellRemovable({1, 1, 1}), exit1, ray);
+    EXPECT_EXIT(master.create_reprojection_image_map(0, NO_PROJECTION), exit1,
                 "create_reprojection_image_map: unhandled case");
+
+    // The validity check serves complete axis set-ups only.
+    const char* validity = "single_shadow_still_valid: something seriously wrong";
+    ShadowObject oblique = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, FortyFive_PROJECTION});
+    EXPECT_EXIT(oblique.areShadowsStillValid(true, true), exit1, validity);
+    ShadowObject partial = emptyMaster(25.0f, {X_PROJECTION, -1, -1});
+    EXPECT_EXIT(partial.areShadowsStillValid(false, true), exit1, validity);
 }
 
 }  // namespace

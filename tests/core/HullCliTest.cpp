@@ -7,18 +7,21 @@
 #include "ReferenceHull.h"
 #include "SyntheticPictures.h"
 
+#include "surface/TriMesh.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -26,8 +29,7 @@ namespace {
 
 struct CliResult {
     int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
+    QByteArray out, err;
 };
 
 CliResult runCli(const QStringList& args)
@@ -50,8 +52,7 @@ QStringList entries(const QString& dir)
 
 struct PictureRecipe {
     Figure figure;
-    int width = 250;
-    int height = 250;
+    int width = 250, height = 250;
     bool grey8 = false;  // saved as an 8-bit grey PNG
 };
 
@@ -70,8 +71,6 @@ void PrintTo(const HullCase& c, std::ostream* os)
 
 class HullCli : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(_dir.isValid()); }
-
     QString path(const QString& name) const { return _dir.filePath(name); }
 
     std::array<QString, 3> writePictures(const std::array<PictureRecipe, 3>& recipes, unsigned seed) const
@@ -98,10 +97,9 @@ protected:
         const CliResult run = runCli(args);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(run.out, &error);
+        const QJsonObject json = QJsonDocument::fromJson(run.out, &error).object();
         EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString();
         EXPECT_TRUE(run.out.endsWith("}\n") && run.out.count('\n') == 1) << run.out.toStdString();
-        const QJsonObject json = doc.object();
         EXPECT_EQ(json.keys(), (QStringList{"cell_size", "cells", "resolution", "timings_ms", "views"}));
 
         const reference::Figures expected = reference::hullFigures(files, set, cellSize);
@@ -110,15 +108,14 @@ protected:
         EXPECT_EQ(json["cells"].toInt(-1), expected.cells);
         const QJsonArray views = json["views"].toArray();
         EXPECT_EQ(views.size(), 3);
+        const QStringList keys{"dark", "extra", "missing", "mode", "shadow"};
         for (int k = 0; k < 3 && k < views.size(); ++k) {
             const QJsonObject v = views[k].toObject();
             const reference::ViewFigures& e = expected.views[k];
-            EXPECT_EQ(v.keys(), (QStringList{"dark", "extra", "missing", "mode", "shadow"}));
-            EXPECT_EQ(v["mode"].toInt(-1), e.mode) << "view " << k;
-            EXPECT_EQ(v["dark"].toInt(-1), e.dark) << "view " << k;
-            EXPECT_EQ(v["shadow"].toInt(-1), e.shadow) << "view " << k;
-            EXPECT_EQ(v["missing"].toInt(-1), e.missing) << "view " << k;
-            EXPECT_EQ(v["extra"].toInt(-1), e.extra) << "view " << k;
+            EXPECT_EQ(v.keys(), keys);
+            const int wanted[5] = {e.dark, e.extra, e.missing, e.mode, e.shadow};
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(v[keys[i]].toInt(-1), wanted[i]) << "view " << k << " " << keys[i].toStdString();
         }
         const QJsonObject timings = json["timings_ms"].toObject();
         EXPECT_EQ(timings.keys(), (QStringList{"build", "load", "mesh", "quantize"}));
@@ -167,17 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(HullCli, DisjointViewsGiveAnEmptyHull)
 {
     // View 0 (X) dark for small y only, view 2 (Z) dark for large y only.
-    QImage left(250, 250, QImage::Format_RGB32);
-    QImage black(250, 250, QImage::Format_RGB32);
-    QImage bottom(250, 250, QImage::Format_RGB32);
-    left.fill(Qt::white);
+    QImage left = pictureWithPixels({}), bottom = left, black = left;
+    QPainter(&left).fillRect(0, 0, 120, 250, Qt::black);
     black.fill(Qt::black);
-    bottom.fill(Qt::white);
-    for (int a = 0; a < 250; ++a)
-        for (int b = 0; b < 120; ++b) {
-            left.setPixel(b, a, 0xFF000000);
-            bottom.setPixel(a, 130 + b, 0xFF000000);
-        }
+    QPainter(&bottom).fillRect(0, 130, 250, 120, Qt::black);
     const std::array<QString, 3> files = {path("left.png"), path("black.png"), path("bottom.png")};
     ASSERT_TRUE(left.save(files[0]) && black.save(files[1]) && bottom.save(files[2]));
     const QJsonObject json = expectReferenceFigures(files, 0, 5.0f, {"--mesh", path("empty.obj")});
@@ -205,25 +195,15 @@ TEST_F(HullCli, MeshAndShadowFilesHoldWhatTheJsonReports)
     const int n = json["resolution"].toInt();
     ASSERT_GT(cells, 0);
 
-    QFile obj(mesh);
-    ASSERT_TRUE(obj.open(QIODevice::ReadOnly | QIODevice::Text));
-    int vertices = 0, faces = 0;
-    float lo = 1e9f, hi = -1e9f;
-    while (!obj.atEnd()) {
-        const QList<QByteArray> fields = obj.readLine().simplified().split(' ');
-        if (fields[0] == "v") {
-            ++vertices;
-            for (int k = 1; k < 4; ++k) {
-                lo = std::min(lo, fields[k].toFloat());
-                hi = std::max(hi, fields[k].toFloat());
-            }
-        }
-        faces += fields[0] == "f";
+    const std::unique_ptr<TriMesh> obj(TriMesh::read(mesh.toLocal8Bit().constData()));
+    ASSERT_TRUE(obj);
+    EXPECT_EQ(obj->vertices.size(), 8u * cells);
+    EXPECT_EQ(obj->faces.size(), 12u * cells);
+    obj->need_bbox();
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_GE(obj->bbox.min[k], 0.0f);
+        EXPECT_LE(obj->bbox.max[k], n * 6.25f);
     }
-    EXPECT_EQ(vertices, 8 * cells);
-    EXPECT_EQ(faces, 12 * cells);
-    EXPECT_GE(lo, 0.0f);
-    EXPECT_LE(hi, n * 6.25f);
 
     EXPECT_EQ(entries(shadows), (QStringList{"view0.png", "view1.png", "view2.png"}));
     const QJsonArray views = json["views"].toArray();
@@ -252,13 +232,10 @@ TEST_F(HullCli, MeshAndShadowFilesHoldWhatTheJsonReports)
 TEST_F(HullCli, BadUsageAndUnreadablePicturesFailCleanly)
 {
     const std::array<QString, 3> files = writePictures({{{Figure::Blobs}, {Figure::Ellipse}, {Figure::Polygons}}}, 31);
-    QFile text(path("notes.png"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("not a picture\n");
-    text.close();
-    QFile empty(path("empty.png"));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
+    for (const auto& [name, bytes] : {std::pair{"notes.png", "not a picture\n"}, std::pair{"empty.png", ""}}) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) >= 0);
+    }
     // Readable but without a dark pixel (grey 100 is light).
     QImage grey(250, 250, QImage::Format_RGB32);
     grey.fill(qRgb(100, 100, 100));

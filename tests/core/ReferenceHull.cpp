@@ -1,5 +1,6 @@
 #include "ReferenceHull.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -12,29 +13,22 @@ int resolution(float cellSize)
 
 std::array<int, 3> setModes(int set)
 {
-    if (set == 1)
-        return {0, 1, 3};
-    if (set == 2)
-        return {0, 4, 5};
-    return {0, 1, 2};
+    static const std::array<int, 3> modes[3] = {{0, 1, 2}, {0, 1, 3}, {0, 4, 5}};
+    return modes[set == 1 || set == 2 ? set : 0];
 }
 
 Pixel pixelOf(int mode, int x, int y, int z)
 {
     // Oblique columns: double precision from the integer coordinates,
     // truncated toward zero.
-    const double dx = x, dy = y;
-    if (mode == 0)
-        return {y, z};
-    if (mode == 1)
-        return {x, z};
-    if (mode == 2)
-        return {x, y};
-    if (mode == 3)
-        return {int(std::trunc(0.7071 * dx + 0.7071 * dy)), z};
-    if (mode == 4)
-        return {int(std::trunc(0.866 * dx + 0.5 * dy)), z};
-    return {int(std::trunc(0.866 * dx - 0.5 * dy)), z};
+    switch (mode) {
+    case 0: return {y, z};
+    case 1: return {x, z};
+    case 2: return {x, y};
+    case 3: return {int(std::trunc(0.7071 * x + 0.7071 * y)), z};
+    case 4: return {int(std::trunc(0.866 * x + 0.5 * y)), z};
+    default: return {int(std::trunc(0.866 * x - 0.5 * y)), z};
+    }
 }
 
 View::View(const QImage& picture, int mode, float cellSize) : _mode(mode), _n(resolution(cellSize))
@@ -42,23 +36,20 @@ View::View(const QImage& picture, int mode, float cellSize) : _mode(mode), _n(re
     const QImage scaled = picture.scaledToWidth(250, Qt::FastTransformation);
     const int half = int(cellSize * 0.5f);
     _dark.assign(std::size_t(_n) * _n, 0);
-    for (int row = 0; row < _n; ++row) {
-        for (int column = 0; column < _n; ++column) {
-            const float fx = float(column) * cellSize + float(half);
-            const float fy = float(row) * cellSize + float(half);
-            const int px = int(fx), py = int(fy);
+    for (int column = 0; column < _n; ++column) {
+        for (int row = 0; row < _n; ++row) {
+            const int px = int(float(column) * cellSize + float(half));
+            const int py = int(float(row) * cellSize + float(half));
             // Outside the (scaled) picture is light ground.
             if (px >= scaled.width() || py >= scaled.height())
                 continue;
             const QRgb rgb = scaled.pixel(px, py);
-            if (qRed(rgb) < 100 && qGreen(rgb) < 100 && qBlue(rgb) < 100)
+            if (qRed(rgb) < 100 && qGreen(rgb) < 100 && qBlue(rgb) < 100) {
                 _dark[std::size_t(column) * _n + row] = 1;
+                _darkList.emplace_back(column, row);
+            }
         }
     }
-    for (int column = 0; column < _n; ++column)
-        for (int row = 0; row < _n; ++row)
-            if (_dark[std::size_t(column) * _n + row])
-                _darkList.emplace_back(column, row);
     _memo.assign(std::size_t(3 * _n) * _n, std::numeric_limits<float>::quiet_NaN());
 }
 
@@ -97,10 +88,7 @@ float View::distance(int column, int row) const
 
 int Hull::count() const
 {
-    int c = 0;
-    for (std::uint8_t o : occupied)
-        c += o;
-    return c;
+    return int(std::count(occupied.begin(), occupied.end(), 1));
 }
 
 Hull buildHull(const std::vector<const View*>& views)
@@ -152,20 +140,12 @@ Figures hullFigures(const std::array<QString, 3>& pictures, int set, float cellS
     std::vector<View> views;
     for (int k = 0; k < 3; ++k)
         views.emplace_back(QImage(pictures[k]), modes[k], cellSize);
-    std::vector<const View*> pointers;
-    for (const View& v : views)
-        pointers.push_back(&v);
-    const Hull hull = buildHull(pointers);
+    const Hull hull = buildHull({&views[0], &views[1], &views[2]});
 
     Figures figures;
     figures.resolution = hull.n;
     figures.cells = hull.count();
     for (int k = 0; k < 3; ++k) {
-        // The comparison reads the map of the last view with this mode.
-        const View* wanted = nullptr;
-        for (const View& v : views)
-            if (v.mode() == modes[k])
-                wanted = &v;
         const std::vector<std::uint8_t> cast = shadow(hull, modes[k]);
         ViewFigures f;
         f.mode = modes[k];
@@ -173,7 +153,7 @@ Figures hullFigures(const std::array<QString, 3>& pictures, int set, float cellS
         for (int c = 0; c < hull.n; ++c)
             for (int r = 0; r < hull.n; ++r) {
                 const bool shaded = cast[std::size_t(c) * hull.n + r] != 0;
-                const bool dark = wanted->dark(c, r);
+                const bool dark = views[k].dark(c, r);
                 f.shadow += shaded;
                 f.extra += shaded && !dark;
                 f.missing += !shaded && dark;

@@ -22,8 +22,7 @@ std::array<int, 3> setModes(int set);
 
 // Pixel (column, row) of cell (x, y, z) in mode 0..5.
 struct Pixel {
-    int column;
-    int row;
+    int column, row;
 };
 Pixel pixelOf(int mode, int x, int y, int z);
 

@@ -16,11 +16,8 @@ QColor figureColor(std::mt19937& rng, bool mustBeDark)
     QColor c(channel(rng), channel(rng), channel(rng));
     if (!mustBeDark && rng() % 4 == 0) {
         const int light = std::uniform_int_distribution<int>(100, 255)(rng);
-        switch (rng() % 3) {
-        case 0: c.setRed(light); break;
-        case 1: c.setGreen(light); break;
-        default: c.setBlue(light); break;
-        }
+        const auto which = rng() % 3;
+        c = QColor(which == 0 ? light : c.red(), which == 1 ? light : c.green(), which == 2 ? light : c.blue());
     }
     return c;
 }

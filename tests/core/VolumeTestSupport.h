@@ -39,11 +39,11 @@ inline ShadowObject emptyMaster(float cellSize, std::vector<int> modes)
 // Collects the debug output while alive.
 class DebugCapture {
 public:
-    DebugCapture() : _previous(qInstallMessageHandler(&DebugCapture::handle)) { active() = this; }
+    DebugCapture() : _previous(qInstallMessageHandler(&DebugCapture::handle)) { _active = this; }
     ~DebugCapture()
     {
         qInstallMessageHandler(_previous);
-        active() = nullptr;
+        _active = nullptr;
     }
     DebugCapture(const DebugCapture&) = delete;
     DebugCapture& operator=(const DebugCapture&) = delete;
@@ -51,17 +51,13 @@ public:
     QStringList lines;
 
 private:
-    static DebugCapture*& active()
-    {
-        static DebugCapture* capture = nullptr;
-        return capture;
-    }
     static void handle(QtMsgType, const QMessageLogContext&, const QString& message)
     {
-        if (active())
-            active()->lines << message;
+        if (_active)
+            _active->lines << message;
     }
 
+    static inline DebugCapture* _active = nullptr;
     QtMessageHandler _previous;
 };
 

@@ -11,28 +11,27 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QImage>
 #include <QTimer>
 
+#include <cmath>
 #include <memory>
 
 namespace gui_test {
 
-// Copies the directory tree `from` into `to` (created as needed).
+// Copies the files under `from` into the same places under `to`.
 inline bool copyTree(const QString& from, const QString& to)
 {
-    const QDir source(from);
-    if (!source.exists() || !QDir().mkpath(to))
-        return false;
-    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        const QString target = to + QLatin1Char('/') + source.relativeFilePath(path);
-        const bool ok = QFileInfo(path).isDir() ? QDir().mkpath(target) : QFile::copy(path, target);
-        if (!ok)
+        const QString target = to + QLatin1Char('/') + QDir(from).relativeFilePath(it.next());
+        if (!QDir().mkpath(QFileInfo(target).path()) || !QFile::copy(it.filePath(), target))
             return false;
     }
-    return true;
+    return QDir(from).exists();
 }
 
 // Creates the temporary working directory with the copies and changes into
@@ -53,36 +52,53 @@ inline std::unique_ptr<QTemporaryDir> enterTestWorkingDir()
     return dir;
 }
 
-// Answers the next modal message box by clicking its button labelled
-// `buttonText` (mnemonic marks ignored), as soon as the box shows. Keep the object alive until the
-// handler that opens the box has returned; `title` then holds the box's title
-// and `count` the number of boxes answered.
-class MessageBoxAnswer {
-public:
-    explicit MessageBoxAnswer(const QString& buttonText) : _timer(std::make_unique<QTimer>())
-    {
-        QObject::connect(_timer.get(), &QTimer::timeout, [this, buttonText] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
+// Runs `action` and answers each modal message box it opens by clicking the
+// button labelled `buttonText` (mnemonic marks ignored). Returns the titles of
+// the boxes answered, in order, and their texts in `texts` if given.
+template <class Action>
+QStringList answerMessageBoxes(const QString& buttonText, Action action, QStringList* texts = nullptr)
+{
+    QStringList titles;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        for (QAbstractButton* button : box ? box->buttons() : QList<QAbstractButton*>())
+            if (button->text().remove(QLatin1Char('&')) == buttonText) {
+                titles.append(box->windowTitle());
+                if (texts)
+                    texts->append(box->text());
+                button->click();
                 return;
-            for (QAbstractButton* button : box->buttons())
-                if (button->text().remove(QLatin1Char('&')) == buttonText) {
-                    title = box->windowTitle();
-                    text = box->text();
-                    ++count;
-                    button->click();
-                    return;
-                }
-        });
-        _timer->start(20);
-    }
+            }
+    });
+    timer.start(20);
+    action();
+    return titles;
+}
 
-    QString title;
-    QString text;
-    int count = 0;
+// Entry-wise comparison of two column-major 4x4 matrices (arrays, or a
+// QMatrix4x4's constData()).
+template <class A, class B>
+bool nearlyEqual(const A& a, const B& b, double tolerance = 1e-9)
+{
+    for (std::size_t i = 0; i < 16; ++i)
+        if (std::fabs(double(a[i]) - double(b[i])) > tolerance)
+            return false;
+    return true;
+}
 
-private:
-    std::unique_ptr<QTimer> _timer;
-};
+// Pixels in columns [x0, x1) (x1 < 0: to the right edge) whose colour differs
+// from `background` by 8 or more in some channel.
+inline int drawnPixels(const QImage& image, QRgb background = qRgb(255, 255, 255), int x0 = 0, int x1 = -1)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = x0; x < (x1 < 0 ? image.width() : x1); ++x) {
+            const QRgb p = image.pixel(x, y);
+            n += std::abs(qRed(p) - qRed(background)) >= 8 || std::abs(qGreen(p) - qGreen(background)) >= 8
+                 || std::abs(qBlue(p) - qBlue(background)) >= 8;
+        }
+    return n;
+}
 
 }  // namespace gui_test

@@ -5,17 +5,13 @@
 
 #include "GuiTestSupport.h"
 
+#include "app/FormWidgets.h"  // the form's widget classes
 #include "app/KalvexWindow.h"
+#include "render/SceneGLWidget.h"
 #include "volume/ShadowObject.h"
 
 #include <QComboBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
 
-#include <QTemporaryDir>
-
-#include <array>
 #include <memory>
 
 namespace gui_test {
@@ -35,38 +31,12 @@ inline void click(QWidget* widget)
     QTest::mouseClick(widget, Qt::LeftButton);
 }
 
-// Chooses a preset entry (and the projection combo's index) and presses "generate".
-inline void generatePreset(KalvexWindow& window, const QString& entry, int orthoTypeIndex = 0)
-{
-    const KalvexForm& f = window.form();
-    f.cmb_simple_ortho_type->setCurrentIndex(orthoTypeIndex);
-    f.cmb_simple_preset->setCurrentText(entry);
-    click(f.btn_simple_generate_volume);
-}
-
-inline QString status(const KalvexWindow& window)
-{
-    return window.statusLabel()->text();
-}
-
-inline std::array<int, 3> viewModes(const KalvexWindow& window)
-{
-    std::array<int, 3> modes{-1, -1, -1};
-    const auto& views = window.viewObjects();
-    for (std::size_t k = 0; k < views.size() && k < 3; ++k)
-        modes[k] = views[k]._projection_mode;
-    return modes;
-}
-
-inline int cellCount(const KalvexWindow& window)
-{
-    return window.master() ? countOccupiedCells(*window.master()) : -1;
-}
-
 // Base of the window tests: one working folder with copies of the run-time
 // data for the whole test, and a fresh, shown window for every test function.
 class WindowTestCase : public QObject {
     Q_OBJECT
+public:
+    static void initMain() { SceneGLWidget::setDefaultSurfaceFormat(); }
 
 private slots:
     void initTestCase()
@@ -84,6 +54,28 @@ private slots:
     void cleanup() { _window.reset(); }
 
 protected:
+    const KalvexForm& form() const { return _window->form(); }
+    QString status() const { return _window->statusLabel()->text(); }
+    int cellCount() const { return _window->master() ? countOccupiedCells(*_window->master()) : -1; }
+    SceneGLWidget::Matrix viewMatrix() const { return _window->view()->currentMatrix(); }
+
+    // The projection modes of the view objects, in order.
+    QList<int> viewModes() const
+    {
+        QList<int> modes;
+        for (const ShadowObject& view : _window->viewObjects())
+            modes.append(view._projection_mode);
+        return modes;
+    }
+
+    // Chooses a preset entry (and the projection combo's index) and presses "generate".
+    void generate(const QString& entry, int orthoTypeIndex = 0)
+    {
+        form().cmb_simple_ortho_type->setCurrentIndex(orthoTypeIndex);
+        form().cmb_simple_preset->setCurrentText(entry);
+        click(form().btn_simple_generate_volume);
+    }
+
     std::unique_ptr<QTemporaryDir> _work_dir;
     std::unique_ptr<KalvexWindow> _window;
 };
