@@ -13,10 +13,24 @@ void push_unique(std::vector<int>& list, int value)
 
 }  // namespace
 
+std::size_t TriMesh::topologyKey() const
+{
+    // FNV-1a over the vertex count and every face index.
+    std::size_t key = 14695981039346656037ull;
+    auto mix = [&key](std::size_t value) { key = (key ^ value) * 1099511628211ull; };
+    mix(vertices.size());
+    for (const Face& f : faces)
+        for (int j = 0; j < 3; ++j)
+            mix(static_cast<std::size_t>(static_cast<unsigned>(f[j])));
+    return key;
+}
+
 void TriMesh::need_neighbors(bool)
 {
-    if (neighbors.size() == vertices.size())
+    const std::size_t key = topologyKey();
+    if (neighbors.size() == vertices.size() && key == _neighbors_key)
         return;
+    _neighbors_key = key;
     neighbors.assign(vertices.size(), {});
     // Per corner, the two other corners of the face, in face order.
     for (const Face& f : faces) {
@@ -30,8 +44,10 @@ void TriMesh::need_neighbors(bool)
 
 void TriMesh::need_adjacentfaces(bool)
 {
-    if (adjacentfaces.size() == vertices.size())
+    const std::size_t key = topologyKey();
+    if (adjacentfaces.size() == vertices.size() && key == _adjacentfaces_key)
         return;
+    _adjacentfaces_key = key;
     adjacentfaces.assign(vertices.size(), {});
     for (int i = 0; i < static_cast<int>(faces.size()); ++i)
         for (int j = 0; j < 3; ++j)
@@ -40,8 +56,6 @@ void TriMesh::need_adjacentfaces(bool)
 
 void TriMesh::need_normals(bool, bool)
 {
-    if (normals.size() == vertices.size())
-        return;
     // Sum of the incident faces' normals weighted by the corner angle, so that
     // a vertex's normal does not depend on how its faces are split.
     normals.assign(vertices.size(), point());

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 // Three floats with the few vector operations the mesh code needs.
@@ -88,8 +89,12 @@ public:
 
     // Faces are always stored as triangles; kept so callers can state the need.
     void need_faces(bool = false) {}
+    // Neighbours and incident faces depend on the faces only: they are built
+    // again when the faces (or the vertex count) changed since the last build.
     void need_neighbors(bool = false);
     void need_adjacentfaces(bool = false);
+    // Normals and the box depend on the positions, which users move freely:
+    // they are computed on every call.
     void need_normals(bool = false, bool = false);
     void need_bbox();
 
@@ -102,6 +107,13 @@ public:
     point move_mesh_to_center();
 
     void clear() { *this = TriMesh(); }
+
+private:
+    // Fingerprint of the faces and the vertex count the derived lists were
+    // built from.
+    std::size_t topologyKey() const;
+    std::size_t _neighbors_key = 0;
+    std::size_t _adjacentfaces_key = 0;
 };
 
 // Removes the vertices that no face uses and renumbers the faces. Derived

@@ -281,6 +281,13 @@ TEST(TriMesh, NeighborsAndAdjacentFacesInFaceOrder)
     EXPECT_EQ(m.neighbors[3], (std::vector<int>{0, 2}));
     EXPECT_EQ(m.adjacentfaces[0], (std::vector<int>{0, 1}));
     EXPECT_EQ(m.adjacentfaces[1], (std::vector<int>{0}));
+
+    // New faces over the same vertices: the lists follow them.
+    m.faces = {{1, 2, 3}, {1, 3, 0}};
+    m.need_neighbors();
+    m.need_adjacentfaces();
+    EXPECT_EQ(m.neighbors[0], (std::vector<int>{1, 3}));
+    EXPECT_EQ(m.adjacentfaces[1], (std::vector<int>{0, 1}));
 }
 
 TEST(TriMesh, CubeNormalsPointOutwardWithUnitLength)
@@ -294,6 +301,11 @@ TEST(TriMesh, CubeNormalsPointOutwardWithUnitLength)
         EXPECT_NEAR(len(m.normals[i]), 1.0f, 1e-6f);
         EXPECT_LT(len(m.normals[i] - expected), 1e-5f) << i;
     }
+    // Moved vertices get fresh normals: the cube turned a quarter about z.
+    for (point& p : m.vertices)
+        p = point(-p[1], p[0], p[2]);
+    m.need_normals();
+    EXPECT_LT(len(m.normals[1] - point(1, 1, -1) * (1.0f / std::sqrt(3.0f))), 1e-5f);
 }
 
 TEST(TriMesh, RemoveUnusedVerticesKeepsCellDataOfSurvivors)
