@@ -617,9 +617,15 @@ void SceneGLWidget::paintGL()
         flags |= 4u;
     else
         flags &= ~4u;
-    for (auto& object : _objects)
+    bool shaderMissing = false;
+    for (auto& object : _objects) {
         object->draw(_render_mode, _show_box_and_grid, _slice_min, _slice_max, _slice_invert, flags, _white_background,
                      _volume_dimensions);
+        shaderMissing = shaderMissing || object->shaderMissing();
+    }
+    if (shaderMissing && !_shader_problem_reported)
+        emit statusMessage(QStringLiteral("can't open shader!"));
+    _shader_problem_reported = shaderMissing;
 
     if (_shift_held)
         drawToolCursor();

@@ -39,7 +39,10 @@ public:
     static void setDefaultSurfaceFormat();
 
     // ---- what is drawn ------------------------------------------------------
+    // Cells along x, y and z of the volume's box: the grid draws one plane per
+    // cell boundary.
     void setVolumeDimensions(int x, int y, int z);
+    const std::array<int, 3>& volumeDimensions() const { return _volume_dimensions; }
     void setRenderFlag(unsigned bit, bool on);
     unsigned renderFlags() const { return _render_flags; }
     void setSliceMin(int v) { _slice_min = v; }
@@ -184,6 +187,7 @@ private:
     unsigned _render_flags = 0;
     std::array<int, 3> _volume_dimensions{};
     int _active_tool = SubtractBrush;
+    bool _shader_problem_reported = false;  // "can't open shader!" is shown once per occurrence
 
     QOpenGLFunctions_2_1* _gl = nullptr;                   // owned by the context
     std::unique_ptr<QOpenGLFramebufferObject> _depth_fbo;  // single-sample copy of the depth for picking

@@ -3,7 +3,7 @@
 #include "surface/TriMesh.h"
 
 #include <QByteArray>
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QFile>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions_2_1>
@@ -17,6 +17,8 @@ static_assert(sizeof(TriMesh::CellData) == 4 * sizeof(GLint), "cell data is uplo
 
 const char* const VoxelRenderObject::kVertexShaderPath = "Shaders/voxel_rendering.vert";
 const char* const VoxelRenderObject::kFragmentShaderPath = "Shaders/voxel_rendering.frag";
+
+Q_LOGGING_CATEGORY(kalvexRender, "kalvex.render", QtInfoMsg)
 
 namespace {
 
@@ -58,30 +60,29 @@ void fillArrayBuffer(QOpenGLFunctions_2_1* gl, GLuint buffer, const std::vector<
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-// Reads at most kMaxShaderBytes of the file as the shader's single source
-// string. A missing shader file ends the program.
-void loadShaderSource(QOpenGLFunctions_2_1* gl, GLuint shader, const char* path)
+// At most kMaxShaderBytes of the file; false when it cannot be read.
+bool readShaderSource(const char* path, QByteArray& source)
 {
     QFile file(QString::fromLatin1(path));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        qFatal("can't open shader!");
-    const QByteArray source = file.read(kMaxShaderBytes);
+        return false;
+    source = file.read(kMaxShaderBytes);
+    return true;
+}
+
+GLuint compileShader(QOpenGLFunctions_2_1* gl, GLenum type, const char* path, const QByteArray& source)
+{
+    const GLuint shader = gl->glCreateShader(type);
     const char* text = source.constData();
     const GLint length = static_cast<GLint>(source.size());
     gl->glShaderSource(shader, 1, &text, &length);
-}
-
-GLuint compileShader(QOpenGLFunctions_2_1* gl, GLenum type, const char* path)
-{
-    const GLuint shader = gl->glCreateShader(type);
-    loadShaderSource(gl, shader, path);
     gl->glCompileShader(shader);
     GLint compiled = GL_FALSE;
     gl->glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled != GL_TRUE) {
         char log[1024] = {};
         gl->glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        qDebug("%s: %s", path, log);
+        qCDebug(kalvexRender, "%s: %s", path, log);
     }
     return shader;
 }
@@ -120,7 +121,7 @@ void VoxelRenderObject::setData(TriMesh* mesh, bool centre, float centreOut[3], 
     point oldCentre;
     float scale = 1.0f;
     if (!mesh) {
-        qDebug("couldnt read file");
+        qCDebug(kalvexRender, "couldnt read file");
     } else {
         mesh->need_normals();
         mesh->need_bbox();
@@ -159,7 +160,7 @@ void VoxelRenderObject::upload(QOpenGLFunctions_2_1* gl)
 {
     _upload_pending = false;
     if (!hasBuffersAndShaders(QOpenGLContext::currentContext())) {
-        qDebug("where's glee?");
+        qCDebug(kalvexRender, "where's glee?");
         _buffers_in_use = false;
         return;
     }
@@ -176,10 +177,18 @@ void VoxelRenderObject::upload(QOpenGLFunctions_2_1* gl)
     buildProgram(gl);
 }
 
+// Without both shader files the mesh is drawn by the fixed pipeline and the
+// view reports the missing files.
 void VoxelRenderObject::buildProgram(QOpenGLFunctions_2_1* gl)
 {
-    const GLuint vertexShader = compileShader(gl, GL_VERTEX_SHADER, kVertexShaderPath);
-    const GLuint fragmentShader = compileShader(gl, GL_FRAGMENT_SHADER, kFragmentShaderPath);
+    _program = 0;
+    QByteArray vertexSource, fragmentSource;
+    _shader_missing = !readShaderSource(kVertexShaderPath, vertexSource) ||
+                      !readShaderSource(kFragmentShaderPath, fragmentSource);
+    if (_shader_missing)
+        return;
+    const GLuint vertexShader = compileShader(gl, GL_VERTEX_SHADER, kVertexShaderPath, vertexSource);
+    const GLuint fragmentShader = compileShader(gl, GL_FRAGMENT_SHADER, kFragmentShaderPath, fragmentSource);
     _program = gl->glCreateProgram();
     gl->glAttachShader(_program, vertexShader);
     gl->glAttachShader(_program, fragmentShader);

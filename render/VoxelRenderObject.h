@@ -59,6 +59,9 @@ public:
     const TriMesh* mesh() const { return _mesh.get(); }
     bool buffersInUse() const { return _buffers_in_use; }
     GLuint program() const { return _program; }
+    // True after a program build found a shader file missing (the mesh is
+    // then drawn without the voxel shader).
+    bool shaderMissing() const { return _shader_missing; }
 
     // The two shader files, relative to the working directory.
     static const char* const kVertexShaderPath;
@@ -85,4 +88,5 @@ private:
     bool _buffers_in_use = false;
     GLuint _program = 0;
     bool _upload_pending = false;  // prepared without a context: upload at the next draw
+    bool _shader_missing = false;
 };
