@@ -2,6 +2,7 @@
 
 #include "app/FormWidgets.h"
 #include "app/KalvexWindow.h"
+#include "app/Presets.h"
 
 #include <QGridLayout>
 #include <QVBoxLayout>
@@ -41,7 +42,10 @@ void CustomLoadDialog::loadCombination_released()
         _file_names[k] = _paths[k]->text();
     _set = _controls.set();
     _loaded = true;
-    _window->form().radioButton_2->setChecked(true);
+    Presets::PictureFiles paths;
+    for (int k = 0; k < 3; ++k)
+        paths[k] = Presets::kIncludedData + QLatin1Char('/') + _file_names[k];
+    _window->chooseCustomPictures(_set, paths);
     hide();
 }
 

@@ -48,6 +48,8 @@ struct KalvexForm {
     QLabel* currentResultLabel_x = nullptr;
     QLabel* currentResultLabel_y = nullptr;
     QLabel* currentResultLabel_z = nullptr;
+    QLabel* projectionLegend = nullptr;  // what the comparison colours mean
+    QLabel* projectionCells = nullptr;   // the volume's cell count
     QPushButton* exit_button = nullptr;
     QGroupBox* meshViewer = nullptr;
     QWidget* render_widget = nullptr;

@@ -3,6 +3,7 @@
 #include "app/KalvexWindow.h"
 
 #include "app/CustomLoadDialog.h"
+#include "app/DeformImage.h"
 #include "app/ExampleOpenDialog.h"
 #include "app/WaitCursor.h"
 #include "render/SceneGLWidget.h"
@@ -32,7 +33,11 @@
 KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
 {
     setupKalvexForm(_form, this);
-    readVoxelResolutionField();
+    voxelResolution_edit_changed();
+    DeformImage* const deformed[3] = {_form.imageLabel_x, _form.imageLabel_y, _form.imageLabel_z};
+    for (int k = 0; k < 3; ++k)
+        deformed[k]->setModel(&_session.picture(k));
+    _session.setHollow(_form.chkRenderHollow->isChecked());
     setupWindow();
     setupWorkflow();
     _example_dialog = new ExampleOpenDialog(this);
@@ -43,11 +48,11 @@ KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
     simple_parallelLights_released();
 }
 
-// The master refers to the view objects: it goes first.
+// The session (and its pictures) goes before the labels that show them.
 KalvexWindow::~KalvexWindow()
 {
-    _master.reset();
-    _views.clear();
+    for (DeformImage* label : {_form.imageLabel_x, _form.imageLabel_y, _form.imageLabel_z})
+        label->setModel(nullptr);
 }
 
 // ---- construction ----------------------------------------------------------------
@@ -120,6 +125,7 @@ void KalvexWindow::connectExpertPanels()
     const KalvexForm& f = _form;
     connect(f.orthoOpt, &QRadioButton::clicked, this, &KalvexWindow::projection_mode_changed);
     connect(f.perspectiveOpt, &QRadioButton::clicked, this, &KalvexWindow::projection_mode_changed);
+    connect(f.voxelResolution_edit, &QLineEdit::editingFinished, this, &KalvexWindow::voxelResolution_edit_changed);
     connect(f.editToolboxRadius, &QSpinBox::valueChanged, this, &KalvexWindow::editToolboxRadius_changed);
     connect(f.chkRenderHollow, &QCheckBox::stateChanged, this, &KalvexWindow::chkRenderHollow_changed);
     connect(f.spnMinSlice, &QSpinBox::valueChanged, this, &KalvexWindow::spnMinSlice_changed);
@@ -313,17 +319,18 @@ void KalvexWindow::btn_simple_load_images_released()
 }
 
 // The pictures are checked before anything is reset, so that a bad choice
-// leaves the current volume, pictures and stages as they were.
+// leaves the current volume, pictures and stages as they were. "Custom:"
+// builds from the pictures chosen last: the custom-load dialog's or an
+// example set's.
 void KalvexWindow::btn_simple_generate_volume_released()
 {
     KalvexForm& f = _form;
     WaitCursor wait;
-    const bool usePreset = f.presetRadio->isChecked();
-    Presets::PresetChoice preset;
-    Presets::PictureFiles paths;
-    int set = 0;
-    if (usePreset) {
-        preset = Presets::resolvePreset(f.cmb_simple_preset->currentText(), f.cmb_simple_ortho_type->currentIndex());
+    PictureChoice choice = _custom_choice;
+    bool preserveShape = false;
+    if (f.presetRadio->isChecked()) {
+        const Presets::PresetChoice preset =
+            Presets::resolvePreset(f.cmb_simple_preset->currentText(), f.cmb_simple_ortho_type->currentIndex());
         if (preset.set < 0) {
             f.gbx_camera_group->hide();
             return;
@@ -333,33 +340,21 @@ void KalvexWindow::btn_simple_generate_volume_released()
             setStatus(QStringLiteral("preset load image failed."));
             return;
         }
-        paths = *presetPaths;
-        set = preset.set;
-    } else {
-        for (int k = 0; k < 3; ++k)
-            paths[k] = Presets::kIncludedData + QLatin1Char('/') + _custom_load_dialog->fileNames()[k];
-        set = _custom_load_dialog->projectionSet();
+        choice = {preset.set, *presetPaths};
+        preserveShape = preset.preserveShape;
     }
-    if (const QString problem = Presets::picturesProblem(paths); !problem.isEmpty()) {
-        setStatus(problem);
+    if (!loadViews(choice.set, choice.paths, static_cast<float>(f.spn_simple_res->value())))
         return;
-    }
-    if (preset.preserveShape)
+    if (preserveShape)
         f._simple_preserveShape->setChecked(true);
 
-    resetAll_released();
-    _voxel_resolution = static_cast<float>(f.spn_simple_res->value());
-    if (usePreset)
-        loadPreset(preset.key, set);
-    else
-        loadImageCombination(set, paths);
-    const VolumeResult result = computeVolume();
+    const std::optional<QString> shown = computeVolume();
     simple_camera_view_update_released();
     // An empty intersection keeps its own message; an unwritable picture
     // folder is added to the line.
-    if (result.volumeShown)
+    if (shown)
         setStatus(QStringLiteral("initial shadow mesh computed.") +
-                  (result.outputProblem.isEmpty() ? QString() : QLatin1Char(' ') + result.outputProblem));
+                  (shown->isEmpty() ? QString() : QLatin1Char(' ') + *shown));
     f.gbx_simple_projection->setEnabled(false);
     f.gbx_simple_generate->setEnabled(false);
     f.gbx_simple_deform->setEnabled(true);
@@ -374,8 +369,7 @@ void KalvexWindow::btn_readyToEdit_released()
         _form.gbx_simple_deform->setEnabled(false);
         _form.gbx_simple_edit->setEnabled(true);
         const int radius = _form.spn_simple_edit_radius->value();
-        if (_master)
-            _master->_edit_radius = radius;
+        _session.setEditRadius(radius);
         _form.editToolboxRadius->setValue(radius);
         _form.gbx_simple_finish->setEnabled(true);
     }
@@ -386,8 +380,7 @@ void KalvexWindow::btn_readyToEdit_released()
 
 void KalvexWindow::spn_simple_edit_radius_released(int radius)
 {
-    if (_master)
-        _master->_edit_radius = radius;
+    _session.setEditRadius(radius);
     _form.editToolboxRadius->setValue(radius);
 }
 
@@ -413,15 +406,15 @@ void KalvexWindow::simple_animate_released()
         _animation_notice_pending = false;
     }
     _form.simple_camera_x->setChecked(true);
-    if (_views.size() == 3) {
-        _view->animate(_form.animateSpinBox->value(), _views[2]._projection_mode);
+    if (_session.views().size() == 3) {
+        _view->animate(_form.animateSpinBox->value(), _session.views()[2]._projection_mode);
         _view->update();
     }
 }
 
 void KalvexWindow::simple_camera_view_update_released()
 {
-    if (_master)
+    if (_session.master())
         _view->setCameraView(cameraGroupSelection());
 }
 

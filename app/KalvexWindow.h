@@ -1,17 +1,18 @@
 #pragma once
 // The main window: the three picture tabs, the 3-D view and the Workflow
 // panel that takes three pictures through the stages "generate", "deform",
-// "edit" and "finish". It owns the view objects (one per picture, slot order
-// x, y, z) and the master volume built from them; every handler writes one
-// line into the status label.
+// "edit" and "finish". The design itself (pictures, views, volume, history)
+// is the session's: every handler reads its widgets, runs a session step and
+// shows what the session holds, with one line in the status label.
 
 #include "app/KalvexForm.h"
 #include "app/Presets.h"
-#include "volume/ShadowObject.h"
+#include "session/DesignSession.h"
 
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CustomLoadDialog;
@@ -33,18 +34,24 @@ public:
     QLabel* statusLabel() const { return _status_label; }
     CustomLoadDialog* customLoadDialog() const { return _custom_load_dialog; }
     ExampleOpenDialog* exampleDialog() const { return _example_dialog; }
-    ShadowObject* master() const { return _master.get(); }
-    const std::vector<ShadowObject>& viewObjects() const { return _views; }
-    float voxelResolution() const { return _voxel_resolution; }
+    DesignSession& session() { return _session; }
+    const DesignSession& session() const { return _session; }
+    ShadowObject* master() { return _session.master(); }
+    const std::vector<ShadowView>& viewObjects() const { return _session.views(); }
+    float voxelResolution() const { return _session.cellSize(); }
 
     // ---- loaders --------------------------------------------------------------
-    // The three pictures become the view objects of projection set `set`
-    // (0, 1, 2); false for any other set.
+    // The three pictures become the views of projection set `set` (0, 1, 2) at
+    // the session's cell size. False, with the reason in the status line and
+    // nothing changed, for an unknown set or an unusable picture.
     bool loadImageCombination(int set, const Presets::PictureFiles& paths);
     // A preset folder key under "./IncludedData".
     void loadPreset(const QString& key, int set);
-    // An example key under "./Models/Images" (the Ctrl+E dialog).
+    // An example key under "./Models/Images" (the Ctrl+E dialog). The set
+    // becomes the pictures "generate" builds from.
     void loadExample(const QString& key, int set);
+    // The pictures chosen in the custom-load dialog, for "generate".
+    void chooseCustomPictures(int set, const Presets::PictureFiles& paths);
 
     // ---- projection selectors: the first checked button's mode ----------------
     int cameraGroupSelection() const;
@@ -84,6 +91,7 @@ public slots:
 
     // ---- expert panels and keys -------------------------------------------------------
     void projection_mode_changed();
+    void voxelResolution_edit_changed();
     void editToolboxRadius_changed(int radius);
     void chkRenderHollow_changed(int state);
     void spnMinSlice_changed(int value);
@@ -102,11 +110,11 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    // What a volume computation ended with: whether a volume is shown, and a
-    // status line when its comparison pictures could not be written.
-    struct VolumeResult {
-        bool volumeShown = false;
-        QString outputProblem;
+    // The pictures "generate" builds from when "Custom:" is checked: the
+    // custom-load dialog's or the last example set loaded.
+    struct PictureChoice {
+        int set = 0;
+        Presets::PictureFiles paths;
     };
 
     // construction
@@ -120,45 +128,48 @@ private:
     // messages
     void setStatus(const QString& text);
     void showNotice(const QString& title, const QString& text);
+    // Shows a step's line (if any); returns whether the step ran.
+    bool report(const Report& result);
 
-    // volume helpers
-    void readVoxelResolutionField();
-    bool appendViews(int set, const Presets::PictureFiles& paths);
+    // loading and resetting
+    bool loadViews(int set, const Presets::PictureFiles& paths, float cellSize);
     void hideUnusedProjectionButtons(int set);
     void showCameraButtons(int set);
-    void discardVolume();
-    VolumeResult computeVolume();
-    void newMaster();
-    bool buildAndShowMaster();
-    bool showMasterMesh();
-    void sendVolumeDimensions();
-    QLabel* resultLabel(int mode) const;
-    QLabel* comparisonLabel(int slot) const;
-    QRadioButton* projectionButton(int mode) const;
-    std::vector<ShadowObject*> viewPointers();
-    void showAllComparisons();
-    void runOptimizePasses(int passes, QProgressBar* bar);
-    void applyCellSize(float cellSize);
-    void showComparison(int mode, QLabel* label);
+    void clearVolumeDisplay();
+    void clearPictures();
+
+    // showing what the session holds
+    std::optional<QString> computeVolume();
+    // The volume, its comparison images (with or without the 60 and 120
+    // degree views'), its cell count and the history buttons.
+    void showVolume(bool obliqueComparisons = true);
+    bool showMesh();
+    void showComparisons(bool obliqueComparisons);
     void showCellCount();
+    void showCellSize();
+    void sendVolumeDimensions();
     void resetSliceRange();
     QString saveResultPictures();
-    void setDisplayFlag(int flag, bool on);
     void updateHistoryButtons();
+
+    // steps
+    AdjustParameters adjustParameters() const;
+    void afterAdjustment(const Report& result, int loopCount);
+    QRadioButton* projectionButton(int mode) const;
+    void runOptimizePasses(int passes, QProgressBar* bar);
+    void applyCellSize(float cellSize);
+    void setDisplayFlag(int flag, bool on);
     void stepHistory(bool undo);
     bool handleWindowKey(QKeyEvent* event);
 
+    DesignSession _session;
     KalvexForm _form;
     ExampleOpenDialog* _example_dialog = nullptr;
     CustomLoadDialog* _custom_load_dialog = nullptr;
     SceneGLWidget* _view = nullptr;
     QLabel* _status_label = nullptr;
-    std::vector<ShadowObject> _views;
-    std::unique_ptr<ShadowObject> _master;
-    bool _initial_positioning = true;
-    int _layer_counter = 0;
+    PictureChoice _custom_choice;
     float _mesh_centre[3] = {0.0f, 0.0f, 0.0f};
     float _mesh_scale = 1.0f;
-    float _voxel_resolution = -1.0f;
     bool _animation_notice_pending = true;
 };

@@ -76,6 +76,12 @@ void setupLeftPanel(KalvexForm& f, QWidget* central, QLayout* layout)
     f.currentResultLabel_x = pictureLabel(results, results->layout(), "currentResultLabel_x");
     f.currentResultLabel_y = pictureLabel(results, results->layout(), "currentResultLabel_y");
     f.currentResultLabel_z = pictureLabel(results, results->layout(), "currentResultLabel_z");
+    f.projectionLegend = label(results, "projectionLegend",
+                               QStringLiteral("black: shadow, orange: missing, brown: outside the figure"));
+    f.projectionLegend->setWordWrap(true);
+    results->layout()->addWidget(f.projectionLegend);
+    f.projectionCells = label(results, "projectionCells", QStringLiteral("cells: --"));
+    results->layout()->addWidget(f.projectionCells);
     f.exit_button = button(results, "exit_button", QStringLiteral("Exit"));
     results->layout()->addWidget(f.exit_button);
 }

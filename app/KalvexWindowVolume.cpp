@@ -1,15 +1,13 @@
-// The main window's volume flows: loading pictures into view objects,
-// computing and recomputing the master volume, showing it in the 3-D view and
-// its shadows in the comparison labels, and the display switches that rebuild
-// the volume's mesh.
+// The main window's volume handlers: loading pictures into the session,
+// computing and recomputing the volume, and showing what the session holds --
+// the volume in the 3-D view, its shadows in the comparison labels, its cell
+// count and cell size -- plus the display switches and the history.
 
 #include "app/KalvexWindow.h"
 
 #include "app/DeformImage.h"
 #include "app/WaitCursor.h"
-#include "deform/Comparison.h"
 #include "render/SceneGLWidget.h"
-#include "volume/VolumeBuilder.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -21,44 +19,43 @@
 
 namespace {
 
-constexpr int kLabelWidth = 200;        // pictures and comparisons on the left
-constexpr int kSavedPictureWidth = 250; // the comparison pictures written to disk
-
-// Cell sizes the grid can hold: 250 cells per axis at most.
-constexpr float kSmallestCellSize = 1.0f;
-constexpr float kLargestCellSize = 250.0f;
+constexpr int kLabelWidth = 200;         // pictures and comparisons on the left
+constexpr int kSavedPictureWidth = 250;  // the comparison pictures written to disk
 
 }  // namespace
 
-// ---- loaders ------------------------------------------------------------------------
-
-void KalvexWindow::readVoxelResolutionField()
+bool KalvexWindow::report(const Report& result)
 {
-    bool ok = false;
-    const float value = _form.voxelResolution_edit->text().toFloat(&ok);
-    if (ok && value >= kSmallestCellSize && value <= kLargestCellSize)
-        _voxel_resolution = value;
+    if (!result.message.isEmpty())
+        setStatus(result.message);
+    return result.ok;
 }
 
-// Views replace any earlier ones: a volume only ever takes three, and it
-// refers to the views it was built from.
-bool KalvexWindow::appendViews(int set, const Presets::PictureFiles& paths)
+// ---- loaders ------------------------------------------------------------------------
+
+// The session checks the pictures before anything changes; only then is the
+// board cleared for the new views.
+bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float cellSize)
 {
-    const auto modes = projectionSetModes(set);
-    if (!modes)
+    const KalvexForm& f = _form;
+    if (!report(_session.load(set, paths, cellSize, f.useMask_check->isChecked())))
         return false;
-    if (!_views.empty())
-        discardVolume();
-    DeformImage* const deformed[3] = {_form.imageLabel_x, _form.imageLabel_y, _form.imageLabel_z};
-    QLabel* const originals[3] = {_form.originalLabel_x, _form.originalLabel_y, _form.originalLabel_z};
-    const bool useMask = _form.useMask_check->isChecked();
-    _views.reserve(3);
+    clearVolumeDisplay();
+    for (QPushButton* b : {f.deformImages, f.saveMesh_button, f.adjustImages})
+        b->setEnabled(false);
+    QLabel* const originals[3] = {f.originalLabel_x, f.originalLabel_y, f.originalLabel_z};
     for (int k = 0; k < 3; ++k) {
-        _views.emplace_back(paths[k], 0, (*modes)[k], deformed[k]->model(), _voxel_resolution, useMask);
-        const QImage& picture = _views.back()._image;
-        originals[k]->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture.scaledToWidth(kLabelWidth)));
+        const QImage& picture = _session.views()[std::size_t(k)]._image;
+        originals[k]->setPixmap(QPixmap::fromImage(picture.scaledToWidth(kLabelWidth)));
     }
+    for (QRadioButton* b : {f.x_proj_button, f.y_proj_button, f.z_proj_button, f.fortyFive_proj_button,
+                            f.sixty_proj_button, f.oneTwenty_proj_button, f.all_proj_button})
+        b->show();
     hideUnusedProjectionButtons(set);
+    f.computeShadowMesh_button->setEnabled(true);
+    f.selectNextLayer->setEnabled(true);
+    showCameraButtons(set);
+    showCellSize();
     return true;
 }
 
@@ -107,21 +104,18 @@ void KalvexWindow::showCameraButtons(int set)
 
 bool KalvexWindow::loadImageCombination(int set, const Presets::PictureFiles& paths)
 {
-    if (!appendViews(set, paths))
-        return false;
-    _form.computeShadowMesh_button->setEnabled(true);
-    _form.selectNextLayer->setEnabled(true);
-    showCameraButtons(set);
-    return true;
+    return loadViews(set, paths, _session.cellSize());
 }
 
 void KalvexWindow::loadPreset(const QString& key, int set)
 {
     const auto paths = Presets::presetPaths(key);
-    if (paths && loadImageCombination(set, *paths))
-        setStatus(QStringLiteral("Loaded preset image combo."));
-    else
+    if (!paths) {
         setStatus(QStringLiteral("preset load image failed."));
+        return;
+    }
+    if (loadImageCombination(set, *paths))
+        setStatus(QStringLiteral("Loaded preset image combo."));
 }
 
 void KalvexWindow::loadExample(const QString& key, int set)
@@ -131,14 +125,16 @@ void KalvexWindow::loadExample(const QString& key, int set)
         setStatus(QStringLiteral("No example set named %1.").arg(key));
         return;
     }
-    if (const QString problem = Presets::picturesProblem(*paths); !problem.isEmpty()) {
-        setStatus(problem);
+    if (!loadImageCombination(set, *paths))
         return;
-    }
-    appendViews(set, *paths);
-    _form.computeShadowMesh_button->setEnabled(true);
-    _form.selectNextLayer->setEnabled(true);
+    chooseCustomPictures(set, *paths);
     setStatus(QStringLiteral("Loaded three (hardcoded) projection images."));
+}
+
+void KalvexWindow::chooseCustomPictures(int set, const Presets::PictureFiles& paths)
+{
+    _custom_choice = {set, paths};
+    _form.radioButton_2->setChecked(true);
 }
 
 void KalvexWindow::shadow_lazyButton_released()
@@ -149,26 +145,30 @@ void KalvexWindow::shadow_lazyButton_released()
 
 // ---- reset ---------------------------------------------------------------------------
 
-void KalvexWindow::discardVolume()
+void KalvexWindow::clearVolumeDisplay()
 {
-    _master.reset();
-    _views.clear();
     _view->clearObjects();
-    _layer_counter = 0;
-    _initial_positioning = true;
     for (QLabel* label : {_form.currentResultLabel_x, _form.currentResultLabel_y, _form.currentResultLabel_z})
         label->clear();
-    _form.currentNofCells->setText(QStringLiteral("--"));
+    showCellCount();
+    updateHistoryButtons();
+}
+
+void KalvexWindow::clearPictures()
+{
+    const KalvexForm& f = _form;
+    for (QLabel* label : std::initializer_list<QLabel*>{f.originalLabel_x, f.originalLabel_y, f.originalLabel_z,
+                                                        f.imageLabel_x, f.imageLabel_y, f.imageLabel_z})
+        label->clear();
 }
 
 void KalvexWindow::resetAll_released()
 {
     const KalvexForm& f = _form;
-    readVoxelResolutionField();
-    for (QLabel* label : std::initializer_list<QLabel*>{f.originalLabel_x, f.originalLabel_y, f.originalLabel_z,
-                                                        f.imageLabel_x, f.imageLabel_y, f.imageLabel_z})
-        label->clear();
-    discardVolume();
+    _session.reset();
+    voxelResolution_edit_changed();
+    clearPictures();
+    clearVolumeDisplay();
     for (QPushButton* b : {f.selectNextLayer, f.deformImages, f.computeShadowMesh_button, f.saveMesh_button,
                            f.adjustImages})
         b->setEnabled(false);
@@ -185,157 +185,144 @@ void KalvexWindow::shadow_computeShadowMesh_released()
     computeVolume();
 }
 
-KalvexWindow::VolumeResult KalvexWindow::computeVolume()
+// Nothing when no volume is shown; otherwise the line that tells why the
+// comparison pictures could not be written (empty when they were).
+std::optional<QString> KalvexWindow::computeVolume()
 {
     WaitCursor wait;
-    VolumeResult result;
-    if (!_views.empty()) {
-        if (_initial_positioning) {
-            quantizeViews(_views);
-            _initial_positioning = false;
-        }
-        result.volumeShown = buildAndShowMaster();
-        if (!result.volumeShown)
-            return result;
+    bool shown = false;
+    if (!_session.views().empty()) {
+        const bool built = report(_session.compute());
+        showVolume(false);
+        if (!built)
+            return std::nullopt;
+        const KalvexForm& f = _form;
+        f.saveMesh_button->setEnabled(true);
+        f.deformImages->setEnabled(true);
+        f.adjustImages->setEnabled(true);
+        shown = true;
     }
-    result.outputProblem = saveResultPictures();
+    const QString problem = saveResultPictures();
     selected_camera_view();
-    if (!result.outputProblem.isEmpty())
-        setStatus(result.outputProblem);
-    sendVolumeDimensions();
-    if (_master)
+    if (!problem.isEmpty())
+        setStatus(problem);
+    if (_session.master())
         resetSliceRange();
-    return result;
+    return shown ? std::optional<QString>(problem) : std::nullopt;
 }
 
-// A new master from the (quantised) views, with the display settings of the
-// window: the workflow's edit radius (it wins over the expert panel's), the
-// highlight switches and the hollow switch.
-void KalvexWindow::newMaster()
-{
-    const KalvexForm& f = _form;
-    _master = buildMaster(_views, _voxel_resolution);
-    _master->_edit_radius = f.spn_simple_edit_radius->value();
-    _master->_display_flags = (f.editToolboxDisplayFreeCells->isChecked() ? 1 : 0) |
-                              (f.editToolboxDisplayDisconnectedCells->isChecked() ? 2 : 0);
-    _master->_hollow = f.chkRenderHollow->isChecked();
-}
-
-// A new master from the (quantised) views, shown in the view and in the
-// comparison labels. False when the pictures' extrusions do not meet.
-bool KalvexWindow::buildAndShowMaster()
-{
-    const KalvexForm& f = _form;
-    newMaster();
-    if (!showMasterMesh()) {
-        setStatus(QStringLiteral("intersection volume empty (please reposition images)."));
-        return false;
-    }
-    if (f.editToolboxDisplayFreeCells->isChecked())
-        editToolboxRadius_changed(f.editToolboxRadius->value());
-    for (const ShadowObject& view : _views)
-        if (view._projection_mode != Sixty_PROJECTION && view._projection_mode != OneTwenty_PROJECTION)
-            showComparison(view._projection_mode, resultLabel(view._projection_mode));
-    f.saveMesh_button->setEnabled(true);
-    setStatus(QStringLiteral("Computed shadow mesh."));
-    showCellCount();
-    f.deformImages->setEnabled(true);
-    f.adjustImages->setEnabled(true);
-    return true;
-}
-
-// Rebuilds the views from the deformed pictures and the master from them. Each
-// picture is first set again from its own mesh, rest positions and weights,
-// so its deformation so far is kept and only its step counter restarts.
 void KalvexWindow::recompute_shadow_released()
 {
     WaitCursor wait;
-    if (_views.empty())
+    if (_session.views().empty())
         return;
-    std::vector<ShadowObject> rebuilt = viewsFromDeformedPictures(_views, _voxel_resolution);
-    _master.reset();
-    _views = std::move(rebuilt);
-    _initial_positioning = false;
-    _layer_counter = 0;
-    buildAndShowMaster();
+    report(_session.recompute());
+    showVolume(false);
+}
+
+// ---- showing the session ----------------------------------------------------------------
+
+void KalvexWindow::showVolume(bool obliqueComparisons)
+{
+    showMesh();
+    showComparisons(obliqueComparisons);
+    showCellCount();
+    updateHistoryButtons();
 }
 
 // The volume's cube mesh replaces the view's current object; the camera stays.
-// The hollow switch decides which cells the mesh holds. False (and the view
-// unchanged) when the volume has no cell.
-bool KalvexWindow::showMasterMesh()
+// Without a cell the view is emptied. Returns whether a mesh is shown.
+bool KalvexWindow::showMesh()
 {
-    _master->_hollow = _form.chkRenderHollow->isChecked();
-    const TriMesh* mesh = _master->buildShadowMesh();
-    if (mesh->faces.empty())
+    const TriMesh* mesh = _session.hasCells() ? _session.buildShadowMesh() : nullptr;
+    if (!mesh || mesh->faces.empty()) {
+        _view->clearObjects();
+        _view->update();
         return false;
+    }
     sendVolumeDimensions();
     _view->setMesh(new TriMesh(*mesh), true, _mesh_centre, &_mesh_scale, X_PROJECTION, true);
     return true;
 }
 
-void KalvexWindow::sendVolumeDimensions()
+// Slot k's label shows view k's comparison image, scaled to the label. A
+// computation of the volume leaves the labels of the 60 and 120 degree views
+// alone; the steps that work on every view show them too.
+void KalvexWindow::showComparisons(bool obliqueComparisons)
 {
-    if (!_master)
-        return;
-    float low[3];
-    float high[3];
-    _master->boundingBox(low, high);
-    int size[3];
-    for (int k = 0; k < 3; ++k)
-        size[k] = static_cast<int>(high[k]) - static_cast<int>(low[k]) + 1;
-    _view->setVolumeDimensions(size[0], size[1], size[2]);
-}
-
-QLabel* KalvexWindow::resultLabel(int mode) const
-{
-    switch (mode) {
-    case X_PROJECTION: return _form.currentResultLabel_x;
-    case Y_PROJECTION:
-    case Sixty_PROJECTION: return _form.currentResultLabel_y;
-    default: return _form.currentResultLabel_z;
+    QLabel* const labels[3] = {_form.currentResultLabel_x, _form.currentResultLabel_y, _form.currentResultLabel_z};
+    const std::vector<ShadowView>& views = _session.views();
+    for (int k = 0; k < 3; ++k) {
+        const int mode = k < int(views.size()) ? views[std::size_t(k)]._projection_mode : NO_VIEW;
+        if (!obliqueComparisons && (mode == Sixty_PROJECTION || mode == OneTwenty_PROJECTION))
+            continue;
+        const QImage& comparison = _session.comparison(k);
+        if (comparison.isNull())
+            labels[k]->clear();
+        else
+            labels[k]->setPixmap(
+                QPixmap::fromImage(comparison.scaledToWidth(kLabelWidth, Qt::FastTransformation)));
     }
-}
-
-void KalvexWindow::showComparison(int mode, QLabel* label)
-{
-    std::vector<ShadowObject*> views;
-    for (ShadowObject& view : _views)
-        views.push_back(&view);
-    const QImage comparison = comparisonImage(*_master, mode, views);
-    label->setPixmap(QPixmap::fromImage(comparison.scaledToWidth(kLabelWidth, Qt::FastTransformation)));
 }
 
 void KalvexWindow::showCellCount()
 {
-    _form.currentNofCells->setText(QString::number(countOccupiedCells(*_master)));
+    const bool cells = _session.hasCells();
+    const QString count = QString::number(_session.counts().cells);
+    _form.currentNofCells->setText(cells ? count : QStringLiteral("--"));
+    _form.projectionCells->setText(QStringLiteral("cells: ") + (_session.master() ? count : QStringLiteral("--")));
+}
+
+// Both cell-size widgets show the session's value; the coarseness level only
+// when the size is one of its whole levels.
+void KalvexWindow::showCellSize()
+{
+    const float cellSize = _session.cellSize();
+    _form.voxelResolution_edit->setText(QString::number(cellSize, 'g', 2));
+    QSpinBox* level = _form.spn_simple_res;
+    if (cellSize == float(int(cellSize)) && int(cellSize) >= level->minimum() && int(cellSize) <= level->maximum())
+        level->setValue(int(cellSize));
+}
+
+void KalvexWindow::voxelResolution_edit_changed()
+{
+    bool ok = false;
+    const float value = _form.voxelResolution_edit->text().toFloat(&ok);
+    if (ok)
+        _session.setCellSize(value);
+    showCellSize();
+}
+
+// The grid on the volume's box has one plane per cell boundary.
+void KalvexWindow::sendVolumeDimensions()
+{
+    const std::array<int, 3> cells = _session.volumeDimensions();
+    _view->setVolumeDimensions(cells[0], cells[1], cells[2]);
 }
 
 void KalvexWindow::resetSliceRange()
 {
-    const int top = _master->sizeZ();
+    const int top = _session.master()->sizeZ();
     for (QSpinBox* slice : {_form.spnMinSlice, _form.spnMaxSlice})
         slice->setRange(0, top);
     _form.spnMinSlice->setValue(0);
     _form.spnMaxSlice->setValue(top);
 }
 
-// The comparison pictures as shown, 250 wide, in "simple_shapes". Returns a
-// status line when they cannot be written.
+// The comparison pictures, 250 wide, in "simple_shapes". Returns a status
+// line when they cannot be written.
 QString KalvexWindow::saveResultPictures()
 {
     const QString folder = Presets::kModelImages + QStringLiteral("/simple_shapes");
-    const std::pair<QLabel*, const char*> pictures[3] = {{_form.currentResultLabel_x, "/x_image.png"},
-                                                         {_form.currentResultLabel_y, "/y_image.png"},
-                                                         {_form.currentResultLabel_z, "/z_image.png"}};
-    for (const auto& [label, name] : pictures) {
-        const QPixmap shown = label->pixmap();
-        if (shown.isNull())
+    const char* const names[3] = {"/x_image.png", "/y_image.png", "/z_image.png"};
+    for (int k = 0; k < 3; ++k) {
+        const QImage& comparison = _session.comparison(k);
+        if (comparison.isNull())
             continue;
         if (!QDir().mkpath(folder))
             return QStringLiteral("Cannot create folder %1.").arg(folder);
-        const QString path = folder + QLatin1String(name);
-        if (!shown.scaledToWidth(kSavedPictureWidth).save(path))
+        const QString path = folder + QLatin1String(names[k]);
+        if (!comparison.scaledToWidth(kSavedPictureWidth, Qt::FastTransformation).save(path))
             return QStringLiteral("Cannot write %1.").arg(path);
     }
     return {};
@@ -343,7 +330,7 @@ QString KalvexWindow::saveResultPictures()
 
 void KalvexWindow::selected_camera_view()
 {
-    if (!_master)
+    if (!_session.master())
         return;
     int mode = basicTabSelection();
     if (mode == all_ortho)
@@ -365,21 +352,18 @@ void KalvexWindow::projection_mode_changed()
 void KalvexWindow::editToolboxRadius_changed(int radius)
 {
     WaitCursor wait;
-    if (_views.empty() || !_master)
+    _session.setEditRadius(radius);
+    if (!_session.hasCells())
         return;
-    _master->_edit_radius = radius;
-    _master->_hollow = _form.chkRenderHollow->isChecked();
-    const TriMesh* mesh = _master->buildShadowMesh();
-    if (mesh->faces.empty())
-        return;
-    _view->updateCellData(*mesh);
+    _view->updateCellData(*_session.buildShadowMesh());
     _view->update();
 }
 
-void KalvexWindow::chkRenderHollow_changed(int /*state*/)
+void KalvexWindow::chkRenderHollow_changed(int state)
 {
-    if (_master)
-        showMasterMesh();
+    _session.setHollow(state != 0);
+    if (_session.hasCells())
+        showMesh();
 }
 
 void KalvexWindow::spnMinSlice_changed(int value)
@@ -416,10 +400,9 @@ void KalvexWindow::setDisplayFlag(int flag, bool on)
 {
     WaitCursor wait;
     _view->setRenderFlag(static_cast<unsigned>(flag), on);
-    if (!_views.empty() && _master) {
-        _master->_display_flags = on ? (_master->_display_flags | flag) : (_master->_display_flags & ~flag);
-        showMasterMesh();
-    }
+    _session.setDisplayFlag(flag, on);
+    if (_session.hasCells())
+        showMesh();
     _view->update();
 }
 
@@ -437,25 +420,16 @@ void KalvexWindow::editRedo_released()
 
 void KalvexWindow::stepHistory(bool undo)
 {
-    {
-        WaitCursor wait;
-        if (!_views.empty() && _master) {
-            if (undo)
-                _master->undo();
-            else
-                _master->redo();
-            showMasterMesh();
-            showCellCount();
-        }
-    }
+    WaitCursor wait;
+    if (undo ? _session.undo() : _session.redo())
+        showVolume();
     updateHistoryButtons();
 }
 
 void KalvexWindow::updateHistoryButtons()
 {
-    const bool volume = !_views.empty() && _master;
-    _form.editUndo->setEnabled(volume && _master->canUndo());
-    _form.editRedo->setEnabled(volume && _master->canRedo());
+    _form.editUndo->setEnabled(_session.canUndo());
+    _form.editRedo->setEnabled(_session.canRedo());
 }
 
 // ---- frame grabbing -------------------------------------------------------------------------
@@ -464,7 +438,7 @@ void KalvexWindow::updateHistoryButtons()
 // moves through the range, and is put back at the end.
 void KalvexWindow::grab_frames_released()
 {
-    if (!_master)
+    if (!_session.master())
         return;
     WaitCursor wait;
     const int low = _form.spnMinSlice->value();

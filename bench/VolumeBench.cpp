@@ -1,7 +1,8 @@
 // Shadow volume from the three bundled bird pictures (X, Y, Z views) at
-// N = 50, 83 and 166 (cell sizes 5, 3 and 1.5): quantisation by distance
-// transform and by kd-tree, the master build alone, both together, and the
-// cube mesh.
+// N = 50, 83, 166 and 250 (cell sizes 5, 3, 1.5 and 1): quantisation by
+// distance transform and by kd-tree, the master build alone, both together,
+// the whole hull as kalvex-cli computes it, and the cube mesh.
+#include "session/DesignSession.h"
 #include "volume/VolumeBuilder.h"
 
 #include <benchmark/benchmark.h>
@@ -17,41 +18,31 @@ float cellSizeFor(int n)
     switch (n) {
     case 50: return 5.0f;
     case 83: return 3.0f;
-    default: return 1.5f;
+    case 166: return 1.5f;
+    default: return 1.0f;
     }
 }
 
-// The volume code reports every freed grid on the debug output; keep it quiet
-// while a benchmark runs.
-class QuietDebug {
-public:
-    QuietDebug() : _previous(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {}
-    ~QuietDebug() { qInstallMessageHandler(_previous); }
-    QuietDebug(const QuietDebug&) = delete;
-    QuietDebug& operator=(const QuietDebug&) = delete;
-
-private:
-    QtMessageHandler _previous;
-};
-
-std::vector<ShadowObject> birdViews(float cellSize)
+QString birdPicture(int k)
 {
-    std::vector<ShadowObject> views;
+    return QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/bird%1.png").arg(k + 1);
+}
+
+std::vector<ShadowView> birdViews(float cellSize)
+{
+    std::vector<ShadowView> views;
     views.reserve(3);
-    for (int k = 0; k < 3; ++k) {
-        const QString path = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/bird%1.png").arg(k + 1);
-        views.emplace_back(path, 0, k, nullptr, cellSize, false);
-    }
+    for (int k = 0; k < 3; ++k)
+        views.emplace_back(QImage(birdPicture(k)), birdPicture(k), k, cellSize);
     return views;
 }
 
 void quantizeBenchmark(benchmark::State& state, DistanceMethod method)
 {
-    const QuietDebug quiet;
-    std::vector<ShadowObject> views = birdViews(cellSizeFor(int(state.range(0))));
+    std::vector<ShadowView> views = birdViews(cellSizeFor(int(state.range(0))));
     for (auto _ : state) {
         quantizeViews(views, method);
-        benchmark::DoNotOptimize(views.front().cellAt(0, 0, 0).distance);
+        benchmark::DoNotOptimize(views.front().distance(0, 0, 0));
     }
 }
 
@@ -67,9 +58,8 @@ void BM_Quantize_KdTree(benchmark::State& state)
 
 void BM_BuildMaster(benchmark::State& state)
 {
-    const QuietDebug quiet;
     const float cellSize = cellSizeFor(int(state.range(0)));
-    std::vector<ShadowObject> views = birdViews(cellSize);
+    std::vector<ShadowView> views = birdViews(cellSize);
     quantizeViews(views);
     for (auto _ : state) {
         std::unique_ptr<ShadowObject> master = buildMaster(views, cellSize);
@@ -83,9 +73,8 @@ void BM_BuildMaster(benchmark::State& state)
 
 void BM_QuantizeAndBuild(benchmark::State& state)
 {
-    const QuietDebug quiet;
     const float cellSize = cellSizeFor(int(state.range(0)));
-    std::vector<ShadowObject> views = birdViews(cellSize);
+    std::vector<ShadowView> views = birdViews(cellSize);
     for (auto _ : state) {
         quantizeViews(views);
         std::unique_ptr<ShadowObject> master = buildMaster(views, cellSize);
@@ -96,11 +85,24 @@ void BM_QuantizeAndBuild(benchmark::State& state)
     }
 }
 
+// What "kalvex-cli hull" does: read three pictures, quantise, build, and the
+// comparison images with their counts.
+void BM_Hull(benchmark::State& state)
+{
+    const float cellSize = cellSizeFor(int(state.range(0)));
+    const DesignSession::PictureFiles pictures{birdPicture(0), birdPicture(1), birdPicture(2)};
+    for (auto _ : state) {
+        DesignSession session;
+        session.load(0, pictures, cellSize, false, DesignSession::Pictures::Plain);
+        session.compute();
+        benchmark::DoNotOptimize(session.counts().cells);
+    }
+}
+
 void BM_CubeMesh(benchmark::State& state)
 {
-    const QuietDebug quiet;
     const float cellSize = cellSizeFor(int(state.range(0)));
-    std::vector<ShadowObject> views = birdViews(cellSize);
+    std::vector<ShadowView> views = birdViews(cellSize);
     quantizeViews(views);
     std::unique_ptr<ShadowObject> master = buildMaster(views, cellSize);
     for (auto _ : state)
@@ -110,13 +112,15 @@ void BM_CubeMesh(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(BM_Quantize_DistanceTransform)->Name("Quantize_DistanceTransform")->Arg(50)->Arg(83)->Arg(166)
+BENCHMARK(BM_Quantize_DistanceTransform)->Name("Quantize_DistanceTransform")->Arg(50)->Arg(83)->Arg(166)->Arg(250)
     ->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(BM_Quantize_KdTree)->Name("Quantize_KdTree")->Arg(50)->Arg(83)->Arg(166)
     ->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_BuildMaster)->Name("BuildMaster")->Arg(50)->Arg(83)->Arg(166)
+BENCHMARK(BM_BuildMaster)->Name("BuildMaster")->Arg(50)->Arg(83)->Arg(166)->Arg(250)
     ->Unit(benchmark::kMillisecond)->MinTime(0.5);
-BENCHMARK(BM_QuantizeAndBuild)->Name("QuantizeAndBuild")->Arg(50)->Arg(83)->Arg(166)
+BENCHMARK(BM_QuantizeAndBuild)->Name("QuantizeAndBuild")->Arg(50)->Arg(83)->Arg(166)->Arg(250)
+    ->Unit(benchmark::kMillisecond)->MinTime(0.5);
+BENCHMARK(BM_Hull)->Name("Hull")->Arg(50)->Arg(83)->Arg(166)->Arg(250)
     ->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(BM_CubeMesh)->Name("CubeMesh")->Arg(50)->Arg(83)->Arg(166)
     ->Unit(benchmark::kMillisecond)->MinTime(0.5);

@@ -289,3 +289,30 @@ QString DeformationModel::cache_path(const QString& picture_path)
     QString path = picture_path;
     return path.replace(at, 4, QStringLiteral("_mesh.obj"));
 }
+
+QImage loadPictureFile(DeformationModel& model, const QString& path, bool useMask)
+{
+    const QString meshPath = DeformationModel::cache_path(path);
+    std::unique_ptr<TriMesh> cached;
+    if (!meshPath.isEmpty() && QFile::exists(meshPath))
+        cached.reset(TriMesh::read(meshPath.toLocal8Bit().constData()));
+
+    QImage picture;
+    if (cached) {
+        remove_unused_vertices(cached.get());
+        const std::vector<float> weights(cached->vertices.size(), 1.0f);
+        picture = model.set_image_mesh(*cached, cached->vertices, weights, 4);
+    } else {
+        picture = QImage(path);
+        if (picture.isNull())
+            return picture;
+        model.load_picture(picture, path, 3.0f, 4);
+    }
+    const qsizetype at = path.indexOf(QLatin1String(".png"));
+    if (useMask && at >= 0) {
+        const QImage mask(QString(path).replace(at, 4, QStringLiteral("_mask.png")));
+        if (!mask.isNull())
+            model.apply_mask(mask.scaledToWidth(DeformationModel::kPictureSize, Qt::FastTransformation));
+    }
+    return picture;
+}

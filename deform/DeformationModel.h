@@ -84,3 +84,11 @@ private:
     void adopt_mesh(TriMesh mesh);
     std::function<void(const QImage&)> _on_render;
 };
+
+// Loads a picture file into `model` and returns the picture a view is made
+// from: the rendering of the picture mesh cached beside the file
+// ("_mesh.obj") when there is one, otherwise the picture itself (the model is
+// then built from it, writing the cache). With `useMask`, "_mask.png" beside
+// the file sets the vertex stiffness. A null picture when the file cannot be
+// read (the model is left as it was).
+QImage loadPictureFile(DeformationModel& model, const QString& path, bool useMask);

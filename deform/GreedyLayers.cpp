@@ -25,9 +25,9 @@ void forEachPixel(int mode, int n, Visit visit)
 
 }  // namespace
 
-int greedyStep(ShadowObject& master, const std::vector<ShadowObject*>& views, float threshold)
+int greedyStep(ShadowObject& master, const std::vector<ShadowView*>& views, float threshold)
 {
-    if (master._projection_mode != NO_PROJECTION || views.size() != 3)
+    if (views.size() != 3)
         return 0;
     const int thirdMode = views[2]->_projection_mode;
     const bool axisSetup = thirdMode == Z_PROJECTION;
@@ -69,9 +69,8 @@ int greedyStep(ShadowObject& master, const std::vector<ShadowObject*>& views, fl
         });
     }
     for (const CellIndex& c : selected) {
-        Cell& cell = master.cellAt(c.x, c.y, c.z);
-        cell.occupied = true;
-        cell.flags |= CellFlags::GreedyAdded;
+        master.setOccupied(c, true);
+        master.cellAt(c.x, c.y, c.z).flags |= CellFlags::GreedyAdded;
     }
     return static_cast<int>(selected.size());
 }

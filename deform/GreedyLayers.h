@@ -14,6 +14,6 @@ constexpr float kGreedyThreshold = 4.0f;  // squared map pixels
 // third view's mode: Z axis, 45 or 120 degrees; other set-ups do nothing).
 // Coverage is judged on the volume before the step; every selected cell
 // becomes occupied and gets the greedy flag. Returns the number of cells
-// selected (a cell selected twice counts twice). Does nothing unless `master`
-// is a master and there are exactly three views.
-int greedyStep(ShadowObject& master, const std::vector<ShadowObject*>& views, float threshold = kGreedyThreshold);
+// selected (a cell selected twice counts twice). Does nothing unless there are
+// exactly three views.
+int greedyStep(ShadowObject& master, const std::vector<ShadowView*>& views, float threshold = kGreedyThreshold);

@@ -1,7 +1,7 @@
 #include "deform/ImageAdjustment.h"
 
-#include "deform/Comparison.h"
 #include "deform/DeformationModel.h"
+#include "volume/Comparison.h"
 #include "volume/DarkPixelSearch.h"
 #include "volume/RayCost.h"
 
@@ -10,29 +10,16 @@
 #include <algorithm>
 #include <deque>
 
-int comparisonSlot(int mode)
-{
-    switch (mode) {
-    case X_PROJECTION: return 0;
-    case Y_PROJECTION:
-    case Sixty_PROJECTION: return 1;
-    case Z_PROJECTION:
-    case FortyFive_PROJECTION:
-    case OneTwenty_PROJECTION: return 2;
-    default: return -1;
-    }
-}
-
 bool isSupportedSetup(int thirdMode)
 {
     return thirdMode == Z_PROJECTION || thirdMode == FortyFive_PROJECTION || thirdMode == OneTwenty_PROJECTION;
 }
 
-PixelList markComponentToBeProcessed(int n, const QImage& shownComparison, ShadowObject& view, int minSize)
+PixelList markComponentToBeProcessed(const QImage& comparison, ShadowView& view, int minSize)
 {
-    if (shownComparison.isNull())
+    if (comparison.isNull())
         return {};
-    QImage work = shownComparison.scaledToWidth(n, Qt::FastTransformation).convertToFormat(QImage::Format_RGB32);
+    QImage work = comparison.convertToFormat(QImage::Format_RGB32);  // pixels of a region are blacked out
     const int width = work.width();
     const int height = work.height();
     ByteMap& untreated = view._gray_and_not_treated;
@@ -73,12 +60,12 @@ PixelList markComponentToBeProcessed(int n, const QImage& shownComparison, Shado
 }
 
 
-void repairRegion(const PixelList& region, int v, const std::vector<ShadowObject*>& views, float threshold,
+void repairRegion(const PixelList& region, int v, const std::vector<ShadowView*>& views, float threshold,
                   std::array<RequestList, 3>& requests)
 {
     if (region.empty())
         return;
-    const int n = views[v]->_size_x;
+    const int n = views[v]->resolution();
     const int mode = views[v]->_projection_mode;
     const OtherViews others = otherViews(views, v);
     for (const Pixel& pixel : region) {
@@ -87,10 +74,10 @@ void repairRegion(const PixelList& region, int v, const std::vector<ShadowObject
             continue;
         const CellIndex& c = best.cell;
         for (int k = 0; k < 2; ++k) {
-            Cell& cell = others.view[k]->cellAt(c.x, c.y, c.z);
-            if (cell.distance == 0.0f)
+            ShadowView& view = *others.view[k];
+            if (view.distance(c.x, c.y, c.z) == 0.0f)
                 continue;
-            cell.distance = 0.0f;
+            view.zeroDistance(c);
             const Pixel p = pixelOfCell(others.mode[k], c.x, c.y, c.z);
             requests[others.index[k]].push_back(point(float(p.column), float(p.row), 0.0f));
         }
@@ -106,7 +93,7 @@ RequestList withoutRepeats(const RequestList& requests)
     return kept;
 }
 
-void snapToHandles(ShadowObject& view, const RequestList& requests, std::vector<point>& sources,
+void snapToHandles(ShadowView& view, const RequestList& requests, std::vector<point>& sources,
                    std::vector<point>& targets)
 {
     const RequestList kept = withoutRepeats(requests);
@@ -120,14 +107,13 @@ void snapToHandles(ShadowObject& view, const RequestList& requests, std::vector<
     }
 }
 
-AdjustmentStats adjustImages(ShadowObject& master, const std::vector<ShadowObject*>& views,
-                             const std::function<QImage(int)>& shownComparison, const AdjustParameters& parameters)
+Result<AdjustmentStats> adjustImages(const std::vector<ShadowView*>& views, const std::array<QImage, 3>& comparisons,
+                                     const std::array<DeformationModel*, 3>& pictures,
+                                     const AdjustParameters& parameters)
 {
     AdjustmentStats stats;
-    if (views.size() < 3)
-        return stats;
-    if (!isSupportedSetup(views[2]->_projection_mode))
-        exitOnImpossibleState("adjustImages_released: unhandled case");
+    if (views.size() != 3 || !isSupportedSetup(views[2]->_projection_mode))
+        return Result<AdjustmentStats>::failure(QStringLiteral("adjustImages_released: unhandled case"));
 
     QElapsedTimer timer;
     timer.start();
@@ -135,8 +121,7 @@ AdjustmentStats adjustImages(ShadowObject& master, const std::vector<ShadowObjec
     std::array<RequestList, 3> requests;
     for (int i = 0; i < parameters.loopCount; ++i) {
         const int slot = comparisonSlot(views[i % 3]->_projection_mode);
-        const PixelList region =
-            markComponentToBeProcessed(master.resolution(), shownComparison(slot), *views[slot], parameters.minSize);
+        const PixelList region = markComponentToBeProcessed(comparisons[slot], *views[slot], parameters.minSize);
         repairRegion(region, slot, views, threshold, requests);
     }
     stats.repairMs = timer.nsecsElapsed() / 1e6;
@@ -146,7 +131,7 @@ AdjustmentStats adjustImages(ShadowObject& master, const std::vector<ShadowObjec
         std::vector<point> sources, targets;
         snapToHandles(*views[k], requests[k], sources, targets);
         stats.handles[k] = static_cast<int>(sources.size());
-        DeformationModel* model = views[k]->_deform_image;
+        DeformationModel* model = pictures[k];
         if (sources.empty() || !model)
             continue;
         // Map pixels to pixels of the 200-pixel-wide picture.
@@ -160,7 +145,7 @@ AdjustmentStats adjustImages(ShadowObject& master, const std::vector<ShadowObjec
             model->preserve_shape();
     }
     stats.deformMs = timer.nsecsElapsed() / 1e6;
-    return stats;
+    return {stats, {}};
 }
 
 std::vector<int> progressValues(int passes)

@@ -7,13 +7,15 @@
 // requested pixel). The pictures are then deformed and the volume rebuilt.
 
 #include "surface/TriMesh.h"
-#include "volume/ShadowObject.h"
+#include "volume/Result.h"
+#include "volume/ShadowView.h"
 
 #include <QImage>
 
 #include <array>
-#include <functional>
 #include <vector>
+
+class DeformationModel;
 
 struct AdjustParameters {
     int minSize = 2;           // smallest region (pixels) that is repaired
@@ -25,25 +27,21 @@ struct AdjustParameters {
 using PixelList = std::vector<Pixel>;
 using RequestList = std::vector<point>;  // (column, row, 0) in map pixels
 
-// View slot (and comparison label) of a projection mode: X -> 0; Y, 60 -> 1;
-// Z, 45, 120 -> 2.
-int comparisonSlot(int mode);
-
 // The third view's mode picks the set-up: Z (axis), 45 or 120 degrees.
 bool isSupportedSetup(int thirdMode);
 
 // Largest region (8-connected, breadth-first, at least minSize pixels; the
-// first among equals) of orange pixels of the comparison picture as shown,
-// scaled to width n, that `view` has not treated yet. Every orange pixel
-// visited is marked treated in the view's _gray_and_not_treated.
-PixelList markComponentToBeProcessed(int n, const QImage& shownComparison, ShadowObject& view, int minSize);
+// first among equals) of orange pixels of the view's N x N comparison image
+// that `view` has not treated yet. Every orange pixel visited is marked
+// treated in the view's _gray_and_not_treated.
+PixelList markComponentToBeProcessed(const QImage& comparison, ShadowView& view, int minSize);
 
 // For each region pixel of view `v`, the cheapest voxel on its ray (cost: sum
 // of the squared distances of the voxel's pixels in the two other views to
 // their dark figures). Accepted voxels (cost <= threshold) add the pixels the
 // two other views miss to their request lists and zero those views' distance
-// at the voxel, so it is requested once.
-void repairRegion(const PixelList& region, int v, const std::vector<ShadowObject*>& views, float threshold,
+// at the voxel (ShadowView::zeroDistance), so it is requested once.
+void repairRegion(const PixelList& region, int v, const std::vector<ShadowView*>& views, float threshold,
                   std::array<RequestList, 3>& requests);
 
 // Requests without consecutive duplicates.
@@ -51,7 +49,7 @@ RequestList withoutRepeats(const RequestList& requests);
 
 // Handles of one view: source = nearest dark map pixel of the request,
 // target = the request (map pixels).
-void snapToHandles(ShadowObject& view, const RequestList& requests, std::vector<point>& sources,
+void snapToHandles(ShadowView& view, const RequestList& requests, std::vector<point>& sources,
                    std::vector<point>& targets);
 
 struct AdjustmentStats {
@@ -60,12 +58,14 @@ struct AdjustmentStats {
     double deformMs = 0.0;
 };
 
-// One adjustment on a freshly built master. `shownComparison(slot)` gives the
-// comparison picture shown for view slot k (as the window shows it, 200 wide).
-// Deforms the views' pictures. Ends the process (exit code 1) when the third
+// One adjustment of the three views' pictures against the comparison images
+// of a freshly built master (slot k: view k's N x N comparison): repair steps
+// over the views in turn, then each picture with requests is deformed (and
+// its shape preserved, if asked). Fails, changing nothing, when the third
 // view's mode is not a supported set-up.
-AdjustmentStats adjustImages(ShadowObject& master, const std::vector<ShadowObject*>& views,
-                             const std::function<QImage(int)>& shownComparison, const AdjustParameters& parameters);
+Result<AdjustmentStats> adjustImages(const std::vector<ShadowView*>& views, const std::array<QImage, 3>& comparisons,
+                                     const std::array<DeformationModel*, 3>& pictures,
+                                     const AdjustParameters& parameters);
 
 // Progress bar values before each of n passes (the bar shows 100 at the end).
 std::vector<int> progressValues(int passes);

@@ -3,8 +3,7 @@
 
 #include "CliSupport.h"
 
-#include "deform/Comparison.h"
-#include "volume/VolumeBuilder.h"
+#include "session/DesignSession.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,7 +25,7 @@ const char* kHullHelp =
     "  cells        occupied cells of the hull\n"
     "  views        per picture: mode, dark (dark map pixels), shadow (pixels the hull shades),\n"
     "               missing (dark but not shaded), extra (shaded but light)\n"
-    "  timings_ms   load, quantize, build, mesh\n"
+    "  timings_ms   load, quantize, build, mesh (0 without --mesh)\n"
     "\n"
     "Options:\n"
     "  --set 0|1|2      projection set: 0 = X, Y, Z (default); 1 = X, Y, 45 degrees;\n"
@@ -44,15 +43,6 @@ double elapsedMs(QElapsedTimer& timer)
     const double ms = timer.nsecsElapsed() / 1e6;
     timer.restart();
     return ms;
-}
-
-int countNonWhite(const QImage& image)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += image.pixel(x, y) != 0xFFFFFFFF ? 1 : 0;
-    return count;
 }
 
 }  // namespace
@@ -76,62 +66,48 @@ int runHull(const QStringList& args)
         return cli::fail(problem);
     const QString meshPath = parsed.value("--mesh").value_or(QString());
     const QString shadowDir = parsed.value("--shadows").value_or(QString());
-    const std::array<int, 3> modes = *projectionSetModes(set);
-    const float cs = static_cast<float>(cellSize);
 
     QElapsedTimer timer;
     timer.start();
-    std::vector<ShadowObject> views;
-    views.reserve(3);
-    for (int k = 0; k < 3; ++k) {
-        const QString& path = parsed.positional[k];
-        views.emplace_back(path, 0, modes[k], nullptr, cs, false);
-        if (views.back()._image.isNull())
-            return cli::fail(QStringLiteral("cannot read picture %1").arg(path));
-    }
+    DesignSession session;
+    const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
+    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize), false, DesignSession::Pictures::Plain); !loaded.ok)
+        return cli::fail(loaded.message);
     const double loadMs = elapsedMs(timer);
-
-    quantizeViews(views);
-    for (const ShadowObject& view : views)
-        if (!view.hasDarkPixels())
-            return cli::fail(QStringLiteral("picture %1 has no dark pixel").arg(view._source_path));
-    const double quantizeMs = elapsedMs(timer);
-
-    std::unique_ptr<ShadowObject> master = buildMaster(views, cs);
-    const double buildMs = elapsedMs(timer);
-    master->_hollow = false;
-    TriMesh* mesh = master->buildShadowMesh();
-    const double meshMs = elapsedMs(timer);
-
-    std::vector<ShadowObject*> viewPointers;
-    for (ShadowObject& v : views)
-        viewPointers.push_back(&v);
+    session.compute();  // an empty hull is a result too
+    timer.restart();
 
     if (!shadowDir.isEmpty() && !QDir().mkpath(shadowDir))
-        return cli::fail(QStringLiteral("cannot create folder %1").arg(shadowDir));
-    if (!meshPath.isEmpty() && !mesh->write(meshPath.toLocal8Bit().constData()))
-        return cli::fail(QStringLiteral("cannot write mesh %1").arg(meshPath));
+        return cli::fail(QStringLiteral("Cannot create folder %1.").arg(shadowDir));
+    double meshMs = 0.0;
+    if (!meshPath.isEmpty()) {
+        session.setHollow(false);
+        const TriMesh* mesh = session.buildShadowMesh();
+        meshMs = elapsedMs(timer);
+        if (!mesh->write(meshPath.toLocal8Bit().constData()))
+            return cli::fail(QStringLiteral("Cannot write mesh %1.").arg(meshPath));
+    }
 
-    std::string json = "{\"resolution\": " + std::to_string(master->resolution()) +
-                       ", \"cell_size\": " + cli::jsonNumber(cs) +
-                       ", \"cells\": " + std::to_string(countOccupiedCells(*master)) + ", \"views\": [";
+    const DesignSession::Counts& counts = session.counts();
+    std::string json = "{\"resolution\": " + std::to_string(session.master()->resolution()) +
+                       ", \"cell_size\": " + cli::jsonNumber(cellSize) +
+                       ", \"cells\": " + std::to_string(counts.cells) + ", \"views\": [";
     for (int k = 0; k < 3; ++k) {
-        const int mode = modes[k];
-        const QImage comparison = comparisonImage(*master, mode, viewPointers);
-        const ComparisonCounts counts = countComparison(comparison);
+        const ShadowView& view = session.views()[std::size_t(k)];
         if (!shadowDir.isEmpty()) {
             const QString file = QDir(shadowDir).filePath(QStringLiteral("view%1.png").arg(k));
-            if (!comparison.save(file))
-                return cli::fail(QStringLiteral("cannot write %1").arg(file));
+            if (!session.comparison(k).save(file))
+                return cli::fail(QStringLiteral("Cannot write %1.").arg(file));
         }
-        json += (k ? ", " : "") + std::string("{\"mode\": ") + std::to_string(mode) +
-                ", \"dark\": " + std::to_string(views[k]._image_map.count()) +
-                ", \"shadow\": " + std::to_string(countNonWhite(master->renderShadow(mode))) +
-                ", \"missing\": " + std::to_string(counts.missing) + ", \"extra\": " + std::to_string(counts.extra) +
-                "}";
+        json += (k ? ", " : "") + std::string("{\"mode\": ") + std::to_string(view._projection_mode) +
+                ", \"dark\": " + std::to_string(view._image_map.count()) +
+                ", \"shadow\": " + std::to_string(counts.shadow[k]) +
+                ", \"missing\": " + std::to_string(counts.missing[k]) +
+                ", \"extra\": " + std::to_string(counts.extra[k]) + "}";
     }
+    const DesignSession::Timings& t = session.lastTimings();
     json += "], \"timings_ms\": {\"load\": " + cli::jsonNumber(loadMs) + ", \"quantize\": " +
-            cli::jsonNumber(quantizeMs) + ", \"build\": " + cli::jsonNumber(buildMs) +
+            cli::jsonNumber(t.quantize) + ", \"build\": " + cli::jsonNumber(t.build) +
             ", \"mesh\": " + cli::jsonNumber(meshMs) + "}}\n";
     std::fputs(json.c_str(), stdout);
     return 0;

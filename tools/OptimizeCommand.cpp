@@ -5,8 +5,7 @@
 
 #include "CliSupport.h"
 
-#include "deform/DeformationModel.h"
-#include "deform/DesignSession.h"
+#include "session/DesignSession.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -108,38 +107,39 @@ int runOptimize(const QStringList& args)
         return cli::fail(error);
     const QString outDir = parsed.value("--out").value_or(QString());
 
-    std::array<DeformationModel, 3> models;
-    DesignSession session({&models[0], &models[1], &models[2]});
-    if (const QString problem = session.load(set, parsed.positional, static_cast<float>(cellSize)); !problem.isEmpty())
-        return cli::fail(problem);
+    DesignSession session;
+    const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
+    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize)); !loaded.ok)
+        return cli::fail(loaded.message);
     if (!outDir.isEmpty() && !QDir().mkpath(outDir))
-        return cli::fail(QStringLiteral("cannot create folder %1").arg(outDir));
+        return cli::fail(QStringLiteral("Cannot create folder %1.").arg(outDir));
 
+    // The same steps as the window's "optimize": an adjustment and a rebuild per pass.
     session.compute();
     std::string json = "{\"resolution\": " + std::to_string(session.master()->resolution()) +
                        ", \"initial\": {" + countsJson(session.counts()) + "}, \"passes\": [";
-    for (int pass = 0; pass < passes; ++pass) {
-        QElapsedTimer timer;
-        timer.start();
-        session.adjust(parameters);
-        session.recompute();
-        const double ms = timer.nsecsElapsed() / 1e6;
-        json += (pass ? ", {" : "{") + countsJson(session.counts()) + ", \"ms\": " + cli::jsonNumber(ms) + "}";
-    }
+    QElapsedTimer timer;
+    const Report optimized = session.optimize(
+        passes, parameters, [&](int) { timer.start(); },
+        [&](int pass) {
+            const double ms = double(timer.nsecsElapsed()) / 1e6;
+            json += (pass ? ", {" : "{") + countsJson(session.counts()) + ", \"ms\": " + cli::jsonNumber(ms) + "}";
+        });
+    if (!optimized.ok)
+        return cli::fail(optimized.message);
     json += "]}\n";
 
     if (!outDir.isEmpty()) {
         const QDir dir(outDir);
         for (int k = 0; k < 3; ++k) {
             const QString file = dir.filePath(QStringLiteral("deformed%1.png").arg(k));
-            if (!blackOnWhite(models[k].rendering()).save(file))
-                return cli::fail(QStringLiteral("cannot write %1").arg(file));
+            if (!blackOnWhite(session.picture(k).rendering()).save(file))
+                return cli::fail(QStringLiteral("Cannot write %1.").arg(file));
         }
-        ShadowObject* master = session.master();
-        master->_hollow = false;
+        session.setHollow(false);
         const QString meshFile = dir.filePath(QStringLiteral("hull.obj"));
-        if (!master->buildShadowMesh()->write(meshFile.toLocal8Bit().constData()))
-            return cli::fail(QStringLiteral("cannot write %1").arg(meshFile));
+        if (!session.buildShadowMesh()->write(meshFile.toLocal8Bit().constData()))
+            return cli::fail(QStringLiteral("Cannot write %1.").arg(meshFile));
     }
     std::fputs(json.c_str(), stdout);
     return 0;

@@ -11,11 +11,10 @@ struct CellIndex {
     bool operator==(const CellIndex&) const = default;
 };
 
-// One voxel. In a view object only `distance` is meaningful; in the master,
-// `occupied`, `cost` and `flags`.
+// One voxel of the volume, two bytes so that a fine grid stays small. A
+// view's distance at a cell and the volume's cost are not stored: both follow
+// from the views' 2-D maps (ShadowView::distance, ShadowObject::cost).
 struct Cell {
-    float distance = -1.0f;  // grid units to the nearest dark pixel (0 inside the shadow)
-    float cost = 0.0f;       // master: sum of the views' non-zero distances
     bool occupied = false;   // the voxel is part of the volume
     std::uint8_t flags = 0;  // CellFlags
 };
@@ -35,7 +34,7 @@ enum ProjectionMode : int {
     FortyFive_PROJECTION = 3,   // in the x-y plane at 45 degrees
     Sixty_PROJECTION = 4,       // in the x-y plane at 60 degrees
     OneTwenty_PROJECTION = 5,   // in the x-y plane at 120 degrees
-    NO_PROJECTION = 6,          // an object made without a mode (the master)
+    NO_PROJECTION = 6,          // a view made without a mode
     all_ortho = 7,              // selector value only, never stored in a view
 };
 
@@ -73,4 +72,16 @@ inline Pixel pixelOfCell(int mode, int x, int y, int z)
     }
 }
 
-const char* projectionModeName(int mode);
+inline const char* projectionModeName(int mode)
+{
+    switch (mode) {
+    case X_PROJECTION: return "X_PROJECTION";
+    case Y_PROJECTION: return "Y_PROJECTION";
+    case Z_PROJECTION: return "Z_PROJECTION";
+    case FortyFive_PROJECTION: return "FortyFive_PROJECTION";
+    case Sixty_PROJECTION: return "Sixty_PROJECTION";
+    case OneTwenty_PROJECTION: return "OneTwenty_PROJECTION";
+    case all_ortho: return "all_ortho";
+    default: return "";
+    }
+}

@@ -4,7 +4,9 @@
 
 #include "volume/ShadowObject.h"
 
-#include <QDebug>
+#include "volume/Diagnostics.h"
+
+#include <cassert>
 
 namespace {
 
@@ -48,7 +50,9 @@ int ShadowObject::countOnRay(const CellIndex& c, int mode, int stopAt)
         return count;
     }
     default:
-        exitOnImpossibleState("is_cell_removable_wrt_single_view: something seriously wrong");
+        // Modes come from the projection sets; no input reaches another one.
+        assert(!"is_cell_removable_wrt_single_view: something seriously wrong");
+        return stopAt;
     }
 }
 
@@ -88,66 +92,39 @@ bool ShadowObject::isCellRemovable(const CellIndex& c)
     return true;
 }
 
+// The map of a missing view (-1) stays all light.
 void ShadowObject::create_reprojection_image_map(int k, int mode)
 {
-    if (mode > OneTwenty_PROJECTION)
-        exitOnImpossibleState("create_reprojection_image_map: unhandled case");
-    ByteMap& map = _reprojection_image_map[k];
-    map = ByteMap(_size_x, _size_y, 0);
-    if (mode < X_PROJECTION)
-        return;
-    for (int x = 0; x < _size_x; ++x)
-        for (int y = 0; y < _size_y; ++y)
-            for (int z = 0; z < _size_z; ++z) {
-                if (!_occupancy_grid.at(x, y, z).occupied)
-                    continue;
-                switch (mode) {
-                case X_PROJECTION: map.at(y, z) = 1; break;
-                case Y_PROJECTION: map.at(x, z) = 1; break;
-                case Z_PROJECTION: map.at(x, y) = 1; break;
-                default: {
-                    // In-plane views: the shadow as drawn, columns 0..N-1.
-                    const int column = inPlaneColumn(mode, x, y);
-                    if (column >= 0 && column < _size_x)
-                        map.at(column, z) = 1;
-                }
-                }
-            }
+    assert(mode <= OneTwenty_PROJECTION && "create_reprojection_image_map: unhandled case");
+    _reprojection_image_map[k] = castShadow(mode);
 }
 
+// Every view is checked, the oblique ones included (their map holds the
+// columns 0..N-1); a missing view (-1) has nothing to keep.
 bool ShadowObject::areShadowsStillValid(bool checkCovered, bool checkUncovered)
 {
     for (int k = 0; k < 3; ++k)
-        if (!singleShadowStillValid(_view_modes[k], checkCovered, checkUncovered))
+        if (_view_modes[k] != NO_VIEW && !singleShadowStillValid(k, checkCovered, checkUncovered))
             return false;
     return true;
 }
 
-bool ShadowObject::singleShadowStillValid(int mode, bool checkCovered, bool checkUncovered)
+bool ShadowObject::singleShadowStillValid(int k, bool checkCovered, bool checkUncovered)
 {
-    if (mode < X_PROJECTION || mode > Z_PROJECTION)
-        exitOnImpossibleState("single_shadow_still_valid: something seriously wrong");
-    const ByteMap& map = _reprojection_image_map[mode];
-    const int firstCount = mode == X_PROJECTION ? _size_y : _size_x;
-    const int secondCount = mode == Z_PROJECTION ? _size_y : _size_z;
-    for (int a = 0; a < firstCount; ++a)
-        for (int b = 0; b < secondCount; ++b) {
-            const bool recordedDark = map.get(a, b) == 1;
+    const int mode = _view_modes[k];
+    const ByteMap& recorded = _reprojection_image_map[k];
+    const ByteMap now = castShadow(mode);
+    for (int a = 0; a < now.first(); ++a)
+        for (int b = 0; b < now.second(); ++b) {
+            const bool recordedDark = recorded.get(a, b) == 1;
             if ((recordedDark && !checkCovered) || (!recordedDark && !checkUncovered))
                 continue;
-            CellIndex c;
-            switch (mode) {
-            case X_PROJECTION: c = {0, a, b}; break;
-            case Y_PROJECTION: c = {a, 0, b}; break;
-            default: c = {a, b, 0}; break;
-            }
-            const bool dark = countOnRay(c, mode, 1) >= 1;
-            if (dark == recordedDark)
+            if ((now.at(a, b) == 1) == recordedDark)
                 continue;
             if (mode == X_PROJECTION)
-                qDebug("%d %d %d", recordedDark ? 1 : 2, a, b);
+                qCDebug(kalvexVolume, "%d %d %d", recordedDark ? 1 : 2, a, b);
             else if (mode == Y_PROJECTION)
-                qDebug("%d %d %d", recordedDark ? 3 : 4, a, b);
+                qCDebug(kalvexVolume, "%d %d %d", recordedDark ? 3 : 4, a, b);
             return false;
         }
     return true;

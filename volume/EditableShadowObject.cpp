@@ -37,7 +37,7 @@ void EditableShadowObject::takeSnapshot(Snapshot& buffer)
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y)
             for (int z = 0; z < n; ++z)
-                buffer[x + std::size_t(n) * y + std::size_t(n) * n * z] = cellAt(x, y, z).occupied ? 1 : 0;
+                buffer[x + std::size_t(n) * y + std::size_t(n) * n * z] = isOccupied({x, y, z}) ? 1 : 0;
 }
 
 void EditableShadowObject::recordEdit(const Snapshot& snapshot)
@@ -48,7 +48,7 @@ void EditableShadowObject::recordEdit(const Snapshot& snapshot)
         for (int x = 0; x < n; ++x)
             for (int y = 0; y < n; ++y)
                 for (int z = 0; z < n; ++z)
-                    if ((cellAt(x, y, z).occupied ? 1 : 0) != snapshot[x + std::size_t(n) * y + std::size_t(n) * n * z])
+                    if ((isOccupied({x, y, z}) ? 1 : 0) != snapshot[x + std::size_t(n) * y + std::size_t(n) * n * z])
                         changed->push_back({x, y, z});
     }
     history.resize(cursor + 1);
@@ -86,8 +86,6 @@ void EditableShadowObject::redo()
 
 void EditableShadowObject::toggle(const CellList& cells)
 {
-    for (const CellIndex& c : cells) {
-        Cell& cell = cellAt(c.x, c.y, c.z);
-        cell.occupied = !cell.occupied;
-    }
+    for (const CellIndex& c : cells)
+        setOccupied(c, !isOccupied(c));
 }

@@ -4,21 +4,16 @@
 // on the pixel's ray that best agrees with the two other views, when the
 // agreement is good enough.
 
+#include "volume/Result.h"
 #include "volume/ShadowObject.h"
 
-#include <QImage>
-
 #include <vector>
-
-// Orange (missing) pixels of a comparison picture as shown, scaled to width
-// n, in column-major order.
-std::vector<Pixel> collectMissingPixels(int n, const QImage& shownComparison);
 
 // For each marked pixel of the view with mode `mode`, the ray cell with the
 // smallest sum of squared distances of its pixels in the two other views to
 // their dark figures (first minimum wins) is occupied when that sum is at most
 // `threshold`. The set-up is told by the third view's mode. Returns the number
-// of pixels filled. Ends the process with exit code 1 when the set-up is
-// unknown or the mode is not one of its views.
-int fillMissingPixels(ShadowObject& master, const std::vector<ShadowObject*>& views, int mode,
-                      const std::vector<Pixel>& marked, float threshold);
+// of pixels filled, or an error when the set-up is unknown or `mode` is not
+// one of its views (then nothing changes).
+Result<int> fillMissingPixels(ShadowObject& master, const std::vector<ShadowView*>& views, int mode,
+                              const std::vector<Pixel>& marked, float threshold);

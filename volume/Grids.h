@@ -73,6 +73,9 @@ public:
 
     std::uint8_t& at(int a, int b) { return _bytes[std::size_t(a) * _second + b]; }
     std::uint8_t at(int a, int b) const { return _bytes[std::size_t(a) * _second + b]; }
+    // The `second` bytes of column a, contiguous.
+    const std::uint8_t* column(int a) const { return _bytes.data() + std::size_t(a) * _second; }
+    std::uint8_t* column(int a) { return _bytes.data() + std::size_t(a) * _second; }
     // Out-of-map pixels read as 0.
     std::uint8_t get(int a, int b) const
     {
@@ -80,6 +83,10 @@ public:
     }
 
     void fill(std::uint8_t v) { std::fill(_bytes.begin(), _bytes.end(), v); }
+    bool operator==(const ByteMap& o) const
+    {
+        return _first == o._first && _second == o._second && _bytes == o._bytes;
+    }
     void clear() { *this = ByteMap(); }
     std::size_t count() const;
 

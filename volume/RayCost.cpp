@@ -1,15 +1,14 @@
 #include "volume/RayCost.h"
 
 #include "volume/Rays.h"
-#include "volume/SquaredDistanceMap.h"
 
 float OtherViews::squaredDistance(int k, const CellIndex& c) const
 {
     const Pixel p = pixelOfCell(mode[k], c.x, c.y, c.z);
-    return distances[k]->at(p.column, p.row);
+    return view[k]->squaredDistance(p.column, p.row);
 }
 
-OtherViews otherViews(const std::vector<ShadowObject*>& views, int v)
+OtherViews otherViews(const std::vector<ShadowView*>& views, int v)
 {
     OtherViews others{};
     for (int w = 0, k = 0; w < 3; ++w) {
@@ -18,7 +17,6 @@ OtherViews otherViews(const std::vector<ShadowObject*>& views, int v)
         others.index[k] = w;
         others.view[k] = views[w];
         others.mode[k] = views[w]->_projection_mode;
-        others.distances[k] = &views[w]->squaredDistances();
         ++k;
     }
     return others;

@@ -3,25 +3,22 @@
 // views come to those views' dark figures: shared by the picture repair, the
 // greedy layers and finalisation.
 
-#include "volume/ShadowObject.h"
+#include "volume/ShadowView.h"
 
 #include <limits>
 #include <vector>
-
-class SquaredDistanceMap;
 
 // The two views other than view v, in increasing order, with their modes and
 // squared-distance maps.
 struct OtherViews {
     int index[2];  // into the view list
-    ShadowObject* view[2];
+    ShadowView* view[2];
     int mode[2];
-    const SquaredDistanceMap* distances[2];
 
     // Squared distance of cell c's pixel in other view k to that view's figure.
     float squaredDistance(int k, const CellIndex& c) const;
 };
-OtherViews otherViews(const std::vector<ShadowObject*>& views, int v);
+OtherViews otherViews(const std::vector<ShadowView*>& views, int v);
 
 struct RayChoice {
     CellIndex cell{-1, -1, -1};

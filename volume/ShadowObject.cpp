@@ -1,96 +1,62 @@
 #include "volume/ShadowObject.h"
 
-#include "deform/DeformationModel.h"
-#include "volume/DarkPixelSearch.h"
-#include "volume/SquaredDistanceMap.h"
+#include "volume/Diagnostics.h"
 
-#include <QDebug>
-#include <QFile>
-
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <limits>
+
+Q_LOGGING_CATEGORY(kalvexVolume, "kalvex.volume", QtInfoMsg)
 
 namespace {
 
-QString companionPath(const QString& picturePath, const QString& suffix)
-{
-    QString path = picturePath;
-    const int at = path.indexOf(QLatin1String(".png"));
-    if (at >= 0)
-        path.replace(at, 4, suffix);
-    return path;
-}
+constexpr std::uint8_t kDarkByte = 1;
+constexpr std::uint8_t kLightByte = 0;
 
-// Pixels outside the picture (or of a picture that failed to load) are light.
-QRgb pixelOrWhite(const QImage& image, int x, int y)
-{
-    return image.valid(x, y) ? image.pixel(x, y) : qRgb(255, 255, 255);
-}
+// What a view's map says about the cells (x, y, 0..N-1): dark bytes read at
+// z * stride. Axis views along x and y and the oblique views read one map
+// column along z; the Z view reads one pixel for the whole column of cells.
+struct DarkRun {
+    const std::uint8_t* bytes;
+    std::ptrdiff_t stride;
+};
 
-}  // namespace
-
-const char* projectionModeName(int mode)
+DarkRun darkRun(const ShadowView& view, int x, int y)
 {
-    switch (mode) {
-    case X_PROJECTION: return "X_PROJECTION";
-    case Y_PROJECTION: return "Y_PROJECTION";
-    case Z_PROJECTION: return "Z_PROJECTION";
-    case FortyFive_PROJECTION: return "FortyFive_PROJECTION";
-    case Sixty_PROJECTION: return "Sixty_PROJECTION";
-    case OneTwenty_PROJECTION: return "OneTwenty_PROJECTION";
-    case all_ortho: return "all_ortho";
-    default: return "";
+    const ByteMap& map = view._image_map;
+    switch (view._projection_mode) {
+    case X_PROJECTION: return {map.column(y), 1};
+    case Y_PROJECTION: return {map.column(x), 1};
+    case Z_PROJECTION: return {map.column(x) + y, 0};
+    default: {
+        const int u = inPlaneColumn(view._projection_mode, x, y);
+        if (u < 0 || u >= map.first())
+            return {&kLightByte, 0};  // beyond the picture: light
+        return {map.column(u), 1};
+    }
     }
 }
 
-void exitOnImpossibleState(const char* message)
-{
-    qDebug("%s", message);
-    std::fflush(stderr);
-    std::exit(1);
-}
-
-int countOccupiedCells(EditableShadowObject& object)
-{
-    int count = 0;
-    const int sx = object.sizeX(), sy = object.sizeY(), sz = object.sizeZ();
-    for (int x = 0; x < sx; ++x)
-        for (int y = 0; y < sy; ++y)
-            for (int z = 0; z < sz; ++z)
-                count += object.isOccupied({x, y, z}) ? 1 : 0;
-    return count;
-}
+}  // namespace
 
 // ---- construction -----------------------------------------------------------
 
 ShadowObject::ShadowObject() = default;
 
-ShadowObject::ShadowObject(const QString& path, int mode, DeformationModel* deformImage, float cellSize)
-    : _source_path(path), _deform_image(deformImage), _projection_mode(mode)
+ShadowObject::ShadowObject(float cellSize) : _cell_size(cellSize)
 {
-    if (deformImage)
-        _image = deformImage->rendering().scaledToWidth(kImageExtent, Qt::FastTransformation);
-    setResolutionFromCellSize(cellSize);
+    allocate(ShadowView::resolutionFor(cellSize));
 }
 
-ShadowObject::ShadowObject(const QString& path, int /*unused*/, int mode, DeformationModel* deformImage,
-                           float cellSize, bool useMask)
-    : _source_path(path), _deform_image(deformImage), _projection_mode(mode)
+ShadowObject::ShadowObject(const ShadowView& firstView, float cellSize) : _cell_size(cellSize)
 {
-    loadPictureFile(path, useMask);
-    setResolutionFromCellSize(cellSize);
+    allocate(firstView.resolution());
 }
 
-ShadowObject::ShadowObject(const ShadowObject* firstView, float cellSize)
+void ShadowObject::allocate(int n)
 {
-    _cell_size = cellSize;
-    _size_x = firstView->_size_x;
-    _size_y = firstView->_size_y;
-    _size_z = firstView->_size_z;
-    _slice_size = _size_x * _size_y;
-    _occupancy_grid = CellGrid(_size_x, _size_y, _size_z);
+    _size_x = _size_y = _size_z = n;
+    _slice_size = n * n;
+    _occupancy_grid = CellGrid(n, n, n);
 }
 
 ShadowObject::ShadowObject(const ShadowObject& other)
@@ -98,26 +64,18 @@ ShadowObject::ShadowObject(const ShadowObject& other)
       _cell_size(other._cell_size),
       _view_modes(other._view_modes),
       _shadow_mesh(other._shadow_mesh ? std::make_unique<TriMesh>(*other._shadow_mesh) : nullptr),
-      _source_path(other._source_path),
-      _deform_image(other._deform_image),
-      _image(other._image),
       _size_x(other._size_x),
       _size_y(other._size_y),
       _size_z(other._size_z),
       _slice_size(other._slice_size),
-      _projection_mode(other._projection_mode),
-      _image_map(other._image_map),
       _reprojection_image_map{other._reprojection_image_map[0], other._reprojection_image_map[1],
                               other._reprojection_image_map[2]},
-      _gray_and_not_treated(other._gray_and_not_treated),
       _source_views(other._source_views),
       _occupancy_grid(other._occupancy_grid),
       _edit_radius(other._edit_radius),
       _display_flags(other._display_flags),
-      _nof_mesh_cells(other._nof_mesh_cells),
-      _sq_distances(other._sq_distances ? std::make_unique<SquaredDistanceMap>(*other._sq_distances) : nullptr)
+      _nof_mesh_cells(other._nof_mesh_cells)
 {
-    // The kd-tree is rebuilt on demand from the copied map.
 }
 
 ShadowObject& ShadowObject::operator=(const ShadowObject& other)
@@ -129,54 +87,15 @@ ShadowObject& ShadowObject::operator=(const ShadowObject& other)
     return *this;
 }
 
-ShadowObject::ShadowObject(ShadowObject&& other) noexcept = default;
-ShadowObject& ShadowObject::operator=(ShadowObject&& other) noexcept = default;
-
 ShadowObject::~ShadowObject()
 {
     if (!_occupancy_grid.empty())
-        qDebug("deleted _occupancy_grid");
-    if (!_image_map.empty())
-        qDebug("deleted _image_map");
-    if (!_gray_and_not_treated.empty())
-        qDebug("deleted _gray_and_not_treated");
-}
-
-void ShadowObject::setResolutionFromCellSize(float cellSize)
-{
-    _cell_size = cellSize;
-    const int n = resolution();
-    _size_x = _size_y = _size_z = n;
-    _slice_size = n * n;
-}
-
-void ShadowObject::loadPictureFile(const QString& path, bool useMask)
-{
-    const QString meshPath = companionPath(path, QStringLiteral("_mesh.obj"));
-    std::unique_ptr<TriMesh> cached;
-    if (_deform_image && QFile::exists(meshPath))
-        cached.reset(TriMesh::read(meshPath.toLocal8Bit().constData()));
-
-    if (cached) {
-        remove_unused_vertices(cached.get());
-        const std::vector<float> weights(cached->vertices.size(), 1.0f);
-        _image = _deform_image->set_image_mesh(*cached, cached->vertices, weights, 4);
-    } else {
-        _image = QImage(path);
-        if (_deform_image && !_image.isNull())
-            _deform_image->load_picture(_image, path, 3.0f, 4);
-    }
-
-    if (useMask && _deform_image) {
-        const QImage mask(companionPath(path, QStringLiteral("_mask.png")));
-        if (!mask.isNull())
-            _deform_image->apply_mask(mask.scaledToWidth(DeformationModel::kPictureSize, Qt::FastTransformation));
-    }
+        qCDebug(kalvexVolume, "deleted _occupancy_grid");
 }
 
 int ShadowObject::resolution()
 {
-    return static_cast<int>(std::floor(250.0f / _cell_size));
+    return ShadowView::resolutionFor(_cell_size);
 }
 
 bool ShadowObject::isInGrid(const CellIndex& c)
@@ -184,221 +103,168 @@ bool ShadowObject::isInGrid(const CellIndex& c)
     return c.x >= 0 && c.y >= 0 && c.z >= 0 && c.x < _size_x && c.y < _size_y && c.z < _size_z;
 }
 
-void ShadowObject::boundingBox(float min[3], float max[3])
+// ---- building ---------------------------------------------------------------
+
+void ShadowObject::buildFromViews(std::vector<ShadowView>& views)
 {
-    for (int k = 0; k < 3; ++k)
-        min[k] = max[k] = 0.0f;
-    if (!_shadow_mesh)
-        return;
-    _shadow_mesh->need_bbox();
-    for (int k = 0; k < 3; ++k) {
-        min[k] = _shadow_mesh->bbox.min[k];
-        max[k] = _shadow_mesh->bbox.max[k];
-    }
-}
-
-// ---- quantisation -----------------------------------------------------------
-
-void ShadowObject::quantize(int redLimit, int greenLimit, int blueLimit, bool saveQuantized, DistanceMethod method)
-{
-    if (_projection_mode < X_PROJECTION || _projection_mode > OneTwenty_PROJECTION)
-        exitOnImpossibleState("quantize: unknown projection mode");
-    const int n = _size_x;
-    _occupancy_grid = CellGrid(n, n, n);
-    _gray_and_not_treated = ByteMap(n, n, 1);
-    releaseSearch();
-
-    const float cs = _cell_size;
-    _image = _image.scaledToWidth(kImageExtent, Qt::FastTransformation);
-    _image_map = darkMap(_image, n, cs, redLimit, greenLimit, blueLimit);
-
-    if (saveQuantized) {
-        QImage quantized(n, n, QImage::Format_RGB32);
-        quantized.fill(Qt::white);
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j)
-                if (_image_map.at(i, j))
-                    quantized.setPixel(i, j, 0xFF000000);
-        const int side = static_cast<int>(float(n) * cs);
-        quantized.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-            .save(companionPath(_source_path, QStringLiteral("_quant.png")));
-    }
-
-    fillDistances(method);
-}
-
-ByteMap ShadowObject::darkMap(const QImage& picture, int n, float cellSize, int redLimit, int greenLimit,
-                              int blueLimit)
-{
-    // Map pixel (i, j) samples the picture at the centre of its cell.
-    ByteMap map(n, n, 0);
-    const int half = static_cast<int>(cellSize * 0.5f);
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            const int px = static_cast<int>(float(i) * cellSize + float(half));
-            const int py = static_cast<int>(float(j) * cellSize + float(half));
-            const QRgb rgb = pixelOrWhite(picture, px, py);
-            const bool dark = qRed(rgb) < redLimit && qGreen(rgb) < greenLimit && qBlue(rgb) < blueLimit;
-            map.at(i, j) = dark ? 1 : 0;
-        }
-    }
-    return map;
-}
-
-bool ShadowObject::pictureHasDarkPixel(const QImage& picture, float cellSize)
-{
-    const int n = static_cast<int>(std::floor(250.0f / cellSize));
-    return darkMap(picture.scaledToWidth(kImageExtent, Qt::FastTransformation), n, cellSize, 100, 100, 100).count() > 0;
-}
-
-void ShadowObject::fillDistances(DistanceMethod method)
-{
-    const int n = _size_x;
-    const int mode = _projection_mode;
-    if (method == DistanceMethod::KdTree) {
-        DarkPixelSearch& search = nearestDarkPixel();
-        for (int x = 0; x < n; ++x)
-            for (int y = 0; y < n; ++y)
-                for (int z = 0; z < n; ++z) {
-                    const Pixel p = pixelOfCell(mode, x, y, z);
-                    _occupancy_grid.at(x, y, z).distance =
-                        static_cast<float>(std::sqrt(search.nearest(p.column, p.row).squaredDistance));
-                }
-        return;
-    }
-
-    const SquaredDistanceMap& sq = squaredDistances();
-    if (!sq.hasDarkPixels()) {
-        for (Cell& cell : _occupancy_grid.cells())
-            cell.distance = std::numeric_limits<float>::infinity();
-        return;
-    }
-    // Distance of every pixel a cell can reach, column by column (rows
-    // contiguous), so that each cell's value is one lookup.
-    const int columnMin = sq.columnMin();
-    std::vector<float> table(std::size_t(sq.columnMax() - columnMin + 1) * n);
-    for (int c = columnMin; c <= sq.columnMax(); ++c)
-        for (int r = 0; r < n; ++r)
-            table[std::size_t(c - columnMin) * n + r] = static_cast<float>(std::sqrt(double(sq.at(c, r))));
-    auto column = [&](int c) { return &table[std::size_t(c - columnMin) * n]; };
-
-    for (int x = 0; x < n; ++x)
-        for (int y = 0; y < n; ++y) {
-            Cell* cells = &_occupancy_grid.at(x, y, 0);
-            switch (mode) {
-            case X_PROJECTION: {  // pixel (y, z)
-                const float* d = column(y);
-                for (int z = 0; z < n; ++z)
-                    cells[z].distance = d[z];
-                break;
-            }
-            case Y_PROJECTION: {  // pixel (x, z)
-                const float* d = column(x);
-                for (int z = 0; z < n; ++z)
-                    cells[z].distance = d[z];
-                break;
-            }
-            case Z_PROJECTION: {  // pixel (x, y) for the whole column of cells
-                const float d = column(x)[y];
-                for (int z = 0; z < n; ++z)
-                    cells[z].distance = d;
-                break;
-            }
-            default: {  // pixel (oblique column of (x, y), z)
-                const float* d = column(inPlaneColumn(mode, x, y));
-                for (int z = 0; z < n; ++z)
-                    cells[z].distance = d[z];
-            }
-            }
-        }
-}
-
-DarkPixelSearch& ShadowObject::nearestDarkPixel()
-{
-    if (!_ann_built) {
-        _ann_tree = std::make_unique<DarkPixelSearch>(_image_map);
-        _ann_built = true;
-    }
-    return *_ann_tree;
-}
-
-const SquaredDistanceMap& ShadowObject::squaredDistances()
-{
-    if (!_sq_distances)
-        _sq_distances = std::make_unique<SquaredDistanceMap>(_image_map);
-    return *_sq_distances;
-}
-
-void ShadowObject::releaseSearch()
-{
-    _ann_tree.reset();
-    _ann_built = false;
-    _sq_distances.reset();
-}
-
-// ---- master -----------------------------------------------------------------
-
-void ShadowObject::buildFromViews(std::vector<ShadowObject>& views)
-{
-    std::vector<ShadowObject*> pointers;
-    for (ShadowObject& v : views)
+    std::vector<ShadowView*> pointers;
+    for (ShadowView& v : views)
         pointers.push_back(&v);
     buildFromViews(pointers);
 }
 
-void ShadowObject::buildFromViews(const std::vector<ShadowObject*>& views)
+void ShadowObject::buildFromViews(const std::vector<ShadowView*>& views)
 {
-    const int viewCount = static_cast<int>(views.size());
-    CellGrid::Storage& cells = _occupancy_grid.cells();
-    for (const ShadowObject* view : views) {
-        if (view->_occupancy_grid.cells().size() != cells.size()) {
-            qDebug("buildFromViews: a view is not quantised at this resolution");
+    const int n = _size_x;
+    for (const ShadowView* view : views) {
+        if (!view->quantized() || view->resolution() != n) {
+            qCDebug(kalvexVolume, "buildFromViews: a view is not quantised at this resolution");
             return;
         }
     }
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        float sum = 0.0f;
-        int inside = 0;
-        for (const ShadowObject* view : views) {
-            const float d = view->_occupancy_grid.cells()[i].distance;
-            if (d == 0.0f)
-                ++inside;
-            else
-                sum += d;
+    // A cell is occupied when its pixel is dark in every view. Views beyond
+    // the third (none in practice) are checked cell by cell below.
+    constexpr std::uint8_t clearGreedy = static_cast<std::uint8_t>(~CellFlags::GreedyAdded);
+    DarkRun runs[3] = {{&kDarkByte, 0}, {&kDarkByte, 0}, {&kDarkByte, 0}};
+    const int runCount = std::min<int>(3, static_cast<int>(views.size()));
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y) {
+            for (int k = 0; k < runCount; ++k)
+                runs[k] = darkRun(*views[k], x, y);
+            Cell* cells = &_occupancy_grid.at(x, y, 0);
+            for (int z = 0; z < n; ++z) {
+                cells[z].occupied = (runs[0].bytes[z * runs[0].stride] & runs[1].bytes[z * runs[1].stride] &
+                                     runs[2].bytes[z * runs[2].stride]) != 0;
+                cells[z].flags &= clearGreedy;
+            }
         }
-        cells[i].cost = sum;
-        cells[i].occupied = inside == viewCount;
-        cells[i].flags &= static_cast<std::uint8_t>(~CellFlags::GreedyAdded);
-    }
-    for (int k = 0; k < viewCount && k < 3; ++k) {
+    // Cells a repair claimed count as inside the view that holds the claim;
+    // further views decide cell by cell.
+    auto inEveryView = [&](const CellIndex& c) {
+        for (const ShadowView* view : views)
+            if (view->distance(c.x, c.y, c.z) != 0.0f)
+                return false;
+        return true;
+    };
+    for (const ShadowView* view : views)
+        for (const CellIndex& c : view->zeroedCells())
+            _occupancy_grid.at(c.x, c.y, c.z).occupied = inEveryView(c);
+    if (views.size() > 3)
+        for (int x = 0; x < n; ++x)
+            for (int y = 0; y < n; ++y)
+                for (int z = 0; z < n; ++z)
+                    _occupancy_grid.at(x, y, z).occupied = inEveryView({x, y, z});
+
+    for (int k = 0; k < static_cast<int>(views.size()) && k < 3; ++k) {
         _view_modes[k] = views[k]->_projection_mode;
         create_reprojection_image_map(k, _view_modes[k]);
     }
     _source_views = views;
 }
 
-QImage ShadowObject::renderShadow(int mode)
+float ShadowObject::cost(int x, int y, int z) const
+{
+    float sum = 0.0f;
+    for (const ShadowView* view : _source_views)
+        sum += view->distance(x, y, z);  // zero distances add nothing
+    return sum;
+}
+
+// ---- shadows ----------------------------------------------------------------
+
+ByteMap ShadowObject::castShadow(int mode) const
 {
     const int n = _size_x;
-    QImage shadow(n, n, QImage::Format_RGB32);
-    shadow.fill(Qt::white);
+    ByteMap shadow(n, n, 0);
     if (mode < X_PROJECTION || mode > OneTwenty_PROJECTION)
         return shadow;
-    for (int x = 0; x < _size_x; ++x)
-        for (int y = 0; y < _size_y; ++y)
-            for (int z = 0; z < _size_z; ++z) {
-                if (!_occupancy_grid.at(x, y, z).occupied)
-                    continue;
-                const Pixel p = pixelOfCell(mode, x, y, z);
-                if (p.column >= 0 && p.column < n && p.row >= 0 && p.row < n)
-                    shadow.setPixel(p.column, p.row, 0xFF000000);
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y) {
+            const Cell* cells = &_occupancy_grid.at(x, y, 0);
+            std::uint8_t* column = nullptr;  // the map column the cells' rows z fall on
+            switch (mode) {
+            case X_PROJECTION: column = shadow.column(y); break;
+            case Y_PROJECTION: column = shadow.column(x); break;
+            case Z_PROJECTION: {
+                bool any = false;
+                for (int z = 0; z < n && !any; ++z)
+                    any = cells[z].occupied;
+                shadow.at(x, y) |= any ? 1 : 0;
+                continue;
             }
+            default: {
+                const int u = inPlaneColumn(mode, x, y);
+                if (u < 0 || u >= n)
+                    continue;
+                column = shadow.column(u);
+            }
+            }
+            for (int z = 0; z < n; ++z)
+                column[z] |= cells[z].occupied ? 1 : 0;
+        }
     return shadow;
 }
 
-// ---- cube mesh --------------------------------------------------------------
+QImage ShadowObject::renderShadow(int mode) const
+{
+    const ByteMap shadow = castShadow(mode);
+    const int n = _size_x;
+    QImage image(n, n, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int r = 0; r < n; ++r) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
+        for (int c = 0; c < n; ++c)
+            if (shadow.at(c, r))
+                line[c] = 0xFF000000;
+    }
+    return image;
+}
 
-bool ShadowObject::isExposed(int x, int y, int z)
+// ---- cells ------------------------------------------------------------------
+
+int ShadowObject::occupiedCount() const
+{
+    int count = 0;
+    for (const Cell& cell : _occupancy_grid.cells())
+        count += cell.occupied ? 1 : 0;
+    return count;
+}
+
+bool ShadowObject::occupiedBox(CellIndex& low, CellIndex& high) const
+{
+    const int n = _size_x;
+    low = {n, n, n};
+    high = {-1, -1, -1};
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y) {
+            const Cell* cells = &_occupancy_grid.at(x, y, 0);
+            for (int z = 0; z < n; ++z) {
+                if (!cells[z].occupied)
+                    continue;
+                low = {std::min(low.x, x), std::min(low.y, y), std::min(low.z, z)};
+                high = {std::max(high.x, x), std::max(high.y, y), std::max(high.z, z)};
+            }
+        }
+    return high.x >= 0;
+}
+
+void ShadowObject::boundingBox(float min[3], float max[3])
+{
+    for (int k = 0; k < 3; ++k)
+        min[k] = max[k] = 0.0f;
+    CellIndex low, high;
+    if (!occupiedBox(low, high))
+        return;
+    const float s = _cell_size;
+    const int lo[3] = {low.x, low.y, low.z};
+    const int hi[3] = {high.x, high.y, high.z};
+    for (int k = 0; k < 3; ++k) {
+        min[k] = float(lo[k]) * s;
+        max[k] = float(hi[k]) * s + s;
+    }
+}
+
+bool ShadowObject::isExposed(int x, int y, int z) const
 {
     if (x == 0 || y == 0 || z == 0 || x == _size_x - 1 || y == _size_y - 1 || z == _size_z - 1)
         return true;
@@ -406,6 +272,8 @@ bool ShadowObject::isExposed(int x, int y, int z)
            !_occupancy_grid.at(x, y - 1, z).occupied || !_occupancy_grid.at(x, y + 1, z).occupied ||
            !_occupancy_grid.at(x, y, z - 1).occupied || !_occupancy_grid.at(x, y, z + 1).occupied;
 }
+
+// ---- cube mesh --------------------------------------------------------------
 
 std::uint8_t ShadowObject::cellDataState(int x, int y, int z)
 {

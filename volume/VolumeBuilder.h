@@ -1,7 +1,6 @@
 #pragma once
-// The flows that turn pictures into a master volume, shared by the window and
-// the command-line tool: projection sets, quantising the views, building the
-// master, and rebuilding the views from the deformed pictures.
+// Turning views into a volume: the projection sets, quantising the views and
+// building the master from them.
 
 #include "volume/ShadowObject.h"
 
@@ -15,17 +14,11 @@
 std::optional<std::array<int, 3>> projectionSetModes(int set);
 
 // Quantises every view with the dark limits (100, 100, 100), nothing saved.
-void quantizeViews(std::vector<ShadowObject>& views, DistanceMethod method = DistanceMethod::DistanceTransform);
+void quantizeViews(std::vector<ShadowView>& views, DistanceMethod method = DistanceMethod::DistanceTransform);
 
 // A new master sized by the first view, built from all views (already
 // quantised). Null when there is no view.
-std::unique_ptr<ShadowObject> buildMaster(std::vector<ShadowObject>& views, float cellSize);
-
-// The views made again from their deformable pictures (same paths and modes,
-// new cell size), quantised. Each picture is first set again from its own
-// mesh, rest positions and weights. Views without a deformable picture are
-// left out.
-std::vector<ShadowObject> viewsFromDeformedPictures(const std::vector<ShadowObject>& views, float cellSize);
+std::unique_ptr<ShadowObject> buildMaster(std::vector<ShadowView>& views, float cellSize);
 
 // Cell size one step finer (0.5 smaller), never below 1.5.
 float finerCellSize(float cellSize);

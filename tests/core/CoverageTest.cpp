@@ -24,9 +24,9 @@ void occupy(ShadowObject& master, std::initializer_list<CellIndex> cells)
 TEST(Coverage, OneViewMasterDependsOnThatViewAlone)
 {
     // N = 10, one Z view dark at map pixels (0, 0) and (3, 4).
-    std::vector<ShadowObject> views;
+    std::vector<ShadowView> views;
     views.push_back(quantizedView(pictureWithPixels({{12, 12}, {87, 112}}), Z_PROJECTION, 25.0f));
-    ShadowObject master(&views[0], 25.0f);
+    ShadowObject master(views[0], 25.0f);
     master.buildFromViews(views);
     ASSERT_EQ(master._view_modes, (std::vector<int>{Z_PROJECTION, -1, -1}));
     ASSERT_EQ(countOccupiedCells(master), 20);
@@ -121,7 +121,7 @@ std::optional<CellIndex> findCell(ShadowObject& master, bool occupied, int mode,
 
 TEST(Coverage, ShadowsStayValidUntilAnEditChangesOne)
 {
-    std::vector<ShadowObject> views;
+    std::vector<ShadowView> views;
     const char* pictures[3] = {"birds/bird1.png", "birds/bird2.png", "birds/bird3.png"};
     for (int k = 0; k < 3; ++k)
         views.push_back(quantizedView(QImage(bundledPicture(pictures[k])), k, 5.0f));
@@ -173,31 +173,26 @@ TEST(Coverage, ValidityReportsTheFirstChangedPixel)
     EXPECT_EQ(firstFailure({1, 1, 0}, true), QStringList{});         // only the Z view changes: silent
 }
 
-// ---- impossible modes -------------------------------------------------------
-
-class CoverageDeathTest : public ::testing::Test {
-protected:
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-};
-
-TEST_F(CoverageDeathTest, UnknownModesEndTheProcess)
+// The oblique views are checked too (45 degrees fails silently); a missing
+// view has nothing to keep.
+TEST(Coverage, ValidityCoversObliqueViewsAndSkipsMissingOnes)
 {
-    ShadowObject master = emptyMaster(25.0f, {X_PROJECTION, NO_PROJECTION, Z_PROJECTION});
-    occupy(master, {{1, 1, 1}, {2, 1, 1}});  // the X view passes, the next one is reached
-    const auto exit1 = ::testing::ExitedWithCode(1);
-    const char* ray = "is_cell_removable_wrt_single_view: something seriously wrong";
-    EXPECT_EXIT(master.is_cell_removable_wrt_single_view({1, 1, 1}, NO_PROJECTION), exit1, ray);
-    EXPECT_EXIT(master.rayHasOccupiedCell({1, 1, 1}, all_ortho), exit1, ray);
-    EXPECT_EXIT(master.isCellRemovable({1, 1, 1}), exit1, ray);
-    EXPECT_EXIT(master.create_reprojection_image_map(0, NO_PROJECTION), exit1,
-                "create_reprojection_image_map: unhandled case");
-
-    // The validity check serves complete axis set-ups only.
-    const char* validity = "single_shadow_still_valid: something seriously wrong";
     ShadowObject oblique = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, FortyFive_PROJECTION});
-    EXPECT_EXIT(oblique.areShadowsStillValid(true, true), exit1, validity);
-    ShadowObject partial = emptyMaster(25.0f, {X_PROJECTION, -1, -1});
-    EXPECT_EXIT(partial.areShadowsStillValid(false, true), exit1, validity);
+    occupy(oblique, {{1, 1, 1}, {3, 3, 1}});  // 45-degree columns 1 and 4
+    for (int k = 0; k < 3; ++k)
+        oblique.create_reprojection_image_map(k, oblique._view_modes[k]);
+    ASSERT_TRUE(oblique.areShadowsStillValid(true, true));
+    DebugCapture capture;
+    oblique.setOccupied({1, 3, 1}, true);  // X and Y pixels dark already, 45-degree column 2 new
+    EXPECT_FALSE(oblique.areShadowsStillValid(true, true));
+    EXPECT_TRUE(oblique.areShadowsStillValid(true, false));
+    EXPECT_TRUE(capture.lines.isEmpty());
+
+    ShadowObject partial = emptyMaster(25.0f, {X_PROJECTION, NO_VIEW, NO_VIEW});
+    partial.create_reprojection_image_map(0, X_PROJECTION);
+    EXPECT_TRUE(partial.areShadowsStillValid(true, true));
+    partial.setOccupied({0, 4, 4}, true);
+    EXPECT_FALSE(partial.areShadowsStillValid(false, true));
 }
 
 }  // namespace

@@ -21,14 +21,14 @@ constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
 // Number of cells whose distance differs between the two views (compared as
 // floats, so the values must be bit-for-bit equal).
-int differingCells(ShadowObject& a, ShadowObject& b)
+int differingCells(const ShadowView& a, const ShadowView& b)
 {
     int differ = 0;
-    const int n = a.sizeX();
+    const int n = a.resolution();
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y)
             for (int z = 0; z < n; ++z)
-                differ += a.cellAt(x, y, z).distance != b.cellAt(x, y, z).distance;
+                differ += a.distance(x, y, z) != b.distance(x, y, z);
     return differ;
 }
 
@@ -47,8 +47,8 @@ TEST_P(DistanceTransformVsKdTree, EveryCellIdentical)
     const QImage picture(bundledPicture(c.picture));
     ASSERT_FALSE(picture.isNull()) << c.picture;
     for (int mode : c.modes) {
-        ShadowObject fast = quantizedView(picture, mode, c.cellSize, DistanceMethod::DistanceTransform);
-        ShadowObject tree = quantizedView(picture, mode, c.cellSize, DistanceMethod::KdTree);
+        ShadowView fast = quantizedView(picture, mode, c.cellSize, DistanceMethod::DistanceTransform);
+        ShadowView tree = quantizedView(picture, mode, c.cellSize, DistanceMethod::KdTree);
         ASSERT_TRUE(fast.hasDarkPixels());
         EXPECT_EQ(differingCells(fast, tree), 0) << c.picture << " mode " << mode << " cell size " << c.cellSize;
     }
@@ -81,8 +81,8 @@ TEST(Distance, BothMethodsMatchBruteForce)
     for (const auto& c : cases) {
         for (int mode = 0; mode < 6; ++mode) {
             const reference::View expected(c.picture, mode, c.cellSize);
-            ShadowObject fast = quantizedView(c.picture, mode, c.cellSize, DistanceMethod::DistanceTransform);
-            ShadowObject tree = quantizedView(c.picture, mode, c.cellSize, DistanceMethod::KdTree);
+            ShadowView fast = quantizedView(c.picture, mode, c.cellSize, DistanceMethod::DistanceTransform);
+            ShadowView tree = quantizedView(c.picture, mode, c.cellSize, DistanceMethod::KdTree);
             const int n = expected.n();
             int wrongFast = 0, wrongTree = 0;
             for (int x = 0; x < n; ++x)
@@ -90,8 +90,8 @@ TEST(Distance, BothMethodsMatchBruteForce)
                     for (int z = 0; z < n; ++z) {
                         const reference::Pixel p = reference::pixelOf(mode, x, y, z);
                         const float d = expected.distance(p.column, p.row);
-                        wrongFast += fast.cellAt(x, y, z).distance != d;
-                        wrongTree += tree.cellAt(x, y, z).distance != d;
+                        wrongFast += fast.distance(x, y, z) != d;
+                        wrongTree += tree.distance(x, y, z) != d;
                     }
             EXPECT_EQ(wrongFast, 0) << "mode " << mode << " cell size " << c.cellSize;
             EXPECT_EQ(wrongTree, 0) << "mode " << mode << " cell size " << c.cellSize;
@@ -120,12 +120,13 @@ TEST(Distance, PictureWithoutDarkPixels)
     const QImage white = pictureWithPixels({});
     for (DistanceMethod method : {DistanceMethod::DistanceTransform, DistanceMethod::KdTree}) {
         for (int mode : {Z_PROJECTION, OneTwenty_PROJECTION}) {
-            ShadowObject view = quantizedView(white, mode, 10.0f, method);
+            ShadowView view = quantizedView(white, mode, 10.0f, method);
             EXPECT_FALSE(view.hasDarkPixels());
             EXPECT_EQ(view._image_map.count(), 0u);
             int finite = 0;
-            for (const Cell& cell : view._occupancy_grid.cells())
-                finite += cell.distance != kInfinity;
+            for (int x = 0; x < 25; ++x)
+                for (int y = 0; y < 25; ++y)
+                    finite += view.distance(x, y, 24 - y) != kInfinity;
             EXPECT_EQ(finite, 0) << "mode " << mode;
             EXPECT_EQ(view.nearestDarkPixel().nearest(3, 4).index, -1);
             EXPECT_EQ(view.nearestDarkPixel().nearest(3, 4).squaredDistance, double(kInfinity));
@@ -135,14 +136,14 @@ TEST(Distance, PictureWithoutDarkPixels)
 
     QImage black = white;
     black.fill(Qt::black);
-    std::vector<ShadowObject> views;
+    std::vector<ShadowView> views;
     views.push_back(quantizedView(black, X_PROJECTION, 10.0f));
     views.push_back(quantizedView(white, Y_PROJECTION, 10.0f));
     views.push_back(quantizedView(black, Z_PROJECTION, 10.0f));
-    ShadowObject master(&views[0], 10.0f);
+    ShadowObject master(views[0], 10.0f);
     master.buildFromViews(views);
     EXPECT_EQ(countOccupiedCells(master), 0);
-    EXPECT_EQ(master.cellAt(4, 5, 6).cost, kInfinity);
+    EXPECT_EQ(master.cost(4, 5, 6), kInfinity);
 }
 
 }  // namespace

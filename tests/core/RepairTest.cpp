@@ -4,15 +4,17 @@
 #include "SyntheticPictures.h"
 #include "VolumeTestSupport.h"
 
-#include "deform/Comparison.h"
 #include "deform/DeformationModel.h"
-#include "deform/DesignSession.h"
 #include "deform/GreedyLayers.h"
 #include "deform/ImageAdjustment.h"
+#include "session/DesignSession.h"
+#include "volume/Comparison.h"
 #include "volume/Finalization.h"
 #include "volume/VolumeBuilder.h"
 
 #include <QPainter>
+
+#include <cmath>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -23,7 +25,7 @@ constexpr float kCell = 10.0f;  // N = 25: map pixel (i, j) samples picture pixe
 constexpr int kN = 25;
 
 // A view whose dark map is exactly the given map pixels.
-ShadowObject makeView(int mode, const std::vector<Pixel>& dark)
+ShadowView makeView(int mode, const std::vector<Pixel>& dark)
 {
     QImage picture(250, 250, QImage::Format_RGB32);
     picture.fill(Qt::white);
@@ -32,18 +34,18 @@ ShadowObject makeView(int mode, const std::vector<Pixel>& dark)
     return volume_test::quantizedView(picture, mode, kCell);
 }
 
-std::vector<ShadowObject> makeViews(const std::vector<std::pair<int, std::vector<Pixel>>>& modesAndDark)
+std::vector<ShadowView> makeViews(const std::vector<std::pair<int, std::vector<Pixel>>>& modesAndDark)
 {
-    std::vector<ShadowObject> views;
+    std::vector<ShadowView> views;
     for (const auto& [mode, dark] : modesAndDark)
         views.push_back(makeView(mode, dark));
     return views;
 }
 
-std::vector<ShadowObject*> pointers(std::vector<ShadowObject>& views)
+std::vector<ShadowView*> pointers(std::vector<ShadowView>& views)
 {
-    std::vector<ShadowObject*> p;
-    for (ShadowObject& v : views)
+    std::vector<ShadowView*> p;
+    for (ShadowView& v : views)
         p.push_back(&v);
     return p;
 }
@@ -57,32 +59,36 @@ std::vector<Pixel> block(int c0, int r0, int c1, int r1)
     return pixels;
 }
 
-// A comparison picture as the window shows it: N x N, orange at the given
-// pixels, white elsewhere, scaled to width 200.
-QImage shownWithMissing(const std::vector<Pixel>& missing)
+// An N x N comparison image, orange at the given pixels, white elsewhere.
+QImage withMissing(const std::vector<Pixel>& missing)
 {
     QImage image(kN, kN, QImage::Format_RGB32);
     image.fill(Qt::white);
     for (const Pixel& p : missing)
         image.setPixel(p.column, p.row, ComparisonColor::Missing);
-    return image.scaledToWidth(200, Qt::FastTransformation);
+    return image;
+}
+
+std::array<QImage, 3> comparisons(const ShadowObject& master, const std::vector<ShadowView>& views)
+{
+    return {comparisonImage(master, views[0]), comparisonImage(master, views[1]), comparisonImage(master, views[2])};
 }
 
 }  // namespace
 
 TEST(RepairRegions, LargestRegionOfMinSizeFirstInColumnMajorScan)
 {
-    ShadowObject view = makeView(X_PROJECTION, {});
-    EXPECT_TRUE(markComponentToBeProcessed(kN, QImage(), view, 1).empty());
+    ShadowView view = makeView(X_PROJECTION, {});
+    EXPECT_TRUE(markComponentToBeProcessed(QImage(), view, 1).empty());
     // A lone pixel never reaches minSize 2; two diagonal neighbours are one region.
-    PixelList region = markComponentToBeProcessed(kN, shownWithMissing({{3, 3}, {10, 10}, {11, 11}}), view, 2);
+    PixelList region = markComponentToBeProcessed(withMissing({{3, 3}, {10, 10}, {11, 11}}), view, 2);
     EXPECT_EQ(region, (PixelList{{10, 10}, {11, 11}}));
     // Every orange pixel was marked treated, the lone one too.
     EXPECT_EQ(view._gray_and_not_treated.at(3, 3), 0);
     EXPECT_EQ(view._gray_and_not_treated.at(11, 11), 0);
     EXPECT_EQ(view._gray_and_not_treated.at(4, 4), 1);
     // A second call finds nothing until the view is quantised again.
-    EXPECT_TRUE(markComponentToBeProcessed(kN, shownWithMissing({{10, 10}, {11, 11}}), view, 1).empty());
+    EXPECT_TRUE(markComponentToBeProcessed(withMissing({{10, 10}, {11, 11}}), view, 1).empty());
 
     // Regions of 5 (column 15), 5 (column 2) and 3 pixels: column 2 is scanned first.
     view = makeView(X_PROJECTION, {});
@@ -91,7 +97,7 @@ TEST(RepairRegions, LargestRegionOfMinSizeFirstInColumnMajorScan)
         missing.push_back(p);
     for (const Pixel& p : block(8, 8, 8, 10))
         missing.push_back(p);
-    region = markComponentToBeProcessed(kN, shownWithMissing(missing), view, 2);
+    region = markComponentToBeProcessed(withMissing(missing), view, 2);
     ASSERT_EQ(region.size(), 5u);
     EXPECT_EQ(region[0], (Pixel{2, 20}));
     EXPECT_EQ(region[1], (Pixel{2, 21}));  // breadth-first: the seed's neighbour comes next
@@ -117,7 +123,7 @@ TEST(RepairStep, CheapestRayCellWithinTheThresholdIsRequestedOnce)
         {"equal costs 1 at t = 2 and 12: the first", {{2, 4}, {12, 4}}, {{2, 5}, {12, 5}}, 16.0f, {point(2, 5, 0)}, {}},
     };
     for (const auto& c : cases) {
-        std::vector<ShadowObject> views =
+        std::vector<ShadowView> views =
             makeViews({{X_PROJECTION, {{5, 5}}}, {Y_PROJECTION, c.yDark}, {Z_PROJECTION, c.zDark}});
         std::array<RequestList, 3> requests;
         for (int call = 0; call < 2; ++call)  // an accepted voxel is requested once
@@ -126,8 +132,8 @@ TEST(RepairStep, CheapestRayCellWithinTheThresholdIsRequestedOnce)
         EXPECT_EQ(requests[1], c.y) << c.what;
         EXPECT_EQ(requests[2], c.z) << c.what;
         for (const point& p : requests[1]) {
-            EXPECT_EQ(views[1].cellAt(int(p[0]), 5, 5).distance, 0.0f) << c.what;
-            EXPECT_EQ(views[2].cellAt(int(p[0]), 5, 5).distance, 0.0f) << c.what;
+            EXPECT_EQ(views[1].distance(int(p[0]), 5, 5), 0.0f) << c.what;
+            EXPECT_EQ(views[2].distance(int(p[0]), 5, 5), 0.0f) << c.what;
         }
     }
 }
@@ -138,14 +144,14 @@ TEST(RepairStep, ObliqueCandidatesFollowTheColumn)
     // cells (x, y, 3) with trunc(0.866 x + 0.5 y) = 10. X is dark everywhere,
     // 120 only at (3, 4), one row off: the cheapest candidate (cost 1) is the
     // only one in 120-column 3, (8, 7, 3), and 120 is asked for (3, 3).
-    std::vector<ShadowObject> views = makeViews({{X_PROJECTION, block(0, 0, kN - 1, kN - 1)},
+    std::vector<ShadowView> views = makeViews({{X_PROJECTION, block(0, 0, kN - 1, kN - 1)},
                                                  {Sixty_PROJECTION, {{10, 3}}},
                                                  {OneTwenty_PROJECTION, {{3, 4}}}});
     std::array<RequestList, 3> requests;
     repairRegion({{10, 3}}, 1, pointers(views), 1.0f, requests);
     EXPECT_TRUE(requests[0].empty());
     EXPECT_EQ(requests[2], (RequestList{point(3, 3, 0)}));
-    EXPECT_EQ(views[2].cellAt(8, 7, 3).distance, 0.0f);
+    EXPECT_EQ(views[2].distance(8, 7, 3), 0.0f);
 }
 
 TEST(RepairHandles, ConsecutiveDuplicatesDroppedAndSnappedToNearestDarkPixel)
@@ -153,7 +159,7 @@ TEST(RepairHandles, ConsecutiveDuplicatesDroppedAndSnappedToNearestDarkPixel)
     const RequestList requests = {point(3, 5, 0), point(3, 5, 0), point(4, 5, 0), point(3, 5, 0)};
     EXPECT_EQ(withoutRepeats(requests), (RequestList{point(3, 5, 0), point(4, 5, 0), point(3, 5, 0)}));
 
-    ShadowObject view = makeView(Y_PROJECTION, {{10, 5}, {0, 20}});
+    ShadowView view = makeView(Y_PROJECTION, {{10, 5}, {0, 20}});
     std::vector<point> sources, targets;
     snapToHandles(view, requests, sources, targets);
     ASSERT_EQ(sources.size(), 3u);
@@ -180,39 +186,59 @@ TEST(RepairAdjustment, TwoStepsPerViewSecondFindsNothing)
 {
     // X wants row z = 5, Y wants z = 6: the hull is empty and every dark
     // pixel is missing.
-    auto run = [](int loopCount, int& comparisonsRead) {
-        std::vector<ShadowObject> views = makeViews({{X_PROJECTION, block(5, 5, 6, 5)},
-                                                     {Y_PROJECTION, block(10, 6, 12, 6)},
-                                                     {Z_PROJECTION, block(10, 4, 12, 7)}});
+    auto run = [](int loopCount) {
+        std::vector<ShadowView> views = makeViews({{X_PROJECTION, block(5, 5, 6, 5)},
+                                                   {Y_PROJECTION, block(10, 6, 12, 6)},
+                                                   {Z_PROJECTION, block(10, 4, 12, 7)}});
         std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
-        auto v = pointers(views);
-        comparisonsRead = 0;
-        auto shown = [&](int slot) {
-            ++comparisonsRead;
-            return comparisonImage(*master, views[slot]._projection_mode, v).scaledToWidth(200, Qt::FastTransformation);
-        };
         AdjustParameters parameters;
         parameters.loopCount = loopCount;
-        return adjustImages(*master, v, shown, parameters).handles;
+        return adjustImages(pointers(views), comparisons(*master, views), {}, parameters).value.handles;
     };
-    int readsSix = 0, readsThree = 0;
-    const std::array<int, 3> six = run(6, readsSix);
-    const std::array<int, 3> three = run(3, readsThree);
-    EXPECT_EQ(readsSix, 6);
-    EXPECT_EQ(readsThree, 3);
+    const std::array<int, 3> six = run(6);
     // The second round of steps finds every region treated: same handles.
-    EXPECT_EQ(six, three);
+    EXPECT_EQ(six, run(3));
     EXPECT_GE(six[0], 1);
     EXPECT_GE(six[1], 1);
 }
 
-TEST(RepairAdjustment, UnsupportedSetupEndsTheProgram)
+TEST(RepairAdjustment, HandlesAreInPixelsOfTheDeformablePicture)
 {
-    std::vector<ShadowObject> views =
+    // One repair step: X misses (5, 5); its cheapest ray cell (7, 5, 5) asks
+    // Y for map pixel (7, 5), which snaps to Y's dark pixel (5, 5). A map
+    // pixel is cell size x 200 / 250 = 8 pixels of the 200-wide picture, so
+    // the handle goes from (40, 40) to (56, 40).
+    std::vector<ShadowView> views =
+        makeViews({{X_PROJECTION, {{5, 5}}}, {Y_PROJECTION, {{5, 5}, {13, 5}}}, {Z_PROJECTION, {{9, 5}}}});
+    std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
+    TriMesh mesh;
+    mesh.vertices = {point(40, 40, 0), point(140, 40, 0), point(40, 140, 0)};
+    mesh.faces = {TriMesh::Face(0, 1, 2)};
+    DeformationModel picture;
+    picture.set_image_mesh(mesh, mesh.vertices, {1.0f, 1.0f, 1.0f});
+    AdjustParameters parameters;
+    parameters.loopCount = 1;
+    parameters.minSize = 1;
+    parameters.preserveShape = false;
+    const Result<AdjustmentStats> adjusted =
+        adjustImages(pointers(views), comparisons(*master, views), {nullptr, &picture, nullptr}, parameters);
+    ASSERT_TRUE(adjusted.ok());
+    EXPECT_EQ(adjusted.value.handles, (std::array<int, 3>{0, 1, 1}));
+    const std::vector<point>& moved = picture._image_mesh.vertices;
+    EXPECT_FLOAT_EQ(moved[0][0], 40.0f + 0.3f * 16.0f);  // on the source: 0.3 of the way
+    EXPECT_FLOAT_EQ(moved[0][1], 40.0f);
+    EXPECT_NEAR(moved[1][0], 140.0f + 0.3f * 16.0f * std::exp(-3.0f), 1e-4);
+}
+
+TEST(RepairAdjustment, UnsupportedSetupChangesNothing)
+{
+    std::vector<ShadowView> views =
         makeViews({{X_PROJECTION, {{1, 1}}}, {Y_PROJECTION, {{1, 1}}}, {Sixty_PROJECTION, {{1, 1}}}});
     std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
-    EXPECT_EXIT(adjustImages(*master, pointers(views), [](int) { return QImage(); }, AdjustParameters()),
-                testing::ExitedWithCode(1), "adjustImages_released: unhandled case");
+    const Result<AdjustmentStats> adjusted =
+        adjustImages(pointers(views), comparisons(*master, views), {}, AdjustParameters());
+    EXPECT_EQ(adjusted.error, QStringLiteral("adjustImages_released: unhandled case"));
+    EXPECT_EQ(views[0]._gray_and_not_treated.count(), std::size_t(kN * kN));
 }
 
 TEST(RepairSession, OnePassOnContradictingPicturesLowersMissingPixels)
@@ -230,12 +256,11 @@ TEST(RepairSession, OnePassOnContradictingPicturesLowersMissingPixels)
         paths << dir.filePath(QStringLiteral("p%1.png").arg(k));
         ASSERT_TRUE(picture.save(paths.back()));
     }
-    std::array<DeformationModel, 3> models;
-    DesignSession session({&models[0], &models[1], &models[2]});
-    ASSERT_EQ(session.load(0, paths, 5.0f), QString());
+    DesignSession session;
+    ASSERT_TRUE(session.load(0, {paths[0], paths[1], paths[2]}, 5.0f).ok);
     session.compute();
     auto missing = [&] {
-        const DesignSession::Counts counts = session.counts();
+        const DesignSession::Counts& counts = session.counts();
         return counts.missing[0] + counts.missing[1] + counts.missing[2];
     };
     const int missingBefore = missing();
@@ -246,7 +271,7 @@ TEST(RepairSession, OnePassOnContradictingPicturesLowersMissingPixels)
     session.recompute();
     EXPECT_LT(missing(), missingBefore);
     // The rest positions survive the rebuild.
-    EXPECT_EQ(models[0].rest_positions().size(), models[0].image_mesh().vertices.size());
+    EXPECT_EQ(session.picture(0).rest_positions().size(), session.picture(0).image_mesh().vertices.size());
 }
 
 TEST(RepairSession, BadPicturesLeaveTheSessionAsItWas)
@@ -254,13 +279,17 @@ TEST(RepairSession, BadPicturesLeaveTheSessionAsItWas)
     QTemporaryDir dir;
     const QString blank = dir.filePath("blank.png"), missing = dir.filePath("nothing.png");
     ASSERT_TRUE(pictureWithPixels({}).save(blank));
-    std::array<DeformationModel, 3> models;
-    DesignSession session({&models[0], &models[1], &models[2]});
-    EXPECT_EQ(session.load(0, {blank, blank, blank}, 5.0f), QStringLiteral("Picture %1 has no dark pixel.").arg(blank));
-    EXPECT_EQ(session.load(0, {missing, blank, blank}, 5.0f), QStringLiteral("Cannot read picture %1.").arg(missing));
-    EXPECT_FALSE(session.load(7, {blank, blank, blank}, 5.0f).isEmpty());
+    DesignSession session;
+    EXPECT_EQ(session.load(0, {blank, blank, blank}, 5.0f).message,
+              QStringLiteral("Picture %1 has no dark pixel.").arg(blank));
+    EXPECT_EQ(session.load(0, {missing, blank, blank}, 5.0f).message,
+              QStringLiteral("Cannot read picture %1.").arg(missing));
+    EXPECT_FALSE(session.load(7, {blank, blank, blank}, 5.0f).ok);
+    EXPECT_FALSE(session.load(0, {blank, blank, blank}, 0.5f).ok);
     EXPECT_TRUE(session.views().empty());
     EXPECT_EQ(session.master(), nullptr);
+    EXPECT_FALSE(session.compute().ok);
+    EXPECT_EQ(session.finalize(X_PROJECTION, 4.0f).message, QStringLiteral("nothing to process."));
 }
 
 // ---- greedy layers ------------------------------------------------------------
@@ -270,15 +299,13 @@ TEST(GreedyLayers, CandidatesNeedOneViewInsideAndTheOtherNear)
     // X misses (5, 5). Cell (5, 5, 5): Y (5, 5) distance 0, Z (5, 5) distance
     // 4 from (7, 5) -- not < 4. Cell (6, 5, 5): Y and Z distance 1, neither 0.
     // Cell (7, 5, 5): Y distance 4, Z 0. Nothing qualifies.
-    std::vector<ShadowObject> views =
+    std::vector<ShadowView> views =
         makeViews({{X_PROJECTION, {{5, 5}}}, {Y_PROJECTION, {{5, 5}}}, {Z_PROJECTION, {{7, 5}}}});
     std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
     auto v = pointers(views);
     EXPECT_EQ(greedyStep(*master, v), 0);
     EXPECT_FALSE(master->cellAt(5, 5, 5).occupied);
     EXPECT_FALSE(master->cellAt(6, 5, 5).occupied);
-    // Only a master with exactly three views takes a step.
-    EXPECT_EQ(greedyStep(views[0], v), 0);
 
     // Z dark at (6, 5) instead: cell (5, 5, 5) has Y 0 and Z 1 -> qualifies.
     views[2] = makeView(Z_PROJECTION, {{6, 5}});
@@ -295,7 +322,7 @@ TEST(GreedyLayers, CoveredPixelAddsNothingAndEqualCandidatesTakeTheFirst)
     // (4, 5, 5) and (6, 5, 5) are inside Y and one pixel off Z, m = 1 for both;
     // the axis set-up takes the first in ray order. Y's pixel (6, 5) is
     // covered by the hull cell, so nothing else adds (6, 5, 5).
-    std::vector<ShadowObject> views = makeViews({{X_PROJECTION, {{5, 5}, {9, 5}}},
+    std::vector<ShadowView> views = makeViews({{X_PROJECTION, {{5, 5}, {9, 5}}},
                                                  {Y_PROJECTION, {{4, 5}, {6, 5}}},
                                                  {Z_PROJECTION, {{4, 6}, {6, 6}, {6, 9}}}});
     std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
@@ -315,46 +342,69 @@ TEST(GreedyLayers, CoveredPixelAddsNothingAndEqualCandidatesTakeTheFirst)
     EXPECT_EQ(countOccupiedCells(*master), after);
 }
 
+TEST(GreedyLayers, ObliqueSetUpsTakeEveryCandidate)
+{
+    // Views X, Y, 45. X wants row z = 5, Y only (2, 6), 45 only (4, 5): no
+    // cell is occupied. A cell of row 5 is inside X; its Y distance is
+    // (x - 2)^2 + 1, below 4 for x = 1, 2, 3. The 45-degree pixel (4, 5)
+    // holds the cells with x + y = 6 or 7: six of them qualify, and all six
+    // are added (an axis set-up would take one).
+    std::vector<ShadowView> views = makeViews(
+        {{X_PROJECTION, block(0, 5, kN - 1, 5)}, {Y_PROJECTION, {{2, 6}}}, {FortyFive_PROJECTION, {{4, 5}}}});
+    std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
+    ASSERT_EQ(countOccupiedCells(*master), 0);
+    greedyStep(*master, pointers(views));
+    const std::vector<CellIndex> expected = {{1, 5, 5}, {1, 6, 5}, {2, 4, 5}, {2, 5, 5}, {3, 3, 5}, {3, 4, 5}};
+    std::vector<CellIndex> added;
+    for (int x = 0; x < kN; ++x)
+        for (int y = 0; y < kN; ++y)
+            for (int z = 0; z < kN; ++z)
+                if (master->isOccupied({x, y, z}) && (master->cellAt(x, y, z).flags & CellFlags::GreedyAdded))
+                    added.push_back({x, y, z});
+    EXPECT_EQ(added, expected);
+    EXPECT_EQ(countOccupiedCells(*master), 6);
+}
+
 // ---- finalisation -------------------------------------------------------------
 
 TEST(Finalization, ThresholdZeroNeedsBothOtherViewsDarkAndFirstMinimumWins)
 {
     // The hull holds (3, 5, 5) and (8, 5, 5); carving both away leaves the X
     // pixel (5, 5) missing, and both cells cost 0 to add back.
-    std::vector<ShadowObject> views =
+    std::vector<ShadowView> views =
         makeViews({{X_PROJECTION, {{5, 5}}}, {Y_PROJECTION, {{3, 5}, {8, 5}}}, {Z_PROJECTION, {{3, 5}, {8, 5}}}});
     std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
     auto v = pointers(views);
     ASSERT_EQ(countOccupiedCells(*master), 2);
-    master->cellAt(3, 5, 5).occupied = false;
-    master->cellAt(8, 5, 5).occupied = false;
-    const QImage shown = comparisonImage(*master, X_PROJECTION, v).scaledToWidth(200, Qt::FastTransformation);
-    const std::vector<Pixel> marked = collectMissingPixels(kN, shown);
+    master->setOccupied({3, 5, 5}, false);
+    master->setOccupied({8, 5, 5}, false);
+    const std::vector<Pixel> marked = missingPixels(comparisonImage(*master, views[0]));
     EXPECT_EQ(marked, (std::vector<Pixel>{{5, 5}}));
-    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 0.0f), 1);
-    EXPECT_TRUE(master->cellAt(3, 5, 5).occupied);
-    EXPECT_FALSE(master->cellAt(8, 5, 5).occupied);
+    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 0.0f).value, 1);
+    EXPECT_TRUE(master->isOccupied({3, 5, 5}));
+    EXPECT_FALSE(master->isOccupied({8, 5, 5}));
 
     // Z one row off: the best cell costs 1, above threshold 0, at threshold 1.
     views[2] = makeView(Z_PROJECTION, {{3, 6}, {8, 6}});
     master = buildMaster(views, kCell);
-    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 0.0f), 0);
-    EXPECT_FALSE(master->cellAt(3, 5, 5).occupied);
-    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 1.0f), 1);
-    EXPECT_TRUE(master->cellAt(3, 5, 5).occupied);
+    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 0.0f).value, 0);
+    EXPECT_FALSE(master->isOccupied({3, 5, 5}));
+    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 1.0f).value, 1);
+    EXPECT_TRUE(master->isOccupied({3, 5, 5}));
 }
 
-TEST(Finalization, ViewOutsideTheSetupEndsTheProgram)
+TEST(Finalization, ViewOutsideTheSetupIsRefused)
 {
-    std::vector<ShadowObject> views =
+    std::vector<ShadowView> views =
         makeViews({{X_PROJECTION, {{5, 5}}}, {Y_PROJECTION, {{5, 5}}}, {Z_PROJECTION, {{5, 5}}}});
     std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
     auto v = pointers(views);
-    EXPECT_EXIT(fillMissingPixels(*master, v, FortyFive_PROJECTION, {{1, 1}}, 1.0f), testing::ExitedWithCode(1),
-                "fillin_cluster_orthogonal: unhandled case");
+    EXPECT_EQ(fillMissingPixels(*master, v, FortyFive_PROJECTION, {{1, 1}}, 1.0f).error,
+              QStringLiteral("fillin_cluster_orthogonal: unhandled case"));
     views[2] = makeView(Sixty_PROJECTION, {{5, 5}});
-    EXPECT_EXIT(fillMissingPixels(*master, v, X_PROJECTION, {{1, 1}}, 1.0f), testing::ExitedWithCode(1),
-                "finalizeOptimization_released: unhandled case");
+    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, {{1, 1}}, 1.0f).error,
+              QStringLiteral("finalizeOptimization_released: unhandled case"));
+    EXPECT_EQ(countOccupiedCells(*master), 1);
 }
 
 TEST(ResolutionIncrease, CellSizeFloorIsOneAndAHalf)

@@ -6,7 +6,7 @@
 #include "SyntheticPictures.h"
 #include "VolumeTestSupport.h"
 
-#include "deform/Comparison.h"
+#include "volume/Comparison.h"
 #include "volume/DarkPixelSearch.h"
 #include "volume/VolumeBuilder.h"
 
@@ -45,12 +45,13 @@ TEST(ShadowObjectGrid, ResolutionIsFloorOf250OverCellSizeAndBordersAreExclusive)
         int n;
     } cases[] = {{25.0f, 10}, {3.0f, 83}, {1.5f, 166}, {1.7f, 147}, {6.25f, 40}};
     for (const auto& c : cases) {
-        ShadowObject view(QString(), X_PROJECTION, nullptr, c.cellSize);
+        const ShadowView view(QImage(), QString(), X_PROJECTION, c.cellSize);
         EXPECT_EQ(view.resolution(), c.n) << c.cellSize;
-        EXPECT_EQ(view._slice_size, c.n * c.n);
-        ShadowObject master(&view, c.cellSize);
+        ShadowObject master(view, c.cellSize);
+        EXPECT_EQ(master.resolution(), c.n);
+        EXPECT_EQ(master._slice_size, c.n * c.n);
         const int m = c.n - 1;
-        EXPECT_EQ(master.cellAt(m, m, m).distance, -1.0f);
+        EXPECT_FALSE(master.isOccupied({m, m, m}));
         EXPECT_TRUE(master.isInGrid({0, 0, 0}));
         EXPECT_TRUE(master.isInGrid({m, m, m}));
         for (const CellIndex out : {CellIndex{c.n, 0, 0}, CellIndex{0, c.n, 0}, CellIndex{0, 0, c.n},
@@ -76,7 +77,7 @@ TEST(ShadowObjectGrid, ProjectionTableMatchesTheReference)
 
 TEST(Quantize, DarkOnlyWhenAllChannelsBelow100)
 {
-    ShadowObject dark = quantizedView(pictureWithPixels({{45, 15}}, qRgb(99, 99, 99)), Y_PROJECTION, 10.0f);
+    ShadowView dark = quantizedView(pictureWithPixels({{45, 15}}, qRgb(99, 99, 99)), Y_PROJECTION, 10.0f);
     EXPECT_EQ(dark._image_map.count(), 1u);
     EXPECT_EQ(dark._image_map.at(4, 1), 1);
     for (const QRgb light : {qRgb(100, 100, 100), qRgb(99, 99, 100), qRgb(99, 100, 99), qRgb(100, 99, 99)})
@@ -92,14 +93,14 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
         const std::array<int, 3> modes = *projectionSetModes(set);
         const QImage pictures[3] = {syntheticPicture(Figure::Blobs, 40 + set), syntheticPicture(Figure::Polygons, 50),
                                     syntheticPicture(Figure::Ellipse, 0)};
-        std::vector<ShadowObject> views;
+        std::vector<ShadowView> views;
         std::vector<reference::View> refViews;
         for (int k = 0; k < 3; ++k) {
             views.push_back(quantizedView(pictures[k], modes[k], 5.0f));
             refViews.emplace_back(pictures[k], modes[k], 5.0f);
         }
         const reference::Hull expected = reference::buildHull({&refViews[0], &refViews[1], &refViews[2]});
-        ShadowObject master(&views[0], 5.0f);
+        ShadowObject master(views[0], 5.0f);
         Cell& stale = master.cellAt(0, 0, 3);  // outside the hull in every set
         stale.occupied = true;
         stale.flags = CellFlags::GreedyAdded | CellFlags::Editable;
@@ -109,7 +110,7 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
             for (int y = 0; y < 50; ++y)
                 for (int z = 0; z < 50; ++z) {
                     occupancyMismatches += master.isOccupied({x, y, z}) != expected.at(x, y, z);
-                    costMismatches += master.cellAt(x, y, z).cost != expected.costAt(x, y, z);
+                    costMismatches += master.cost(x, y, z) != expected.costAt(x, y, z);
                 }
         for (int k = 0; k < 3; ++k) {
             const std::vector<std::uint8_t> shadow = reference::shadow(expected, modes[k]);
@@ -231,31 +232,29 @@ TEST(ShadowRender, CellsLandOnTheirPixelsAndObliqueColumnsOutsideAreNotDrawn)
     }
 }
 
-TEST(ShadowRender, ComparisonReadsTheLastViewWithTheMode)
+TEST(ShadowRender, ComparisonColoursAndCounts)
 {
-    // N = 10; the volume is the single cell (1, 0, 0), Z pixel (1, 0).
+    // N = 10; the volume is the single cell (1, 0, 0), Z pixel (1, 0); the
+    // view wants (0, 0) and (5, 6).
     ShadowObject master = emptyMaster(25.0f, {-1, -1, -1});
     master.setOccupied({1, 0, 0}, true);
-    ShadowObject first = quantizedView(pictureWithPixels({{12, 12}, {37, 12}}), Z_PROJECTION, 25.0f);
-    ShadowObject last = quantizedView(pictureWithPixels({{137, 162}}), Z_PROJECTION, 25.0f);
-    ShadowObject x = quantizedView(blackPicture(), X_PROJECTION, 25.0f);
-    const QImage comparison = comparisonImage(master, Z_PROJECTION, {&first, &x});
-    EXPECT_EQ(drawnPixels(comparison), (std::vector<QPoint>{{0, 0}, {1, 0}}));
+    const ShadowView view = quantizedView(pictureWithPixels({{12, 12}, {137, 162}}), Z_PROJECTION, 25.0f);
+    const QImage comparison = comparisonImage(master, view);
+    EXPECT_EQ(drawnPixels(comparison), (std::vector<QPoint>{{0, 0}, {1, 0}, {5, 6}}));
     EXPECT_EQ(comparison.pixel(0, 0), 0xFFFA6400u);  // orange: wanted, not cast
-    EXPECT_EQ(comparison.pixel(1, 0), 0xFF000000u);
-    const QImage byLast = comparisonImage(master, Z_PROJECTION, {&first, &last});
-    EXPECT_EQ(drawnPixels(byLast), (std::vector<QPoint>{{1, 0}, {5, 6}}));
-    EXPECT_EQ(byLast.pixel(1, 0), 0xFF993300u);  // brown: cast, not wanted
-    const ComparisonCounts counts = countComparison(byLast);
-    EXPECT_EQ(counts.missing, 1);
+    EXPECT_EQ(comparison.pixel(1, 0), 0xFF993300u);  // brown: cast, not wanted
+    const ComparisonCounts counts = countComparison(comparison);
+    EXPECT_EQ(counts.missing, 2);
     EXPECT_EQ(counts.extra, 1);
-    // Without a view of the mode the plain shadow is drawn.
-    EXPECT_EQ(comparisonImage(master, Z_PROJECTION, {&x}), master.renderShadow(Z_PROJECTION));
+    EXPECT_EQ(counts.shadow, 1);
+    EXPECT_EQ(missingPixels(comparison), (std::vector<Pixel>{{0, 0}, {5, 6}}));
+    master.setOccupied({5, 6, 9}, true);
+    EXPECT_EQ(comparisonImage(master, view).pixel(5, 6), 0xFF000000u);  // black: wanted and cast
 }
 
 // ---- ownership --------------------------------------------------------------
 
-TEST(ShadowObjectOwnership, VectorGrowthCopiesAndAssignmentsFreeEachGridOnce)
+TEST(ShadowObjectOwnership, CopiesAreIndependentAndEachMapIsFreedOnce)
 {
     const QImage pictures[3] = {syntheticPicture(Figure::Blobs, 1), syntheticPicture(Figure::Polygons, 2),
                                 syntheticPicture(Figure::Strokes, 3)};
@@ -263,26 +262,25 @@ TEST(ShadowObjectOwnership, VectorGrowthCopiesAndAssignmentsFreeEachGridOnce)
     QStringList destroyed;
     {
         DebugCapture capture;
-        std::vector<ShadowObject> views;
+        std::vector<ShadowView> views;
         views.reserve(1);
         for (int k = 0; k < 3; ++k) {
             views.push_back(quantizedView(pictures[k], modes[k], 5.0f));  // grows: moves the earlier views
             views.back().nearestDarkPixel();
-            views.back().squaredDistances();
         }
         std::unique_ptr<ShadowObject> master = buildMaster(views, 5.0f);
         master->buildShadowMesh();
         const int cells = countOccupiedCells(*master);
         ASSERT_GT(cells, 0);
 
-        std::vector<ShadowObject> copies = views;  // copy of the whole sequence
-        copies[0].cellAt(10, 20, 30).distance = 123.0f;
+        std::vector<ShadowView> copies = views;  // copy of the whole sequence
+        copies[0].zeroDistance({10, 20, 30});
         copies[0]._image_map.at(5, 5) ^= 1;
         copies[0]._gray_and_not_treated.at(1, 1) = 0;
-        EXPECT_NE(views[0].cellAt(10, 20, 30).distance, 123.0f);
+        EXPECT_EQ(copies[0].distance(10, 20, 30), 0.0f);
+        EXPECT_NE(views[0].distance(10, 20, 30), 0.0f);
         EXPECT_NE(views[0]._image_map.at(5, 5), copies[0]._image_map.at(5, 5));
         EXPECT_EQ(views[0]._gray_and_not_treated.at(1, 1), 1);
-        // The copy's searches are its own (built again from the copied map).
         EXPECT_EQ(copies[1].nearestDarkPixel().size(), views[1].nearestDarkPixel().size());
 
         ShadowObject masterCopy(*master);
@@ -292,27 +290,29 @@ TEST(ShadowObjectOwnership, VectorGrowthCopiesAndAssignmentsFreeEachGridOnce)
         EXPECT_EQ(countOccupiedCells(*master), cells);
 
         copies[2] = views[0];  // copy-assignment over a quantised view
-        EXPECT_EQ(copies[2]._projection_mode, modes[0]);
-        ShadowObject& alias = copies[2];
+        ShadowView& alias = copies[2];
         copies[2] = alias;  // self-assignment keeps everything
-        EXPECT_EQ(copies[2]._image_map.count(), views[0]._image_map.count());
-        EXPECT_EQ(copies[2].cellAt(49, 49, 49).distance, views[0].cellAt(49, 49, 49).distance);
+        EXPECT_EQ(copies[2]._projection_mode, modes[0]);
+        EXPECT_EQ(copies[2].distance(49, 49, 49), views[0].distance(49, 49, 49));
 
         // Moves and assignments hand storage over without destroying an owner.
         EXPECT_TRUE(capture.lines.isEmpty()) << capture.lines.join(", ").toStdString();
-        const float distance = views[1].cellAt(7, 8, 9).distance;
-        views.clear();  // the copies and the master outlive the originals
-        EXPECT_EQ(capture.lines.size(), 9);
-        EXPECT_EQ(copies[1].cellAt(7, 8, 9).distance, distance);
-        capture.lines.clear();
+        const float distance = views[1].distance(7, 8, 9);
+        master.reset();  // the volume refers to the views: it goes first
+        views.clear();
+        EXPECT_EQ(copies[1].distance(7, 8, 9), distance);
         copies.clear();
-        master.reset();
         destroyed = capture.lines;
     }
-    // Three views with grid and both maps, the master with its grid only.
-    EXPECT_EQ(destroyed.count("deleted _occupancy_grid"), 4);
-    EXPECT_EQ(destroyed.count("deleted _image_map"), 3);
-    EXPECT_EQ(destroyed.count("deleted _gray_and_not_treated"), 3);
+    // Six views with both maps, the master with its grid.
+    EXPECT_EQ(destroyed.count("deleted _occupancy_grid"), 1);
+    EXPECT_EQ(destroyed.count("deleted _image_map"), 6);
+    EXPECT_EQ(destroyed.count("deleted _gray_and_not_treated"), 6);
+
+    // The diagnostic lines are off unless asked for.
+    DebugCapture quiet(false);
+    { const ShadowView gone = quantizedView(pictures[0], X_PROJECTION, 10.0f); }
+    EXPECT_TRUE(quiet.lines.isEmpty());
 }
 
 // ---- edit history -----------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include "volume/ShadowObject.h"
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 
@@ -17,11 +18,10 @@ inline QString bundledPicture(const char* relative)
 }
 
 // A view of `picture` in `mode`, quantised with the limits (100, 100, 100).
-inline ShadowObject quantizedView(const QImage& picture, int mode, float cellSize,
-                                  DistanceMethod method = DistanceMethod::DistanceTransform)
+inline ShadowView quantizedView(const QImage& picture, int mode, float cellSize,
+                                DistanceMethod method = DistanceMethod::DistanceTransform)
 {
-    ShadowObject view(QString(), mode, nullptr, cellSize);
-    view._image = picture;
+    ShadowView view(picture, QString(), mode, cellSize);
     view.quantize(100, 100, 100, false, method);
     return view;
 }
@@ -30,18 +30,24 @@ inline ShadowObject quantizedView(const QImage& picture, int mode, float cellSiz
 // view modes (no view objects behind them).
 inline ShadowObject emptyMaster(float cellSize, std::vector<int> modes)
 {
-    const ShadowObject sizing(QString(), X_PROJECTION, nullptr, cellSize);
-    ShadowObject master(&sizing, cellSize);
+    ShadowObject master(cellSize);
     master._view_modes = std::move(modes);
     return master;
 }
 
-// Collects the debug output while alive.
+// Collects the debug output while alive; with `diagnostics`, the volume's
+// diagnostic lines (off by default) are switched on meanwhile.
 class DebugCapture {
 public:
-    DebugCapture() : _previous(qInstallMessageHandler(&DebugCapture::handle)) { _active = this; }
+    explicit DebugCapture(bool diagnostics = true) : _previous(qInstallMessageHandler(&DebugCapture::handle))
+    {
+        _active = this;
+        if (diagnostics)
+            QLoggingCategory::setFilterRules(QStringLiteral("kalvex.volume.debug=true"));
+    }
     ~DebugCapture()
     {
+        QLoggingCategory::setFilterRules(QString());
         qInstallMessageHandler(_previous);
         _active = nullptr;
     }

@@ -156,6 +156,12 @@ private slots:
                               f.originalLabel_x, static_cast<QLabel*>(f.imageLabel_z)})
             QVERIFY(!label->pixmap().isNull());
         QCOMPARE(f.currentResultLabel_x->pixmap().width(), 200);
+        QCOMPARE(f.projectionLegend->text(), QStringLiteral("black: shadow, orange: missing, brown: outside the figure"));
+        QCOMPARE(f.projectionCells->text(), QStringLiteral("cells: %1").arg(cellCount()));
+        // The grid counts cells: the box of the volume, at most 50 per side.
+        const std::array<int, 3> box = _window->view()->volumeDimensions();
+        QCOMPARE(box, _window->session().volumeDimensions());
+        QVERIFY(box[0] > 1 && box[0] <= 50 && box[1] <= 50 && box[2] <= 50);
         QVERIFY(!f.simple_camera_z->isHidden() && f.simple_camera_45->isHidden());
         QCOMPARE(_window->view()->objectCount(), 1);
         QCOMPARE(f.spnMaxSlice->maximum(), 50);

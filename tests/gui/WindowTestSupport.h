@@ -63,7 +63,7 @@ protected:
     QList<int> viewModes() const
     {
         QList<int> modes;
-        for (const ShadowObject& view : _window->viewObjects())
+        for (const ShadowView& view : _window->viewObjects())
             modes.append(view._projection_mode);
         return modes;
     }

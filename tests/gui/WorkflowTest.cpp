@@ -138,6 +138,12 @@ private slots:
         QCOMPARE(viewModes(), (QList<int>{0, 4, 5}));
         QCOMPARE(_window->viewObjects()[0]._source_path, QStringLiteral("./Models/Images/brennic_logo/a.png"));
         QVERIFY(form().computeShadowMesh_button->isEnabled() && form().y_proj_button->isHidden());
+        // "generate" builds from the pictures loaded last.
+        QVERIFY(form().radioButton_2->isChecked());
+        click(form().btn_simple_generate_volume);
+        QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
+        QCOMPARE(_window->viewObjects()[0]._source_path, QStringLiteral("./Models/Images/brennic_logo/a.png"));
+        QCOMPARE(viewModes(), (QList<int>{0, 4, 5}));
 
         // A key with no picture set changes nothing.
         key(Qt::Key_E, Qt::ControlModifier);

@@ -16,12 +16,20 @@ constexpr QRgb Extra = 0xFF993300;
 constexpr QRgb Background = 0xFFFFFFFF;
 }  // namespace ComparisonColor
 
-// N x N comparison image of the master's shadow in `mode` against the map of
-// the last view with that mode (a plain shadow when no view has it).
-QImage comparisonImage(ShadowObject& master, int mode, const std::vector<ShadowObject*>& views);
+// View slot (and comparison label) of a projection mode: X -> 0; Y, 60 -> 1;
+// Z, 45, 120 -> 2; -1 for any other value.
+int comparisonSlot(int mode);
+
+// N x N comparison image of the volume's shadow in the view's mode against
+// the view's dark map.
+QImage comparisonImage(const ShadowObject& master, const ShadowView& view);
 
 struct ComparisonCounts {
     int missing = 0;
     int extra = 0;
+    int shadow = 0;  // pixels the volume shades (black and brown)
 };
 ComparisonCounts countComparison(const QImage& comparison);
+
+// Orange (missing) pixels of a comparison image, in column-major order.
+std::vector<Pixel> missingPixels(const QImage& comparison);

@@ -1,0 +1,158 @@
+#pragma once
+// One design, from three pictures to an edited volume: the deformable
+// pictures, the view made of each, the master volume built from them with its
+// edit history, the cell size, the projection set, the comparison images and
+// the pass counters. The window and the command-line tool run every step of
+// the workflow through it, so both compute the same numbers.
+//
+// Every step returns a Report: the one status line to show, and whether the
+// step ran. Bad input never changes the current volume.
+
+#include "deform/DeformationModel.h"
+#include "deform/ImageAdjustment.h"
+#include "volume/ShadowObject.h"
+
+#include <QImage>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct Report {
+    QString message;  // one status line
+    bool ok = true;   // false: the step did not run (bad input or nothing to work on)
+
+    static Report failure(QString text) { return {std::move(text), false}; }
+};
+
+class DesignSession {
+public:
+    using PictureFiles = std::array<QString, 3>;
+
+    // Per-view comparison counts and the master's cell count.
+    struct Counts {
+        int cells = 0;
+        std::array<int, 3> missing{0, 0, 0};
+        std::array<int, 3> extra{0, 0, 0};
+        std::array<int, 3> shadow{0, 0, 0};  // pixels the volume shades
+    };
+
+    // How pictures become views: through the deformable pictures (as the
+    // window does; the picture mesh is cached beside each file), or plainly
+    // (nothing is written, the pictures cannot be deformed).
+    enum class Pictures { Deformable, Plain };
+
+    // The cell sizes a volume can have: at most 250 cells per axis.
+    static constexpr float kSmallestCellSize = 1.0f;
+    static constexpr float kLargestCellSize = 250.0f;
+
+    DesignSession();
+    ~DesignSession();
+    DesignSession(const DesignSession&) = delete;
+    DesignSession& operator=(const DesignSession&) = delete;
+
+    // ---- pictures and views ---------------------------------------------------------
+    // Three picture files become the views of projection set `set` (0, 1, 2)
+    // with cells of `cellSize`, replacing the views and the volume. Everything
+    // is checked first: an unknown set, a cell size outside 1..250, an
+    // unreadable picture or one without a dark pixel fails and leaves the
+    // session as it was.
+    Report load(int set, const PictureFiles& paths, float cellSize, bool useMask = false,
+                Pictures how = Pictures::Deformable);
+    // No views, no volume, counters back to 0.
+    void reset();
+
+    // The deformable picture of view slot k (x, y, z).
+    DeformationModel& picture(int slot) { return _pictures[std::size_t(slot)]; }
+    const std::vector<ShadowView>& views() const { return _views; }
+    int projectionSet() const { return _set; }
+
+    // ---- cell size ------------------------------------------------------------------------
+    float cellSize() const { return _cell_size; }
+    // Used by the next build; false (and no change) outside 1..250.
+    bool setCellSize(float cellSize);
+    static bool isValidCellSize(float cellSize);
+
+    // ---- workflow steps -----------------------------------------------------------------
+    // A new volume from the views (quantising them first after a load).
+    Report compute();
+    // The views made again from the (deformed) pictures at the current cell
+    // size, and a new volume from them.
+    Report recompute();
+    // One adjustment: a new volume, then repair steps that deform the pictures
+    // towards voxels covering missing shadow pixels.
+    Report adjust(const AdjustParameters& parameters);
+    // `passes` rounds of adjust and recompute. `beforePass` gets the progress
+    // value (0..100) before each pass, `afterPass` the pass number after it.
+    Report optimize(int passes, const AdjustParameters& parameters, const std::function<void(int)>& beforePass = {},
+                    const std::function<void(int)>& afterPass = {});
+    // New cell size, then recompute.
+    Report increaseResolution(float cellSize);
+    // First call after a load or recompute: a new volume from the views; later
+    // calls: four greedy layers.
+    Report selectNextLayer();
+    // Fills the missing pixels of the view with `mode` (all_ortho counts as X).
+    Report finalize(int mode, float threshold);
+
+    // ---- history ---------------------------------------------------------------------------
+    bool canUndo() const;
+    bool canRedo() const;
+    bool undo();
+    bool redo();
+
+    // ---- the volume and what it casts -------------------------------------------------------
+    ShadowObject* master() { return _master.get(); }
+    const ShadowObject* master() const { return _master.get(); }
+    bool hasCells() const { return _master && _counts.cells > 0; }
+    // View k's N x N comparison image of the current volume (null without one).
+    const QImage& comparison(int slot) const { return _comparisons[std::size_t(slot)]; }
+    const Counts& counts() const { return _counts; }
+    int layerCounter() const { return _layer_counter; }
+    int optimizePasses() const { return _optimize_passes; }
+    // Cells spanned by the occupied cells along x, y and z (zeros when empty).
+    std::array<int, 3> volumeDimensions() const;
+
+    // How the volume's cube mesh is built: highlight flags (1 removable cells,
+    // 2 disconnected cells), hollow (only exposed cells) and the edit radius.
+    void setDisplayFlag(int flag, bool on);
+    void setHollow(bool hollow);
+    void setEditRadius(int radius);
+    int displayFlags() const { return _display_flags; }
+    // The volume's cube mesh (owned by the volume); null without a volume.
+    TriMesh* buildShadowMesh();
+
+    // Milliseconds of the last compute: quantising the views, building the
+    // volume (its comparisons included).
+    struct Timings {
+        double quantize = 0.0;
+        double build = 0.0;
+    };
+    const Timings& lastTimings() const { return _timings; }
+
+private:
+    std::vector<ShadowView*> viewPointers();
+    std::array<DeformationModel*, 3> deformablePictures();
+    void quantizeViewsIfNeeded();
+    void buildMaster();
+    // Comparison images and counts of the current volume.
+    void refresh();
+    Report volumeReport(const QString& success) const;
+
+    std::array<DeformationModel, 3> _pictures;
+    std::vector<ShadowView> _views;
+    std::unique_ptr<ShadowObject> _master;
+    std::array<QImage, 3> _comparisons;
+    Counts _counts;
+    Timings _timings;
+    Pictures _how = Pictures::Deformable;
+    int _set = -1;
+    float _cell_size = 5.0f;
+    bool _views_need_quantisation = false;
+    int _layer_counter = 0;
+    int _optimize_passes = 0;
+    int _display_flags = 0;
+    bool _hollow = false;
+    int _edit_radius = 0;
+};
