@@ -88,21 +88,6 @@ TEST(DeformationModel, KeptHandlesAddUpAndDroppedOnesDoNotPull)
     EXPECT_FLOAT_EQ(model._image_mesh.vertices[0][0], 3.0f);
 }
 
-TEST(DeformationModel, LambdaScheduleAndStepCounter)
-{
-    const float expected[10] = {10, 9, 8, 7, 6, 5, 4, 3, 2, 2};
-    for (int k = 0; k < 10; ++k)
-        EXPECT_EQ(DeformationModel::lambda_for_step(k), expected[k]) << k;
-    EXPECT_EQ(DeformationModel::lambda_for_step(40), 2.0f);
-
-    DeformationModel model = displaced(kTriangle, kTriangle.vertices);
-    model.preserve_shape();
-    model.preserve_shape();
-    EXPECT_EQ(model._preserve_steps, 2);
-    model.set_image_mesh(model.image_mesh(), model.rest_positions(), model.vertex_weights());
-    EXPECT_EQ(model._preserve_steps, 0);
-}
-
 // One vertex of a lone triangle (weights w) displaced by 1 in x. With u1 = u2
 // by symmetry the system gives u0 = (1 + a) / (1 + 3a), u1 = a / (1 + 3a) for
 // a = lambda w: the vertex is pulled back, its neighbours follow. A vertex

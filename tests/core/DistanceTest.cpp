@@ -57,11 +57,7 @@ TEST_P(DistanceTransformVsKdTree, EveryCellIdentical)
 const std::vector<int> kAllModes = {0, 1, 2, 3, 4, 5};
 
 INSTANTIATE_TEST_SUITE_P(BundledPictures, DistanceTransformVsKdTree,
-                         ::testing::Values(BundledCase{"bird1_N50", "birds/bird1.png", 5.0f, kAllModes},
-                                           BundledCase{"bird2_N50", "birds/bird2.png", 5.0f, kAllModes},
-                                           BundledCase{"dog_N50", "animals/dog.png", 5.0f, kAllModes},
-                                           BundledCase{"drumset_N50", "music/drumset.png", 5.0f, kAllModes},
-                                           BundledCase{"bird3_N83", "birds/bird3.png", 3.0f, kAllModes},
+                         ::testing::Values(BundledCase{"dog_N50", "animals/dog.png", 5.0f, kAllModes},
                                            BundledCase{"lion_N83", "griffin/lion.png", 3.0f, kAllModes},
                                            BundledCase{"eagle_N147", "griffin/eagle.png", 1.7f, {3}},
                                            BundledCase{"bird1_N166", "birds/bird1.png", 1.5f, {4, 5}}),

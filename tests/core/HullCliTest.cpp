@@ -272,14 +272,6 @@ TEST_F(HullCli, BadUsageAndUnreadablePicturesFailCleanly)
     }
 }
 
-TEST_F(HullCli, HelpExitsWithZero)
-{
-    const CliResult run = runCli({"hull", "--help"});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.contains("--cell-size"));
-    EXPECT_TRUE(run.err.isEmpty());
-}
-
 }  // namespace
 
 #endif  // KALVEX_CLI_PATH

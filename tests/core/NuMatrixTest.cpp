@@ -89,32 +89,3 @@ TEST(NuMatrixArithmetic, SumAndScale)
     EXPECT_EQ(shorter.size(), 0u);
 }
 
-TEST(NuMatrixStorage, CopiesAreIndependentAndMovesEmptyTheSource)
-{
-    NuMatrix a(2, 2);
-    a.fill(1.0);
-    NuMatrix copy(a);
-    NuMatrix assigned(5, 1);
-    assigned = a;
-    const NuMatrix& self = assigned;
-    assigned = self;
-    a(1, 1) = 7.0;
-    EXPECT_EQ(copy.rowMajor(), (std::vector<double>{1, 1, 1, 1}));
-    EXPECT_EQ(assigned.rowMajor(), (std::vector<double>{1, 1, 1, 1}));
-
-    NuMatrix moved(std::move(a));
-    EXPECT_EQ(moved(1, 1), 7.0);
-    EXPECT_EQ(a.rows() + a.cols(), 0u);
-    copy = std::move(moved);
-    EXPECT_EQ(copy(1, 1), 7.0);
-    EXPECT_EQ(moved.size(), 0u);
-
-    NuVector v(3);
-    v.fill(2.0);
-    NuVector w(v);
-    v[0] = 0.0;
-    EXPECT_EQ(w.elements(), (std::vector<double>{2, 2, 2}));
-    const NuVector taken(std::move(w));
-    EXPECT_EQ(w.size(), 0u);
-    EXPECT_EQ(taken.size(), 3u);
-}

@@ -7,15 +7,11 @@
 #include "deform/DeformationModel.h"
 #include "deform/GreedyLayers.h"
 #include "deform/ImageAdjustment.h"
-#include "session/DesignSession.h"
 #include "volume/Comparison.h"
 #include "volume/Finalization.h"
 #include "volume/VolumeBuilder.h"
 
-#include <QPainter>
-
 #include <cmath>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -239,57 +235,6 @@ TEST(RepairAdjustment, UnsupportedSetupChangesNothing)
         adjustImages(pointers(views), comparisons(*master, views), {}, AdjustParameters());
     EXPECT_EQ(adjusted.error, QStringLiteral("adjustImages_released: unhandled case"));
     EXPECT_EQ(views[0]._gray_and_not_treated.count(), std::size_t(kN * kN));
-}
-
-TEST(RepairSession, OnePassOnContradictingPicturesLowersMissingPixels)
-{
-    // A wide bar, a narrow bar and a disc cannot all be cast by one volume.
-    QTemporaryDir dir;
-    QStringList paths;
-    const QRect shapes[3] = {{40, 60, 170, 130}, {100, 30, 50, 190}, {35, 35, 180, 180}};
-    for (int k = 0; k < 3; ++k) {
-        QImage picture = pictureWithPixels({});
-        QPainter painter(&picture);
-        painter.setBrush(Qt::black);
-        k < 2 ? painter.drawRect(shapes[k]) : painter.drawEllipse(shapes[k]);
-        painter.end();
-        paths << dir.filePath(QStringLiteral("p%1.png").arg(k));
-        ASSERT_TRUE(picture.save(paths.back()));
-    }
-    DesignSession session;
-    ASSERT_TRUE(session.load(0, {paths[0], paths[1], paths[2]}, 5.0f).ok);
-    session.compute();
-    auto missing = [&] {
-        const DesignSession::Counts& counts = session.counts();
-        return counts.missing[0] + counts.missing[1] + counts.missing[2];
-    };
-    const int missingBefore = missing();
-    ASSERT_GT(missingBefore, 0);
-    AdjustParameters parameters;
-    parameters.preserveShape = false;
-    session.adjust(parameters);
-    session.recompute();
-    EXPECT_LT(missing(), missingBefore);
-    // The rest positions survive the rebuild.
-    EXPECT_EQ(session.picture(0).rest_positions().size(), session.picture(0).image_mesh().vertices.size());
-}
-
-TEST(RepairSession, BadPicturesLeaveTheSessionAsItWas)
-{
-    QTemporaryDir dir;
-    const QString blank = dir.filePath("blank.png"), missing = dir.filePath("nothing.png");
-    ASSERT_TRUE(pictureWithPixels({}).save(blank));
-    DesignSession session;
-    EXPECT_EQ(session.load(0, {blank, blank, blank}, 5.0f).message,
-              QStringLiteral("Picture %1 has no dark pixel.").arg(blank));
-    EXPECT_EQ(session.load(0, {missing, blank, blank}, 5.0f).message,
-              QStringLiteral("Cannot read picture %1.").arg(missing));
-    EXPECT_FALSE(session.load(7, {blank, blank, blank}, 5.0f).ok);
-    EXPECT_FALSE(session.load(0, {blank, blank, blank}, 0.5f).ok);
-    EXPECT_TRUE(session.views().empty());
-    EXPECT_EQ(session.master(), nullptr);
-    EXPECT_FALSE(session.compute().ok);
-    EXPECT_EQ(session.finalize(X_PROJECTION, 4.0f).message, QStringLiteral("nothing to process."));
 }
 
 // ---- greedy layers ------------------------------------------------------------

@@ -18,13 +18,6 @@ using namespace volume_test;
 
 namespace {
 
-QImage blackPicture()
-{
-    QImage picture(250, 250, QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    return picture;
-}
-
 // Pixels of `image` that are not white, row by row.
 std::vector<QPoint> drawnPixels(const QImage& image)
 {
@@ -58,31 +51,6 @@ TEST(ShadowObjectGrid, ResolutionIsFloorOf250OverCellSizeAndBordersAreExclusive)
                                     CellIndex{-1, 0, 0}, CellIndex{0, -1, 0}, CellIndex{0, 0, -1}})
             EXPECT_FALSE(master.isInGrid(out)) << out.x << " " << out.y << " " << out.z;
     }
-}
-
-TEST(ShadowObjectGrid, ProjectionTableMatchesTheReference)
-{
-    // Covers the constants 0.7071 and 0.866 (not the exact cosines) and the
-    // truncation toward zero of negative 120-degree columns.
-    for (int mode = 0; mode < 6; ++mode)
-        for (int x = 0; x < 200; ++x)
-            for (int y = 0; y < 200; ++y) {
-                const reference::Pixel expected = reference::pixelOf(mode, x, y, 7);
-                ASSERT_EQ(pixelOfCell(mode, x, y, 7), (Pixel{expected.column, expected.row}))
-                    << "mode " << mode << " cell " << x << " " << y;
-            }
-}
-
-// ---- quantisation -----------------------------------------------------------
-
-TEST(Quantize, DarkOnlyWhenAllChannelsBelow100)
-{
-    ShadowView dark = quantizedView(pictureWithPixels({{45, 15}}, qRgb(99, 99, 99)), Y_PROJECTION, 10.0f);
-    EXPECT_EQ(dark._image_map.count(), 1u);
-    EXPECT_EQ(dark._image_map.at(4, 1), 1);
-    for (const QRgb light : {qRgb(100, 100, 100), qRgb(99, 99, 100), qRgb(99, 100, 99), qRgb(100, 99, 99)})
-        EXPECT_FALSE(quantizedView(pictureWithPixels({{45, 15}}, light), Y_PROJECTION, 10.0f).hasDarkPixels())
-            << std::hex << light;
 }
 
 // ---- master build -----------------------------------------------------------
@@ -207,30 +175,6 @@ TEST(CubeMesh, HollowModeSkipsOnlyHiddenCells)
 }
 
 // ---- shadow render ----------------------------------------------------------
-
-TEST(ShadowRender, CellsLandOnTheirPixelsAndObliqueColumnsOutsideAreNotDrawn)
-{
-    ShadowObject master = emptyMaster(25.0f, {-1, -1, -1});
-    // (9, 9, 0): column 12 at 45 and 60 degrees; (0, 2, 5) and (0, 9, 6):
-    // columns -1 and -4 at 120 degrees; (0, 1, 5): column trunc(-0.5) = 0.
-    for (const CellIndex c : {CellIndex{3, 5, 7}, CellIndex{9, 9, 0}, CellIndex{0, 2, 5}, CellIndex{0, 9, 6},
-                              CellIndex{0, 1, 5}})
-        master.setOccupied(c, true);
-    const std::vector<QPoint> expected[6] = {
-        {{9, 0}, {1, 5}, {2, 5}, {9, 6}, {5, 7}},  // X: (y, z)
-        {{9, 0}, {0, 5}, {0, 6}, {3, 7}},          // Y: (x, z)
-        {{0, 1}, {0, 2}, {3, 5}, {0, 9}, {9, 9}},  // Z: (x, y)
-        {{0, 5}, {1, 5}, {6, 6}, {5, 7}},          // 45
-        {{0, 5}, {1, 5}, {4, 6}, {5, 7}},          // 60
-        {{3, 0}, {0, 5}, {0, 7}},                  // 120
-    };
-    for (int mode = 0; mode < 6; ++mode) {
-        const QImage shadow = master.renderShadow(mode);
-        ASSERT_EQ(shadow.size(), QSize(10, 10));
-        EXPECT_EQ(drawnPixels(shadow), expected[mode]) << "mode " << mode;
-        EXPECT_EQ(shadow.pixel(expected[mode][0]), 0xFF000000u);
-    }
-}
 
 TEST(ShadowRender, ComparisonColoursAndCounts)
 {

@@ -22,9 +22,6 @@ struct TestCell {
     int x, y, z, state = 0, greedy = 0;
 };
 
-// The X view, exact: object x points into the screen, y to the right, z down.
-const SceneGLWidget::Matrix kXView = {0, 0, -1, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -3, 1};
-
 // Unit cubes laid out like the volume's cube mesh: 8 corners and 12
 // counter-clockwise triangles per cell, cell data (state, corner, greedy, z).
 TriMesh* cubeMesh(const std::vector<TestCell>& cells, bool withCellData = true)
@@ -160,32 +157,6 @@ private slots:
         QVERIFY(nearlyEqual(_view->currentMatrix(), expected.constData(), 1e-5));
     }
 
-    void projections()
-    {
-        // The orthographic projection spans the aspect ratio.
-        const auto p = _view->projectionMatrix();
-        QVERIFY(std::fabs(p[0] - 1.0 / (400.0 / 300.0)) < 1e-12);
-        QVERIFY(std::fabs(p[5] - 1.0) < 1e-12);
-        _view->setOrthographic(false);
-        _view->projectionSetup();
-        const auto q = _view->projectionMatrix();
-        QVERIFY(std::fabs(q[5] - 1.0 / std::tan(22.5 * M_PI / 180.0)) < 1e-12);
-        QCOMPARE(q[11], -1.0);
-    }
-
-    void wheelZoomInThenOutRestores()
-    {
-        _view->setMesh(cubeMesh({{0, 0, 0}}), true, nullptr, nullptr, 3, false);
-        const auto before = _view->currentMatrix();
-        sendWheel(*_view, 120);
-        const auto zoomed = _view->currentMatrix();
-        QVERIFY(std::fabs(zoomed[0] / before[0] - 1.030928) < 1e-9);
-        _view->setCameraView(-1);  // keeps whatever the matrix is
-        QCOMPARE(_view->currentMatrix(), zoomed);
-        sendWheel(*_view, -120);
-        QVERIFY(nearlyEqual(_view->currentMatrix(), before, 1e-6));
-    }
-
     void mouseRotatesPansAndZooms()
     {
         _view->setMesh(cubeMesh({{0, 0, 0}}), true, nullptr, nullptr, 2, false);
@@ -271,26 +242,6 @@ private slots:
         sendKey(*_view, QEvent::KeyRelease, Qt::Key_H);
         QVERIFY(!_view->silhouetteOnly());
         QCOMPARE(_view->grabFramebuffer(), shaded);
-    }
-
-    void animationEndsAtXView_data()
-    {
-        QTest::addColumn<int>("frames");
-        QTest::addColumn<int>("third");
-        QTest::newRow("no frames") << 0 << 2;
-        QTest::newRow("z set-up") << 3 << 2;
-        QTest::newRow("45 set-up") << 2 << 3;
-        QTest::newRow("120 set-up") << 3 << 5;
-        QTest::newRow("other") << 5 << 7;
-    }
-
-    void animationEndsAtXView()
-    {
-        QFETCH(int, frames);
-        QFETCH(int, third);
-        _view->setMesh(cubeMesh({{0, 0, 0}}), true, nullptr, nullptr, 2, false);
-        _view->animate(frames, third);
-        QVERIFY(nearlyEqual(_view->currentMatrix(), kXView, 1e-12));
     }
 
     void uniformsCarryMaskedFlags()

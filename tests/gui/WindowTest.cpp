@@ -91,45 +91,15 @@ private slots:
         QCOMPARE(f.cmb_simple_ortho_type->count(), 4);
         QCOMPARE(f.cmb_simple_ortho_type->itemText(2), QString::fromUtf8("XY: 0°, 45°, 90°"));
 
-        // Defaults of the controls, most of them on hidden panels.
-        const struct {
-            const char* name;
-            int minimum, maximum, value;
-        } spins[] = {{"spn_simple_res", 3, 8, 5},         {"simple_iterateCount", 1, 20, 4},
-                     {"spn_simple_edit_radius", 1, 10, 3}, {"fixImages_outerCount", 1, 15, 5},
-                     {"fixImages_loopCount", 1, 10, 6},    {"fixImages_distThresh", 1, 20, 4},
-                     {"fixImages_minSize", 1, 50, 2},      {"animateSpinBox", 15, 99000, 75},
-                     {"editToolboxRadius", 1, 100, 5}};
-        for (const auto& s : spins) {
-            const auto* box = _window->findChild<QSpinBox*>(QString::fromLatin1(s.name));
-            QVERIFY2(box && box->minimum() == s.minimum && box->maximum() == s.maximum && box->value() == s.value,
-                     s.name);
-        }
-        for (const char* name : {"chkRenderHollow", "preserve_shape_check", "orthoOpt", "x_proj_button"}) {
-            const auto* button = _window->findChild<QAbstractButton*>(QString::fromLatin1(name));
-            QVERIFY2(button && button->isChecked(), name);
-        }
-        QVERIFY(!f.useMask_check->isChecked());
         QCOMPARE(f.voxelResolution_edit->text(), QStringLiteral("4"));
         QCOMPARE(_window->voxelResolution(), 4.0f);
-        QCOMPARE(f.interpolationMode_triangulator->currentText(), QStringLiteral("Catmull-Rom"));
-        QCOMPARE(f.perspectiveView[1].image_name->objectName(), QStringLiteral("perspective_image_name_2"));
-        QCOMPARE(f.perspectiveView[0].center[0]->text(), QStringLiteral("-1.1"));
         QCOMPARE(f.currentNofCells->text(), QStringLiteral("--"));
         QVERIFY(!_window->master());
     }
 
-    void presetResolution()
+    // Every folder the preset and example tables name is bundled and usable.
+    void presetsAreBundled()
     {
-        using Presets::resolvePreset;
-        QCOMPARE(resolvePreset("griffin", 0).key, QStringLiteral("dragon"));
-        QCOMPARE(resolvePreset("griffin", 0).set, 1);
-        QCOMPARE(resolvePreset("griffin", 3).set, 2);
-        QVERIFY(resolvePreset("sketch", 0).preserveShape);
-        QCOMPARE(resolvePreset("working man", 0).key, QStringLiteral("working_man"));
-        QCOMPARE(resolvePreset("Griffin", 0).set, -1);
-        QCOMPARE((*Presets::examplePaths("clock"))[1], QStringLiteral("./Models/Images/cartoons/clock02.png"));
-        // Every folder the tables name is bundled.
         auto bundled = [](const std::optional<Presets::PictureFiles>& paths) {
             return paths && Presets::picturesProblem(*paths).isEmpty();
         };
@@ -170,34 +140,35 @@ private slots:
         QVERIFY(QFileInfo::exists(QStringLiteral("./Models/Images/simple_shapes/x_image.png")));
     }
 
-    // 60° and 120° views have no result label.
-    void setTwoShowsOnlyTheXComparison()
+    // The projection combo overrides a preset's own set ("sketch" then drops
+    // "preserve shape", "Tamberlin" keeps it); 60 and 120 degree views have
+    // no result label after "generate".
+    void presetSetsAndPreserveShape_data()
     {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("combo");
+        QTest::addColumn<QList<int>>("modes");
+        QTest::addColumn<bool>("preserveShape");
+        QTest::newRow("walking man") << QStringLiteral("walking man") << 0 << QList<int>{0, 4, 5} << true;
+        QTest::newRow("Tamberlin as X, Y, Z") << QStringLiteral("Tamberlin") << 1 << QList<int>{0, 1, 2} << true;
+        QTest::newRow("sketch at 45") << QStringLiteral("sketch") << 2 << QList<int>{0, 1, 3} << false;
+    }
+
+    void presetSetsAndPreserveShape()
+    {
+        QFETCH(QString, entry);
+        QFETCH(int, combo);
+        QFETCH(QList<int>, modes);
+        QFETCH(bool, preserveShape);
         const KalvexForm& f = form();
-        generate(QStringLiteral("walking man"));
-        QCOMPARE(viewModes(), (QList<int>{0, 4, 5}));
-        QVERIFY(f._simple_preserveShape->isChecked());
-        QVERIFY(!f.currentResultLabel_x->pixmap().isNull());
-        QVERIFY(f.currentResultLabel_y->pixmap().isNull() && f.currentResultLabel_z->pixmap().isNull());
-        QVERIFY(!f.simple_camera_60->isHidden() && !f.simple_camera_120->isHidden() && f.simple_camera_y->isHidden());
-        QVERIFY(f.y_proj_button->isHidden() && !f.sixty_proj_button->isHidden());
-    }
-
-    // The projection combo overrides a preset's own set; "sketch" then drops
-    // "preserve shape", "Tamberlin" keeps it.
-    void comboSetOverridesThePreset()
-    {
-        generate(QStringLiteral("Tamberlin"), 1);
-        QCOMPARE(viewModes(), (QList<int>{0, 1, 2}));
-        QVERIFY(form()._simple_preserveShape->isChecked());
+        generate(entry, combo);
+        QCOMPARE(viewModes(), modes);
+        QCOMPARE(f._simple_preserveShape->isChecked(), preserveShape);
         QVERIFY(cellCount() > 0);
-    }
-
-    void sketchWithAComboSetKeepsPreserveShapeOff()
-    {
-        generate(QStringLiteral("sketch"), 2);
-        QCOMPARE(viewModes(), (QList<int>{0, 1, 3}));
-        QVERIFY(!form()._simple_preserveShape->isChecked());
+        const bool set2 = modes[1] == Sixty_PROJECTION;
+        QCOMPARE(f.currentResultLabel_y->pixmap().isNull(), set2);
+        QCOMPARE(f.simple_camera_60->isHidden(), !set2);
+        QCOMPARE(f.sixty_proj_button->isHidden(), !set2);
     }
 
     void generateFromCustomDialog()
@@ -270,22 +241,6 @@ private slots:
         QCOMPARE(form().currentNofCells->text(), QStringLiteral("--"));
         QCOMPARE(_window->view()->objectCount(), 0);
         QVERIFY(form().gbx_simple_deform->isEnabled());
-    }
-
-    void everyPresetGivesAVolume_data()
-    {
-        QTest::addColumn<QString>("entry");
-        for (const QString& entry : Presets::workflowPresetNames())
-            QTest::newRow(qPrintable(entry)) << entry;
-    }
-
-    void everyPresetGivesAVolume()
-    {
-        QFETCH(QString, entry);
-        generate(entry);
-        QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
-        QVERIFY(cellCount() > 0);
-        QCOMPARE(form().currentNofCells->text(), QString::number(cellCount()));
     }
 
     void exitEndsTheProcessWithStatusOne()

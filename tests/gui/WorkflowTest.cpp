@@ -1,6 +1,6 @@
 // The main window after "generate": the later stages, the camera group and
-// stored views, the display switches and keys, undo and redo, recompute,
-// frame grabbing and the example dialog.
+// stored views, the display switches and keys, undo and redo, frame grabbing
+// and the example dialog.
 
 #include "WindowTestSupport.h"
 
@@ -200,17 +200,6 @@ private slots:
         QVERIFY(!master.isOccupied(cell));
         QCOMPARE(f.currentNofCells->text(), QString::number(cells - 1));
         QVERIFY(f.editUndo->isEnabled() && !f.editRedo->isEnabled());
-    }
-
-    void recomputeRebuildsFromTheDeformedPictures()
-    {
-        generate(QStringLiteral("birds"));
-        _window->recompute_shadow_released();
-        QCOMPARE(status(), QStringLiteral("Computed shadow mesh."));
-        QCOMPARE(viewModes(), (QList<int>{0, 1, 2}));
-        QVERIFY(cellCount() > 0);
-        QCOMPARE(form().currentNofCells->text(), QString::number(cellCount()));
-        QCOMPARE(_window->master()->_source_views.front(), &_window->viewObjects().front());
     }
 
     void frameGrabbingWritesSlices()

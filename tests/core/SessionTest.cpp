@@ -1,0 +1,169 @@
+// The design session: the workflow's steps and the lines they report, on
+// pictures made here (written to a temporary folder, as the session reads
+// files and caches picture meshes beside them).
+
+#include "SyntheticPictures.h"
+
+#include "session/DesignSession.h"
+#include "volume/Comparison.h"
+
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Session : public ::testing::Test {
+protected:
+    // A wide bar, a narrow bar and a disc: no volume casts all three.
+    DesignSession::PictureFiles contradictingPictures()
+    {
+        const QRect shapes[3] = {{40, 60, 170, 130}, {100, 30, 50, 190}, {35, 35, 180, 180}};
+        DesignSession::PictureFiles paths;
+        for (int k = 0; k < 3; ++k) {
+            QImage picture = pictureWithPixels({});
+            QPainter painter(&picture);
+            painter.setBrush(Qt::black);
+            k < 2 ? painter.drawRect(shapes[k]) : painter.drawEllipse(shapes[k]);
+            painter.end();
+            paths[std::size_t(k)] = _dir.filePath(QStringLiteral("p%1.png").arg(k));
+            EXPECT_TRUE(picture.save(paths[std::size_t(k)]));
+        }
+        return paths;
+    }
+
+    int missing() const
+    {
+        const DesignSession::Counts& c = session.counts();
+        return c.missing[0] + c.missing[1] + c.missing[2];
+    }
+
+    QTemporaryDir _dir;
+    DesignSession session;
+};
+
+TEST_F(Session, ComputeGivesComparisonsAndCountsOfTheVolume)
+{
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
+    EXPECT_EQ(session.master(), nullptr);
+    const Report computed = session.compute();
+    EXPECT_EQ(computed.message, QStringLiteral("Computed shadow mesh."));
+    ASSERT_TRUE(session.master());
+    EXPECT_EQ(session.counts().cells, countOccupiedCells(*session.master()));
+    for (int k = 0; k < 3; ++k) {
+        const QImage& comparison = session.comparison(k);
+        ASSERT_EQ(comparison.size(), QSize(50, 50));  // full size, one pixel per map pixel
+        EXPECT_EQ(countComparison(comparison).missing, session.counts().missing[k]);
+    }
+    EXPECT_GT(missing(), 0);
+    const std::array<int, 3> box = session.volumeDimensions();
+    EXPECT_TRUE(box[0] > 0 && box[0] <= 50 && box[2] <= 50);
+}
+
+TEST_F(Session, OptimizeLowersMissingPixelsAndKeepsRestPositions)
+{
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
+    session.compute();
+    const int before = missing();
+    std::vector<int> progress;
+    AdjustParameters parameters;
+    parameters.preserveShape = false;
+    const Report optimized = session.optimize(2, parameters, [&](int value) { progress.push_back(value); });
+    EXPECT_EQ(optimized.message, QStringLiteral("Optimized images."));
+    EXPECT_EQ(progress, (std::vector<int>{25, 75}));
+    EXPECT_EQ(session.optimizePasses(), 2);
+    EXPECT_LT(missing(), before);
+    const DeformationModel& picture = session.picture(0);
+    EXPECT_EQ(picture.rest_positions().size(), picture.image_mesh().vertices.size());
+}
+
+TEST_F(Session, GreedyLayersStartWithABuildAfterEveryRecompute)
+{
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
+    EXPECT_EQ(session.selectNextLayer().message, QStringLiteral("Master volume computed."));
+    const int hull = session.counts().cells;
+    EXPECT_EQ(session.selectNextLayer().message, QStringLiteral("Performed 4 greedy step(s)."));
+    EXPECT_GT(session.counts().cells, hull);
+    EXPECT_EQ(session.layerCounter(), 2);
+    session.recompute();
+    EXPECT_EQ(session.layerCounter(), 0);
+    EXPECT_EQ(session.selectNextLayer().message, QStringLiteral("Master volume computed."));
+    EXPECT_EQ(session.counts().cells, hull);
+}
+
+TEST_F(Session, FinalizeFillsTheChosenViewAndRefusesOtherSetUps)
+{
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
+    session.compute();
+    EXPECT_EQ(session.finalize(all_ortho, 20.0f).message, QStringLiteral("finalized results in X_PROJECTION-view."));
+    // The narrow bar reaches above and below the wide one: its missing rows
+    // lie 4 map pixels (squared 16) from the wide bar, inside the disc.
+    const int before = session.counts().cells;
+    const int missingY = session.counts().missing[1];
+    EXPECT_EQ(session.finalize(Y_PROJECTION, 20.0f).message, QStringLiteral("finalized results in Y_PROJECTION-view."));
+    EXPECT_GT(session.counts().cells, before);
+    EXPECT_LT(session.counts().missing[1], missingY);
+    const Report refused = session.finalize(FortyFive_PROJECTION, 20.0f);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.message, QStringLiteral("fillin_cluster_orthogonal: unhandled case"));
+}
+
+TEST_F(Session, ResolutionIncreaseRebuildsAtTheNewCellSize)
+{
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
+    session.compute();
+    EXPECT_EQ(session.increaseResolution(4.0f).message,
+              QStringLiteral("Increased resolution: cell size 4, 62 cells per side."));
+    EXPECT_EQ(session.master()->resolution(), 62);
+    EXPECT_EQ(session.comparison(0).width(), 62);
+    EXPECT_FALSE(session.increaseResolution(0.5f).ok);  // beyond 250 cells
+    EXPECT_EQ(session.cellSize(), 4.0f);
+    EXPECT_FALSE(session.setCellSize(std::numeric_limits<float>::quiet_NaN()));
+}
+
+TEST_F(Session, UndoAndRedoRefreshTheCounts)
+{
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
+    session.compute();
+    ShadowObject& volume = *session.master();
+    const int cells = session.counts().cells;
+    CellIndex cell{-1, -1, -1};
+    for (int x = 0; x < 50 && cell.x < 0; ++x)
+        for (int z = 0; z < 50 && cell.x < 0; ++z)
+            if (volume.isOccupied({x, 25, z}))
+                cell = {x, 25, z};
+    ASSERT_GE(cell.x, 0);
+    EditableShadowObject::Snapshot snapshot;
+    volume.takeSnapshot(snapshot);
+    volume.setOccupied(cell, false);
+    volume.recordEdit(snapshot);
+    EXPECT_TRUE(session.undo());
+    EXPECT_EQ(session.counts().cells, cells);
+    EXPECT_FALSE(session.undo());
+    EXPECT_TRUE(session.redo());
+    EXPECT_EQ(session.counts().cells, cells - 1);
+}
+
+TEST_F(Session, BadInputLeavesTheSessionAsItWas)
+{
+    const QString blank = _dir.filePath("blank.png"), absent = _dir.filePath("nothing.png");
+    ASSERT_TRUE(pictureWithPixels({}).save(blank));
+    EXPECT_EQ(session.load(0, {blank, blank, blank}, 5.0f).message,
+              QStringLiteral("Picture %1 has no dark pixel.").arg(blank));
+    EXPECT_EQ(session.load(0, {absent, blank, blank}, 5.0f).message,
+              QStringLiteral("Cannot read picture %1.").arg(absent));
+    EXPECT_FALSE(session.load(7, {blank, blank, blank}, 5.0f).ok);
+    EXPECT_FALSE(session.compute().ok);
+    EXPECT_EQ(session.finalize(X_PROJECTION, 4.0f).message, QStringLiteral("nothing to process."));
+
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
+    session.compute();
+    const ShadowObject* volume = session.master();
+    EXPECT_FALSE(session.load(0, {blank, blank, blank}, 0.5f).ok);
+    EXPECT_FALSE(session.load(0, {absent, blank, blank}, 5.0f).ok);
+    EXPECT_EQ(session.master(), volume);
+    EXPECT_EQ(session.views().size(), 3u);
+}
+
+}  // namespace
