@@ -185,7 +185,10 @@ void setupEditTab(KalvexForm& f, QWidget* page)
     f.editRedo = button(tools, "editRedo", QStringLiteral("Redo (Ctrl-Y)"));
     f.edit_makeOneComponent = button(tools, "edit_makeOneComponent", QStringLiteral("Make One Component"));
     f.edit_save_contouredMesh = button(tools, "edit_save_contouredMesh", QStringLiteral("Save Contoured Mesh"));
-    addButtonRows(history, {f.editUndo, f.editRedo, f.edit_makeOneComponent, f.edit_save_contouredMesh});
+    f.edit_autoConnect = button(tools, "edit_autoConnect", QStringLiteral("Connect Components"));
+    f.edit_cleanUp = button(tools, "edit_cleanUp", QStringLiteral("Clean Up"));
+    addButtonRows(history, {f.editUndo, f.editRedo, f.edit_makeOneComponent, f.edit_save_contouredMesh,
+                            f.edit_autoConnect, f.edit_cleanUp});
 
     QGroupBox* random = group(page, layout, "randomBalls", QStringLiteral("Random balls"));
     auto* randomForm = new QFormLayout(random);
@@ -193,6 +196,8 @@ void setupEditTab(KalvexForm& f, QWidget* page)
     f.random_cells_radius = spin(random, "random_cells_radius", 1, 10, 3);
     randomForm->addRow(QStringLiteral("Count:"), f.nof_random_cells);
     randomForm->addRow(QStringLiteral("Radius:"), f.random_cells_radius);
+    f.edit_removeRandomBalls = button(random, "edit_removeRandomBalls", QStringLiteral("Remove Random Balls"));
+    randomForm->addRow(f.edit_removeRandomBalls);
 
     QGroupBox* smoothing = group(page, layout, "smoothing", QStringLiteral("Smoothing"));
     auto* smoothForm = new QFormLayout(smoothing);
@@ -200,6 +205,8 @@ void setupEditTab(KalvexForm& f, QWidget* page)
     f.smooth_radius = spin(smoothing, "smooth_radius", 1, 10, 3);
     smoothForm->addRow(QStringLiteral("Threshold (%):"), f.smooth_threshold);
     smoothForm->addRow(QStringLiteral("Radius:"), f.smooth_radius);
+    f.edit_smooth = button(smoothing, "edit_smooth", QStringLiteral("Smooth"));
+    smoothForm->addRow(f.edit_smooth);
 
     QGroupBox* special = group(page, layout, "specialEdits", QStringLiteral("Special edits"));
     auto* specialForm = new QFormLayout(special);
@@ -207,6 +214,11 @@ void setupEditTab(KalvexForm& f, QWidget* page)
     f.spnEditRbfbbDistance = spin(special, "spnEditRbfbbDistance", 1, 50, 10);
     specialForm->addRow(QStringLiteral("Distance Increment Threshold:"), f.spnEditRbfeDit);
     specialForm->addRow(QStringLiteral("Distance:"), f.spnEditRbfbbDistance);
+    f.edit_removeCellsInBox = button(special, "edit_removeCellsInBox", QStringLiteral("Remove Cells In Box"));
+    f.edit_removeBallsAtBoxBorder =
+        button(special, "edit_removeBallsAtBoxBorder", QStringLiteral("Remove Balls At Box Border"));
+    specialForm->addRow(f.edit_removeCellsInBox);
+    specialForm->addRow(f.edit_removeBallsAtBoxBorder);
 
     // The slice range follows the volume: it is set to 0..sizeZ whenever one is computed.
     QGroupBox* display = group(page, layout, "displayGroup", QStringLiteral("Display"));

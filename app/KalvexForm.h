@@ -84,6 +84,7 @@ struct KalvexForm {
     QToolButton* btn_simple_edit_brush_add = nullptr;
     QToolButton* btn_simple_edit_brush_erode = nullptr;
     QToolButton* btn_simple_edit_ray = nullptr;
+    QCheckBox* chk_simple_completeOnly = nullptr;
     QSpinBox* spn_simple_edit_radius = nullptr;
     QGroupBox* gbx_simple_finish = nullptr;
     QPushButton* btn_simple_fill_example_based = nullptr;
@@ -152,6 +153,12 @@ struct KalvexForm {
     QPushButton* editRedo = nullptr;
     QPushButton* edit_makeOneComponent = nullptr;
     QPushButton* edit_save_contouredMesh = nullptr;
+    QPushButton* edit_autoConnect = nullptr;
+    QPushButton* edit_removeRandomBalls = nullptr;
+    QPushButton* edit_smooth = nullptr;
+    QPushButton* edit_removeCellsInBox = nullptr;
+    QPushButton* edit_removeBallsAtBoxBorder = nullptr;
+    QPushButton* edit_cleanUp = nullptr;
     QSpinBox* nof_random_cells = nullptr;
     QSpinBox* random_cells_radius = nullptr;
     QSpinBox* smooth_threshold = nullptr;

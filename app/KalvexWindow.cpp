@@ -136,6 +136,14 @@ void KalvexWindow::connectExpertPanels()
     connect(f.editToolboxDisplayDisconnectedCells, &QCheckBox::toggled, this,
             &KalvexWindow::editToolboxDisplayDisconnectedCells_toggled);
     connect(f.editUndo, &QPushButton::released, this, &KalvexWindow::editUndo_released);
+    connect(f.edit_makeOneComponent, &QPushButton::released, this, &KalvexWindow::edit_makeOneComponent_released);
+    connect(f.edit_autoConnect, &QPushButton::released, this, &KalvexWindow::edit_autoConnect_released);
+    connect(f.edit_removeRandomBalls, &QPushButton::released, this, &KalvexWindow::edit_removeRandomBalls_released);
+    connect(f.edit_smooth, &QPushButton::released, this, &KalvexWindow::edit_smooth_released);
+    connect(f.edit_removeCellsInBox, &QPushButton::released, this, &KalvexWindow::edit_removeCellsInBox_released);
+    connect(f.edit_removeBallsAtBoxBorder, &QPushButton::released, this,
+            &KalvexWindow::edit_removeBallsAtBoxBorder_released);
+    connect(f.edit_cleanUp, &QPushButton::released, this, &KalvexWindow::edit_cleanUp_released);
     connect(f.editRedo, &QPushButton::released, this, &KalvexWindow::editRedo_released);
     connect(f.grab_frames, &QPushButton::released, this, &KalvexWindow::grab_frames_released);
     connect(f.resetAll, &QPushButton::released, this, &KalvexWindow::resetAll_released);
@@ -151,6 +159,7 @@ void KalvexWindow::connectExpertPanels()
     connect(f.exit_button, &QPushButton::released, this, &KalvexWindow::action_exit_slot);
 
     connect(_view, &SceneGLWidget::statusMessage, this, &KalvexWindow::setStatus);
+    connect(_view, &SceneGLWidget::editToolRequested, this, &KalvexWindow::sceneView_toolRequested);
     connect(_view, &SceneGLWidget::keyPressed, this, &KalvexWindow::keyPressEvent);
     connect(_view, &SceneGLWidget::keyReleased, this, &KalvexWindow::keyReleaseEvent);
     connect(_view, &SceneGLWidget::editRadiusStep, this,
@@ -197,6 +206,7 @@ void KalvexWindow::connectWorkflow()
     connect(f.btn_simple_deform_iterate, &QPushButton::released, this,
             &KalvexWindow::btn_simple_deform_iterate_released);
     connect(f.btn_simple_increase_res, &QPushButton::released, this, &KalvexWindow::btn_simple_increase_res_released);
+    connect(f.chk_simple_completeOnly, &QCheckBox::toggled, f.remove_complete_rays_only, &QCheckBox::setChecked);
     for (QToolButton* tool : {f.btn_simple_edit_brush_sub, f.btn_simple_edit_brush_add, f.btn_simple_edit_brush_erode,
                               f.btn_simple_edit_ray})
         connect(tool, &QToolButton::toggled, this, [this] { _view->setActiveTool(activeTool()); });

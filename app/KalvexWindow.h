@@ -99,6 +99,17 @@ public slots:
     void chkInvertSlice_changed(int state);
     void editToolboxDisplayFreeCells_toggled(bool on);
     void editToolboxDisplayDisconnectedCells_toggled(bool on);
+    // ---- edit stage ------------------------------------------------------------------
+    // Shift-click or Shift-drag in the 3-D view: the active tool along the
+    // ray under the pointer.
+    void sceneView_toolRequested();
+    void edit_makeOneComponent_released();
+    void edit_autoConnect_released();
+    void edit_removeRandomBalls_released();
+    void edit_smooth_released();
+    void edit_removeCellsInBox_released();
+    void edit_removeBallsAtBoxBorder_released();
+    void edit_cleanUp_released();
     void editUndo_released();
     void editRedo_released();
     void grab_frames_released();
@@ -151,6 +162,9 @@ private:
     void resetSliceRange();
     QString saveResultPictures();
     void updateHistoryButtons();
+
+    // edits: show the edited volume with the camera kept
+    void showEdit(const Report& result);
 
     // steps
     AdjustParameters adjustParameters() const;

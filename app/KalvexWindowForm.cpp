@@ -288,6 +288,11 @@ void setupWorkflowTab(KalvexForm& f, QWidget* page)
                               f.btn_simple_edit_ray})
         edit->addWidget(tool, 0, column++);
     edit->addWidget(f.spn_simple_edit_radius, 1, 1, 1, 4);
+    // The removing tools' all-or-nothing switch, on the panel the user sees.
+    f.chk_simple_completeOnly = check(f.gbx_simple_edit, "chk_simple_completeOnly", QStringLiteral("complete only"), true);
+    f.chk_simple_completeOnly->setToolTip(
+        QStringLiteral("remove a whole ball (brush) or a whole ray, or nothing"));
+    edit->addWidget(f.chk_simple_completeOnly, 2, 1, 1, 4);
 
     f.gbx_simple_finish = group(page, layout, "gbx_simple_finish", QStringLiteral("4. Finishing"));
     f.gbx_simple_finish->setEnabled(false);

@@ -241,7 +241,7 @@ bool KalvexWindow::showMesh()
         return false;
     }
     sendVolumeDimensions();
-    _view->setMesh(new TriMesh(*mesh), true, _mesh_centre, &_mesh_scale, X_PROJECTION, true);
+    _view->setMeshCopy(*mesh, true, _mesh_centre, &_mesh_scale, X_PROJECTION, true);
     return true;
 }
 

@@ -158,6 +158,19 @@ void SceneGLWidget::setMesh(TriMesh* mesh, bool centre, float centreOut[3], floa
     }
 }
 
+void SceneGLWidget::setMeshCopy(const TriMesh& mesh, bool centre, float centreOut[3], float* scaleOut, int cameraMode,
+                                bool replace)
+{
+    if (!replace || _objects.empty()) {
+        setMesh(new TriMesh(mesh), centre, centreOut, scaleOut, cameraMode, replace);
+        return;
+    }
+    makeViewContextCurrent();
+    _objects.back()->replaceData(mesh, centre, centreOut, scaleOut);
+    doneCurrent();
+    update();
+}
+
 bool SceneGLWidget::loadMeshFile(const QString& path)
 {
     makeViewContextCurrent();

@@ -62,6 +62,11 @@ public:
     // centreOut / scaleOut. With `replace`, the last object is replaced and its
     // matrix kept; otherwise the camera looks along `cameraMode`.
     void setMesh(TriMesh* mesh, bool centre, float centreOut[3], float* scaleOut, int cameraMode, bool replace);
+    // The same with a copy of `mesh`; a replacement reuses the last object's
+    // storage and GL buffers, so a volume shown again after every edit costs
+    // no fresh memory.
+    void setMeshCopy(const TriMesh& mesh, bool centre, float centreOut[3], float* scaleOut, int cameraMode,
+                     bool replace);
     // Appends an object read from a mesh file, resets its matrix and the camera.
     // False (and nothing appended) when the file cannot be read.
     bool loadMeshFile(const QString& path);

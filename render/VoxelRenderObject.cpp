@@ -118,12 +118,31 @@ void VoxelRenderObject::setData(TriMesh* mesh, bool centre, float centreOut[3], 
     releaseGL();
     _mesh.reset(mesh);
     _upload_pending = false;
+    if (!mesh)
+        qCDebug(kalvexRender, "couldnt read file");
+    prepare(centre, centreOut, scaleOut);
+}
+
+// The new mesh goes into the arrays, buffers and program of the current one:
+// nothing is allocated afresh when it is no larger.
+void VoxelRenderObject::replaceData(const TriMesh& mesh, bool centre, float centreOut[3], float* scaleOut)
+{
+    if (!_mesh) {
+        setData(new TriMesh(mesh), centre, centreOut, scaleOut);
+        return;
+    }
+    *_mesh = mesh;
+    prepare(centre, centreOut, scaleOut);
+}
+
+void VoxelRenderObject::prepare(bool centre, float centreOut[3], float* scaleOut)
+{
+    TriMesh* mesh = _mesh.get();
     point oldCentre;
     float scale = 1.0f;
-    if (!mesh) {
-        qCDebug(kalvexRender, "couldnt read file");
-    } else {
-        mesh->need_normals();
+    if (mesh) {
+        if (mesh->normals.size() != mesh->vertices.size())
+            mesh->need_normals();
         mesh->need_bbox();
         if (centre) {
             oldCentre = mesh->move_mesh_to_center();
@@ -156,25 +175,27 @@ bool VoxelRenderObject::loadFile(const QString& path)
     return mesh != nullptr;
 }
 
+// Buffers and program are made once; a later mesh refills the same buffers.
 void VoxelRenderObject::upload(QOpenGLFunctions_2_1* gl)
 {
     _upload_pending = false;
-    if (!hasBuffersAndShaders(QOpenGLContext::currentContext())) {
-        qCDebug(kalvexRender, "where's glee?");
-        _buffers_in_use = false;
-        return;
+    if (!_buffers_in_use) {
+        if (!hasBuffersAndShaders(QOpenGLContext::currentContext())) {
+            qCDebug(kalvexRender, "where's glee?");
+            return;
+        }
+        _buffers_in_use = true;
+        GLuint buffers[3] = {0, 0, 0};
+        gl->glGenBuffers(3, buffers);
+        _vertex_buffer = buffers[0];
+        _normal_buffer = buffers[1];
+        _cell_data_buffer = buffers[2];
+        buildProgram(gl);
     }
-    _buffers_in_use = true;
-    GLuint buffers[3] = {0, 0, 0};
-    gl->glGenBuffers(3, buffers);
-    _vertex_buffer = buffers[0];
-    _normal_buffer = buffers[1];
-    _cell_data_buffer = buffers[2];
     fillArrayBuffer(gl, _vertex_buffer, _mesh->vertices);
     fillArrayBuffer(gl, _normal_buffer, _mesh->normals);
     if (carriesCellData(*_mesh))
         fillArrayBuffer(gl, _cell_data_buffer, _mesh->cell_data);
-    buildProgram(gl);
 }
 
 // Without both shader files the mesh is drawn by the fixed pipeline and the

@@ -39,6 +39,9 @@ public:
     // outputs, which may be null); then the upload. A null mesh leaves the
     // object empty.
     void setData(TriMesh* mesh, bool centre, float centreOut[3], float* scaleOut);
+    // The same with a copy of `mesh` written into this object's own mesh,
+    // buffers and program (kept: a volume edited again and again reuses them).
+    void replaceData(const TriMesh& mesh, bool centre, float centreOut[3], float* scaleOut);
     // Reads a mesh file and prepares it centred. False when it cannot be read.
     bool loadFile(const QString& path);
     void draw(int mode, bool showBox, int sliceMin, int sliceMax, bool sliceInvert, unsigned flags,
@@ -68,6 +71,7 @@ public:
     static const char* const kFragmentShaderPath;
 
 private:
+    void prepare(bool centre, float centreOut[3], float* scaleOut);
     void upload(QOpenGLFunctions_2_1* gl);
     void buildProgram(QOpenGLFunctions_2_1* gl);
     void drawGrid(QOpenGLFunctions_2_1* gl, const std::array<int, 3>& dimensions) const;

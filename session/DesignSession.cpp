@@ -2,6 +2,9 @@
 
 #include "deform/GreedyLayers.h"
 #include "volume/Comparison.h"
+#include "volume/Components.h"
+#include "volume/Diagnostics.h"
+#include "volume/EditOperations.h"
 #include "volume/Finalization.h"
 #include "volume/VolumeBuilder.h"
 
@@ -136,6 +139,7 @@ void DesignSession::refresh()
     if (!_master)
         return;
     _counts.cells = _master->occupiedCount();
+    updateOccupiedBox(*_master);
     for (std::size_t k = 0; k < _views.size() && k < 3; ++k) {
         _comparisons[k] = comparisonImage(*_master, _views[k]);
         const ComparisonCounts counted = countComparison(_comparisons[k]);
@@ -265,6 +269,103 @@ Report DesignSession::finalize(int mode, float threshold)
         return Report::failure(filled.error);
     refresh();
     return {QStringLiteral("finalized results in %1-view.").arg(QLatin1String(projectionModeName(mode))), true};
+}
+
+// ---- edits -------------------------------------------------------------------------------------
+
+Report DesignSession::edited(int count, const char* text)
+{
+    refresh();
+    return {QString::number(count) + QLatin1String(text), true};
+}
+
+Report DesignSession::applyTool(int tool, const point& origin, const point& direction, float radius, bool completeOnly)
+{
+    if (!_master)
+        return Report::failure(QString());
+    if (!(len2(direction) > 0.0f))
+        return Report::failure(QString());
+    const Ray ray(origin, direction);
+    GridBox box;
+    const int n = _master->resolution();
+    box.high = point(1, 1, 1) * (float(n) * _cell_size);
+    box.n[0] = box.n[1] = box.n[2] = n;
+    switch (tool) {
+    case AddBrush: return edited(addBrush(*_master, box, ray, radius), " cell(s) added.");
+    case SubtractBrush: {
+        QElapsedTimer timer;
+        timer.start();
+        const int removed = subtractBrush(*_master, box, ray, radius, completeOnly);
+        qCDebug(kalvexVolume, "Time elapsed: %d ms", static_cast<int>(timer.elapsed()));
+        return edited(removed, " cell(s) removed.");
+    }
+    case SubtractRay: return edited(subtractRay(*_master, box, ray, completeOnly, radius), " cell(s) removed.");
+    default: return edited(erode(*_master, box, ray, 1000, radius), " cell(s) removed.");
+    }
+}
+
+Report DesignSession::autoConnect()
+{
+    if (!_master)
+        return Report::failure(QString());
+    return edited(autoConnectAll(*_master), " cell(s) removed.");
+}
+
+Report DesignSession::makeOneComponent(const QString& folder)
+{
+    if (!_master)
+        return Report::failure(QString());
+    const Result<CleanUp> cleaned =
+        ::makeOneComponent(*_master, _cell_size, folder + QStringLiteral("/cluster_centroid.vtx"));
+    if (!cleaned.ok())
+        return Report::failure(cleaned.error);
+    refresh();
+    const QString meshFile = folder + QStringLiteral("/shadow_mesh.obj");
+    if (!_master->buildShadowMesh()->write(meshFile.toLocal8Bit().constData()))
+        return Report::failure(QStringLiteral("Cannot write %1.").arg(meshFile));
+    return {QStringLiteral("edit_makeOneComponent_released"), true};
+}
+
+Report DesignSession::smooth(float sigma, float threshold)
+{
+    if (!_master)
+        return Report::failure(QString());
+    return edited(::smooth(*_master, sigma, threshold), " cell(s) changed.");
+}
+
+Report DesignSession::removeRandomBalls(int count, float radius)
+{
+    if (!_master)
+        return Report::failure(QString());
+    QElapsedTimer timer;
+    timer.start();
+    const int removed = ::removeRandomBalls(*_master, count, radius);
+    qCDebug(kalvexVolume, "Time elapsed: %d ms", static_cast<int>(timer.elapsed()));
+    return edited(removed, " ball(s) removed.");
+}
+
+Report DesignSession::removeCellsInBox()
+{
+    if (!_master)
+        return Report::failure(QString());
+    return edited(::removeCellsInBox(*_master), " cell(s) removed.");
+}
+
+Report DesignSession::removeBallsAtBoxBorder(int count, float radius, float depth)
+{
+    if (!_master)
+        return Report::failure(QString());
+    return edited(::removeBallsAtBoxBorder(*_master, count, radius, depth), " ball(s) removed.");
+}
+
+Report DesignSession::cleanUp()
+{
+    if (_master)
+        _master->_source_views.clear();
+    _views.clear();
+    _views_need_quantisation = false;
+    refresh();
+    return {QStringLiteral("Now dont deform any more."), true};
 }
 
 // ---- history -----------------------------------------------------------------------------------

@@ -96,6 +96,26 @@ public:
     // Fills the missing pixels of the view with `mode` (all_ortho counts as X).
     Report finalize(int mode, float threshold);
 
+    // ---- edits ------------------------------------------------------------------------------
+    // None of them changes a shadow; each records one history step unless
+    // said otherwise. Without a volume they do nothing and report nothing.
+    enum Tool { AddBrush = 0, SubtractBrush = 1, SubtractRay = 3, Erode = 4 };
+    // Applies an edit tool along a ray in the volume's picture-pixel
+    // coordinates: "N cell(s) added." or "N cell(s) removed.".
+    Report applyTool(int tool, const point& origin, const point& direction, float radius, bool completeOnly);
+    // Joins every piece to the largest one through addable cells.
+    Report autoConnect();
+    // Drops pieces of fewer than 6 cells and writes "cluster_centroid.vtx"
+    // and the volume's cube mesh "shadow_mesh.obj" into `folder`. No step.
+    Report makeOneComponent(const QString& folder);
+    Report smooth(float sigma, float threshold);
+    Report removeRandomBalls(int count, float radius);
+    // The two box edits work on the box of the occupied cells and record no step.
+    Report removeCellsInBox();
+    Report removeBallsAtBoxBorder(int count, float radius, float depth);
+    // Drops the views (the pictures can no longer be deformed); the volume stays.
+    Report cleanUp();
+
     // ---- history ---------------------------------------------------------------------------
     bool canUndo() const;
     bool canRedo() const;
@@ -139,6 +159,8 @@ private:
     // Comparison images and counts of the current volume.
     void refresh();
     Report volumeReport(const QString& success) const;
+    // Refreshes after an edit and reports the count with `text`.
+    Report edited(int count, const char* text);
 
     std::array<DeformationModel, 3> _pictures;
     std::vector<ShadowView> _views;

@@ -1,11 +1,14 @@
 // Shadow-keeping tests of the master volume: a cell may be added only where
 // every view's ray through it is already dark, and removed only where every
-// view's ray keeps enough other occupied cells. All tests walk the rays exactly.
+// view's ray keeps enough other occupied cells. Each view keeps the number of
+// occupied cells on each of its rays, updated by setOccupied, so a test is
+// one lookup per view.
 
 #include "volume/ShadowObject.h"
 
 #include "volume/Diagnostics.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace {
@@ -19,56 +22,96 @@ int removalThreshold(int mode)
 
 }  // namespace
 
-// Counts occupied cells on the ray of c in `mode` (c included), scanning the
-// free index upward and stopping once `stopAt` is reached.
-int ShadowObject::countOnRay(const CellIndex& c, int mode, int stopAt)
+// ---- ray counts ---------------------------------------------------------------
+
+void ShadowObject::countRays() const
 {
-    int count = 0;
-    switch (mode) {
-    case X_PROJECTION:
-        for (int i = 0; i < _size_x && count < stopAt; ++i)
-            count += _occupancy_grid.at(i, c.y, c.z).occupied ? 1 : 0;
-        return count;
-    case Y_PROJECTION:
-        for (int i = 0; i < _size_y && count < stopAt; ++i)
-            count += _occupancy_grid.at(c.x, i, c.z).occupied ? 1 : 0;
-        return count;
-    case Z_PROJECTION:
-        for (int i = 0; i < _size_z && count < stopAt; ++i)
-            count += _occupancy_grid.at(c.x, c.y, i).occupied ? 1 : 0;
-        return count;
-    case FortyFive_PROJECTION:
-    case Sixty_PROJECTION:
-    case OneTwenty_PROJECTION: {
-        const int column = inPlaneColumn(mode, c.x, c.y);
-        for (int i = 0; i < _size_x; ++i)
-            for (int j = 0; j < _size_y; ++j) {
-                if (_occupancy_grid.at(i, j, c.z).occupied && inPlaneColumn(mode, i, j) == column)
-                    if (++count >= stopAt)
-                        return count;
+    const int n = _size_x;
+    for (int k = 0; k < 3; ++k) {
+        RayCounts& rays = _rays[k];
+        const int mode = _view_modes[k];
+        rays = RayCounts();
+        rays.mode = mode;
+        if (mode < X_PROJECTION || mode > OneTwenty_PROJECTION || n == 0)
+            continue;
+        rays.rows = n;
+        rays.columnMin = 0;
+        rays.columnMax = n - 1;
+        if (isInPlaneMode(mode)) {
+            // The column formulas are monotonic in x and y: the corners bound them.
+            for (const auto& [x, y] : {std::pair{0, 0}, std::pair{n - 1, 0}, std::pair{0, n - 1}, std::pair{n - 1, n - 1}}) {
+                rays.columnMin = std::min(rays.columnMin, inPlaneColumn(mode, x, y));
+                rays.columnMax = std::max(rays.columnMax, inPlaneColumn(mode, x, y));
             }
-        return count;
+        }
+        rays.count.assign(std::size_t(rays.columnMax - rays.columnMin + 1) * n, 0);
+        for (int x = 0; x < n; ++x)
+            for (int y = 0; y < n; ++y) {
+                const Cell* cells = &_occupancy_grid.at(x, y, 0);
+                for (int z = 0; z < n; ++z)
+                    if (cells[z].occupied)
+                        ++rays.at(pixelOfCell(mode, x, y, z));
+            }
     }
-    default:
-        // Modes come from the projection sets; no input reaches another one.
-        assert(!"is_cell_removable_wrt_single_view: something seriously wrong");
-        return stopAt;
-    }
+    _rays_counted = true;
 }
+
+ShadowObject::RayCounts* ShadowObject::raysOf(int mode) const
+{
+    bool stale = !_rays_counted;
+    for (int k = 0; k < 3; ++k)
+        stale = stale || _rays[k].mode != _view_modes[k];
+    if (stale)
+        countRays();
+    for (RayCounts& rays : _rays)
+        if (rays.mode == mode && mode != NO_VIEW)
+            return &rays;
+    return nullptr;
+}
+
+void ShadowObject::setOccupied(const CellIndex& c, bool occupied)
+{
+    Cell& cell = _occupancy_grid.at(c.x, c.y, c.z);
+    if (cell.occupied == occupied)
+        return;
+    cell.occupied = occupied;
+    if (!_rays_counted)
+        return;
+    for (RayCounts& rays : _rays)
+        if (rays.mode != NO_VIEW && !rays.count.empty())
+            rays.at(pixelOfCell(rays.mode, c.x, c.y, c.z)) += occupied ? 1 : -1;
+}
+
+int ShadowObject::occupiedOnRay(const CellIndex& c, int mode)
+{
+    assert(mode >= X_PROJECTION && mode <= OneTwenty_PROJECTION && "is_cell_removable_wrt_single_view: something seriously wrong");
+    if (RayCounts* rays = raysOf(mode))
+        return rays->at(pixelOfCell(mode, c.x, c.y, c.z));
+    // A mode that no view has: walk the ray.
+    int count = 0;
+    const Pixel pixel = pixelOfCell(mode, c.x, c.y, c.z);
+    for (int x = 0; x < _size_x; ++x)
+        for (int y = 0; y < _size_y; ++y)
+            for (int z = 0; z < _size_z; ++z)
+                if (_occupancy_grid.at(x, y, z).occupied && pixelOfCell(mode, x, y, z) == pixel)
+                    ++count;
+    return count;
+}
+
+// ---- tests --------------------------------------------------------------------
 
 bool ShadowObject::rayHasOccupiedCell(const CellIndex& c, int mode)
 {
     if (mode == NO_VIEW)
         return true;
-    return countOnRay(c, mode, 1) >= 1;
+    return occupiedOnRay(c, mode) >= 1;
 }
 
 bool ShadowObject::is_cell_removable_wrt_single_view(const CellIndex& c, int mode)
 {
     if (mode == NO_VIEW)
         return true;
-    const int threshold = removalThreshold(mode);
-    return countOnRay(c, mode, threshold) >= threshold;
+    return occupiedOnRay(c, mode) >= removalThreshold(mode);
 }
 
 bool ShadowObject::isCellAddable(int x, int y, int z)

@@ -1,5 +1,6 @@
 #include "volume/ShadowObject.h"
 
+#include "volume/Components.h"
 #include "volume/Diagnostics.h"
 
 #include <algorithm>
@@ -74,7 +75,9 @@ ShadowObject::ShadowObject(const ShadowObject& other)
       _occupancy_grid(other._occupancy_grid),
       _edit_radius(other._edit_radius),
       _display_flags(other._display_flags),
-      _nof_mesh_cells(other._nof_mesh_cells)
+      _nof_mesh_cells(other._nof_mesh_cells),
+      _rays{other._rays[0], other._rays[1], other._rays[2]},
+      _rays_counted(other._rays_counted)
 {
 }
 
@@ -122,6 +125,7 @@ void ShadowObject::buildFromViews(const std::vector<ShadowView*>& views)
             return;
         }
     }
+    _rays_counted = false;  // counted again once the occupancy is written
     // A cell is occupied when its pixel is dark in every view. Views beyond
     // the third (none in practice) are checked cell by cell below.
     constexpr std::uint8_t clearGreedy = static_cast<std::uint8_t>(~CellFlags::GreedyAdded);
@@ -178,6 +182,12 @@ ByteMap ShadowObject::castShadow(int mode) const
     ByteMap shadow(n, n, 0);
     if (mode < X_PROJECTION || mode > OneTwenty_PROJECTION)
         return shadow;
+    if (RayCounts* rays = raysOf(mode)) {
+        for (int c = 0; c < n; ++c)
+            for (int r = 0; r < n; ++r)
+                shadow.at(c, r) = rays->at({c, r}) > 0 ? 1 : 0;
+        return shadow;
+    }
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y) {
             const Cell* cells = &_occupancy_grid.at(x, y, 0);
@@ -275,20 +285,34 @@ bool ShadowObject::isExposed(int x, int y, int z) const
 
 // ---- cube mesh --------------------------------------------------------------
 
-std::uint8_t ShadowObject::cellDataState(int x, int y, int z)
+std::uint8_t ShadowObject::cellDataState(int x, int y, int z, const std::vector<int>* labels, int mainLabel)
 {
     Cell& cell = _occupancy_grid.at(x, y, z);
     const bool editable = (_display_flags & 1) && isCellRemovable({x, y, z});
-    if (editable)
-        cell.flags |= CellFlags::Editable;
-    else
-        cell.flags &= static_cast<std::uint8_t>(~CellFlags::Editable);
-    cell.flags &= static_cast<std::uint8_t>(~CellFlags::Disconnected);
-    return editable ? 1 : 0;
+    const bool disconnected = labels && (*labels)[componentIndex(x, y, z)] != mainLabel;
+    cell.flags = static_cast<std::uint8_t>((cell.flags & ~(CellFlags::Editable | CellFlags::Disconnected)) |
+                                           (editable ? CellFlags::Editable : 0) |
+                                           (disconnected ? CellFlags::Disconnected : 0));
+    return cell.flags & (CellFlags::Editable | CellFlags::Disconnected);
 }
 
+std::size_t ShadowObject::componentIndex(int x, int y, int z) const
+{
+    return (std::size_t(z) * _size_y + y) * _size_x + x;
+}
+
+// One pass over the cells into the arrays of the previous mesh, which keep
+// their memory: a fresh multi-megabyte mesh per edit would cost more in
+// first-touch page faults than in building. Every cube gets the corner
+// normals the angle-weighted mean of its faces gives: (+-1, +-1, +-1) / sqrt 3.
 TriMesh* ShadowObject::buildShadowMesh()
 {
+    std::vector<int> labels;
+    int mainLabel = 0;
+    const bool markDisconnected = (_display_flags & 2) != 0;
+    if (markDisconnected)
+        mainLabel = labelComponents(*this, labels);
+
     auto counted = [this](int x, int y, int z) {
         return _occupancy_grid.at(x, y, z).occupied && (!_hollow || isExposed(x, y, z));
     };
@@ -299,32 +323,49 @@ TriMesh* ShadowObject::buildShadowMesh()
                 count += counted(x, y, z) ? 1 : 0;
     _nof_mesh_cells = count;
 
-    auto mesh = std::make_unique<TriMesh>();
-    mesh->vertices.reserve(std::size_t(count) * 8);
-    mesh->faces.reserve(std::size_t(count) * 12);
-    mesh->cell_data.reserve(std::size_t(count) * 8);
+    if (!_shadow_mesh)
+        _shadow_mesh = std::make_unique<TriMesh>();
+    TriMesh& mesh = *_shadow_mesh;
+    mesh.neighbors.clear();
+    mesh.adjacentfaces.clear();
+    mesh.bbox = TriMesh::BBox();
+    mesh.vertices.resize(std::size_t(count) * 8);
+    mesh.normals.resize(std::size_t(count) * 8);
+    mesh.cell_data.resize(std::size_t(count) * 8);
+    mesh.faces.resize(std::size_t(count) * 12);
+    mesh.has_cell_data = true;
+
     static constexpr int kCubeFaces[12][3] = {{0, 3, 2}, {2, 1, 0}, {1, 2, 6}, {6, 5, 1}, {0, 1, 5}, {5, 4, 0},
                                               {0, 4, 7}, {7, 3, 0}, {2, 3, 7}, {7, 6, 2}, {4, 5, 6}, {6, 7, 4}};
+    static constexpr int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                          {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const float unit = 1.0f / std::sqrt(3.0f);
+    point cornerNormal[8];
+    for (int k = 0; k < 8; ++k)
+        cornerNormal[k] = point(kCorner[k][0] ? unit : -unit, kCorner[k][1] ? unit : -unit, kCorner[k][2] ? unit : -unit);
+
     const float s = _cell_size;
+    point* vertex = mesh.vertices.data();
+    point* normal = mesh.normals.data();
+    TriMesh::CellData* data = mesh.cell_data.data();
+    TriMesh::Face* face = mesh.faces.data();
+    int b = 0;
     for (int x = 0; x < _size_x; ++x)
         for (int y = 0; y < _size_y; ++y)
             for (int z = 0; z < _size_z; ++z) {
                 if (!counted(x, y, z))
                     continue;
-                const int b = static_cast<int>(mesh->vertices.size());
-                const float x0 = x * s, y0 = y * s, z0 = z * s;
-                const float x1 = x0 + s, y1 = y0 + s, z1 = z0 + s;
-                mesh->vertices.insert(mesh->vertices.end(), {{x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0},
-                                                             {x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}});
-                for (const auto& f : kCubeFaces)
-                    mesh->faces.emplace_back(b + f[0], b + f[1], b + f[2]);
-                const int state = cellDataState(x, y, z);
+                const int state = cellDataState(x, y, z, markDisconnected ? &labels : nullptr, mainLabel);
                 const int greedy = (_occupancy_grid.at(x, y, z).flags & CellFlags::GreedyAdded) ? 1 : 0;
-                for (int corner = 0; corner < 8; ++corner)
-                    mesh->cell_data.push_back({state, corner, greedy, z});
+                const float x0 = x * s, y0 = y * s, z0 = z * s;
+                for (int k = 0; k < 8; ++k) {
+                    *vertex++ = point(kCorner[k][0] ? x0 + s : x0, kCorner[k][1] ? y0 + s : y0, kCorner[k][2] ? z0 + s : z0);
+                    *normal++ = cornerNormal[k];
+                    *data++ = {state, k, greedy, z};
+                }
+                for (const auto& f : kCubeFaces)
+                    *face++ = TriMesh::Face(b + f[0], b + f[1], b + f[2]);
+                b += 8;
             }
-    mesh->has_cell_data = true;
-    mesh->need_normals();
-    _shadow_mesh = std::move(mesh);
     return _shadow_mesh.get();
 }

@@ -37,7 +37,9 @@ public:
     int resolution() override;
     TriMesh* buildShadowMesh() override;
     bool isInGrid(const CellIndex& c) override;
-    void setOccupied(const CellIndex& c, bool occupied) override { _occupancy_grid.at(c.x, c.y, c.z).occupied = occupied; }
+    // Occupancy changes go through here (it keeps the per-view ray counts);
+    // cellAt is for the flags.
+    void setOccupied(const CellIndex& c, bool occupied) override;
     Cell& cellAt(int x, int y, int z) override { return _occupancy_grid.at(x, y, z); }
     bool isCellAddable(int x, int y, int z) override;
     bool isCellRemovable(const CellIndex& c) override;
@@ -66,9 +68,13 @@ public:
     QImage renderShadow(int mode) const;
 
     // ---- coverage -------------------------------------------------------------
+    // Each view keeps the number of occupied cells on every one of its rays,
+    // so these answer in constant time.
     bool rayHasOccupiedCell(const CellIndex& c, int mode);
     bool is_cell_removable_wrt_single_view(const CellIndex& c, int mode);
     void create_reprojection_image_map(int k, int mode);
+    // Occupied cells on the ray of c in `mode` (c included when occupied).
+    int occupiedOnRay(const CellIndex& c, int mode);
 
     // ---- cells ----------------------------------------------------------------------
     int occupiedCount() const;
@@ -77,6 +83,8 @@ public:
     // A cell is exposed when it lies on the grid border or has a free face
     // neighbour.
     bool isExposed(int x, int y, int z) const;
+    // Index of cell (x, y, z) in a component label array: (z N + y) N + x.
+    std::size_t componentIndex(int x, int y, int z) const;
 
     // ---- fields ---------------------------------------------------------------
     float _cell_size = -1.0f;
@@ -92,10 +100,24 @@ public:
     int _nof_mesh_cells = 0;
 
 private:
+    // Occupied cells per ray of one projection mode: pixel (column, row) at
+    // (column - columnMin) * rows + row; oblique columns reach beyond 0..N-1.
+    struct RayCounts {
+        int mode = NO_VIEW;
+        int columnMin = 0, columnMax = -1, rows = 0;
+        std::vector<std::uint16_t> count;
+
+        std::uint16_t& at(const Pixel& p) { return count[std::size_t(p.column - columnMin) * rows + p.row]; }
+    };
+
     void allocate(int n);
     bool singleShadowStillValid(int k, bool checkCovered, bool checkUncovered);
-    int countOnRay(const CellIndex& c, int mode, int stopAt);
-    std::uint8_t cellDataState(int x, int y, int z);
+    RayCounts* raysOf(int mode) const;
+    void countRays() const;
+    std::uint8_t cellDataState(int x, int y, int z, const std::vector<int>* labels, int mainLabel);
+
+    mutable RayCounts _rays[3];
+    mutable bool _rays_counted = false;  // _rays match the occupancy (for the modes they hold)
 };
 
 // Number of occupied cells, visiting x, then y, then z (either kind of volume;

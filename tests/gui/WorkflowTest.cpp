@@ -7,6 +7,8 @@
 #include "app/ExampleOpenDialog.h"
 
 #include <QAction>
+#include <QRegularExpression>
+#include <QToolButton>
 
 using namespace gui_test;
 
@@ -200,6 +202,61 @@ private slots:
         QVERIFY(!master.isOccupied(cell));
         QCOMPARE(f.currentNofCells->text(), QString::number(cells - 1));
         QVERIFY(f.editUndo->isEnabled() && !f.editRedo->isEnabled());
+    }
+
+    // In the edit stage a Shift-press on the volume applies the chosen tool
+    // along the ray under the pointer (the count in the status line is what
+    // changed; erosion counts its steps); a press on the background does
+    // nothing; Ctrl+Z and Ctrl+Y step through the edits.
+    void shiftPressAppliesEachTool()
+    {
+        const KalvexForm& f = form();
+        generate(QStringLiteral("birds"));
+        answerMessageBoxes(QStringLiteral("Got It"), [&] { click(f.btn_readyToEdit); });
+        SceneGLWidget* view = _window->view();
+        auto shiftPress = [&](QPoint at) {
+            view->grabFramebuffer();  // the picture whose depth the pick reads
+            QTest::keyPress(view, Qt::Key_Shift, Qt::ShiftModifier);
+            QTest::mousePress(view, Qt::LeftButton, Qt::ShiftModifier, at);
+            QTest::mouseRelease(view, Qt::LeftButton, Qt::ShiftModifier, at);
+            QTest::keyRelease(view, Qt::Key_Shift);
+        };
+        const struct {
+            QToolButton* tool;
+            const char* pattern;
+        } tools[] = {{f.btn_simple_edit_brush_sub, "^(\\d+) cell\\(s\\) removed\\.$"},
+                     {f.btn_simple_edit_brush_erode, "^(\\d+) cell\\(s\\) removed\\.$"},
+                     {f.btn_simple_edit_brush_add, "^(\\d+) cell\\(s\\) added\\.$"},
+                     {f.btn_simple_edit_ray, "^(\\d+) cell\\(s\\) removed\\.$"}};
+        for (const auto& t : tools) {
+            click(t.tool);
+            if (t.tool == f.btn_simple_edit_ray) {
+                // All or nothing: along a view axis the last cell of the ray must stay.
+                shiftPress(view->rect().center());
+                QCOMPARE(status(), QStringLiteral("0 cell(s) removed."));
+                click(f.chk_simple_completeOnly);
+                QVERIFY(!f.remove_complete_rays_only->isChecked());
+            }
+            const int before = cellCount();
+            shiftPress(view->rect().center());
+            const QRegularExpressionMatch match = QRegularExpression(QLatin1String(t.pattern)).match(status());
+            QVERIFY2(match.hasMatch(), qPrintable(status()));
+            QVERIFY2(cellCount() != before, qPrintable(t.tool->objectName()));
+            if (t.tool != f.btn_simple_edit_brush_erode)
+                QCOMPARE(std::abs(cellCount() - before), match.captured(1).toInt());
+            QCOMPARE(f.currentNofCells->text(), QString::number(cellCount()));
+        }
+        const QString line = status();
+        const int edited = cellCount();
+        shiftPress(QPoint(3, 3));
+        QCOMPARE(status(), line);
+        QCOMPARE(cellCount(), edited);
+
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(cellCount() > edited);  // the ray's cells are back
+        QVERIFY(f.editRedo->isEnabled());
+        key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(cellCount(), edited);
     }
 
     void frameGrabbingWritesSlices()

@@ -1,0 +1,85 @@
+// The main window's edit stage: the tools applied with Shift in the 3-D view,
+// and the buttons of the edit panel. The edits are the session's; the window
+// turns the view's pick ray into the volume's coordinates and shows the
+// result with the camera kept.
+
+#include "app/KalvexWindow.h"
+
+#include "app/WaitCursor.h"
+#include "render/SceneGLWidget.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QSpinBox>
+
+void KalvexWindow::showEdit(const Report& result)
+{
+    if (report(result))
+        showVolume();
+    updateHistoryButtons();
+}
+
+// The pick ray comes in the drawn object's coordinates: the volume's cube mesh
+// moved by minus the mesh centre and scaled by the mesh scale.
+void KalvexWindow::sceneView_toolRequested()
+{
+    float origin[3], direction[3];
+    _view->pickRay(origin, direction);
+    const point d(direction[0], direction[1], direction[2]);
+    if (!(len2(d) > 0.0f) || !(_mesh_scale > 0.0f))
+        return;  // nothing under the pointer
+    WaitCursor wait;
+    const point centre(_mesh_centre[0], _mesh_centre[1], _mesh_centre[2]);
+    const point o = point(origin[0], origin[1], origin[2]) * (1.0f / _mesh_scale) + centre;
+    showEdit(_session.applyTool(activeTool(), o, d * (1.0f / _mesh_scale), float(_form.editToolboxRadius->value()),
+                                _form.remove_complete_rays_only->isChecked()));
+}
+
+void KalvexWindow::edit_makeOneComponent_released()
+{
+    WaitCursor wait;
+    showEdit(_session.makeOneComponent(Presets::kModelImages));
+}
+
+void KalvexWindow::edit_autoConnect_released()
+{
+    WaitCursor wait;
+    showEdit(_session.autoConnect());
+}
+
+void KalvexWindow::edit_removeRandomBalls_released()
+{
+    WaitCursor wait;
+    showEdit(_session.removeRandomBalls(_form.nof_random_cells->value(), float(_form.random_cells_radius->value())));
+}
+
+void KalvexWindow::edit_smooth_released()
+{
+    WaitCursor wait;
+    showEdit(_session.smooth(float(_form.smooth_radius->value()), float(_form.smooth_threshold->value() / 100.0)));
+}
+
+void KalvexWindow::edit_removeCellsInBox_released()
+{
+    WaitCursor wait;
+    showEdit(_session.removeCellsInBox());
+}
+
+void KalvexWindow::edit_removeBallsAtBoxBorder_released()
+{
+    WaitCursor wait;
+    showEdit(_session.removeBallsAtBoxBorder(_form.nof_random_cells->value(),
+                                             float(_form.random_cells_radius->value()),
+                                             float(_form.spnEditRbfbbDistance->value())));
+}
+
+// The pictures go: the deformation controls with them.
+void KalvexWindow::edit_cleanUp_released()
+{
+    WaitCursor wait;
+    report(_session.cleanUp());
+    _form.deform_panel->hide();
+    _form.gbx_simple_deform->setEnabled(false);
+    showComparisons(true);
+}

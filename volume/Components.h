@@ -1,0 +1,48 @@
+#pragma once
+// Connected pieces of a volume: labelling the 6-connected components of the
+// occupied cells and finding the main (largest) one, joining other components
+// to it through cells that can be added without changing a shadow, and the
+// clean-up that drops tiny 26-connected pieces.
+//
+// Label arrays hold one int per cell, cell (x, y, z) at (z N + y) N + x.
+
+#include "volume/EditableShadowObject.h"
+#include "volume/Result.h"
+
+#include <QString>
+
+#include <vector>
+
+struct ComponentSeed {
+    int label;
+    int x, y, z;  // the first cell found of the component
+};
+
+// Labels every occupied cell with its 6-connected component, from 1 in the
+// order the components are found (x, then y, then z); free cells get 0.
+// Returns the main label: the component with the most cells, the one found
+// later among equals; 0 for an empty volume. `seeds` gets one entry per
+// component when given.
+int labelComponents(EditableShadowObject& volume, std::vector<int>& labels,
+                    std::vector<ComponentSeed>* seeds = nullptr);
+
+// Occupies one shortest path of addable cells from (x, y, z) to a cell of the
+// main component (breadth-first, directions -x, +x, -y, +y, -z, +z). Returns
+// the number of cells it occupied; 0 when no such path exists.
+int joinMainComponent(EditableShadowObject& volume, int x, int y, int z, const std::vector<int>& labels,
+                      int mainLabel);
+
+// Joins every other component to the main one (labels taken once, before
+// the first join) and records the whole as one history step. Returns the
+// number of cells occupied.
+int autoConnectAll(EditableShadowObject& volume);
+
+struct CleanUp {
+    int components = 0;  // 26-connected components found
+    int removed = 0;     // cells freed with their components of fewer than 6 cells
+};
+// Frees every 26-connected component of fewer than 6 cells (without any
+// shadow test) and writes the centroids of the others, in picture pixels of
+// cells of `cellSize`, to `centroidFile` (one "x<TAB>y<TAB>z" line each).
+// Nothing changes when the file cannot be written. Records no history step.
+Result<CleanUp> makeOneComponent(EditableShadowObject& volume, float cellSize, const QString& centroidFile);
