@@ -2,6 +2,7 @@
 
 #include "volume/Components.h"
 #include "volume/Diagnostics.h"
+#include "volume/SceneFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -96,9 +97,11 @@ ShadowObject::~ShadowObject()
         qCDebug(kalvexVolume, "deleted _occupancy_grid");
 }
 
+// floor(250 / cell size) for a volume built from pictures; a volume read
+// from a scene file has the size the file gives.
 int ShadowObject::resolution()
 {
-    return ShadowView::resolutionFor(_cell_size);
+    return _size_x;
 }
 
 bool ShadowObject::isInGrid(const CellIndex& c)
@@ -164,6 +167,39 @@ void ShadowObject::buildFromViews(const std::vector<ShadowView*>& views)
         create_reprojection_image_map(k, _view_modes[k]);
     }
     _source_views = views;
+}
+
+// ---- scene files --------------------------------------------------------------
+
+bool ShadowObject::writeScene(QIODevice& device)
+{
+    return ::writeScene(device, sceneOf(*this, _cell_size, _view_modes));
+}
+
+QString ShadowObject::readScene(QIODevice& device)
+{
+    const Result<SceneData> read = ::readScene(device);
+    if (!read.ok())
+        return read.error;
+    const SceneData& scene = read.value;
+    if (scene.size[0] != scene.size[1] || scene.size[1] != scene.size[2])
+        return QStringLiteral("The scene file's grid of %1 x %2 x %3 cells is not a cube.")
+            .arg(scene.size[0])
+            .arg(scene.size[1])
+            .arg(scene.size[2]);
+    ShadowObject volume;
+    volume._cell_size = scene.cellSize;
+    volume.allocate(scene.size[0]);
+    volume._view_modes.assign(3, NO_VIEW);
+    for (std::size_t k = 0; k < scene.viewModes.size() && k < 3; ++k)
+        volume._view_modes[k] = scene.viewModes[k];
+    CellGrid::Storage& cells = volume._occupancy_grid.cells();
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        cells[i].occupied = scene.occupancy[i] != 0;  // same x, y, z order
+    for (int k = 0; k < 3; ++k)
+        volume.create_reprojection_image_map(k, volume._view_modes[k]);
+    *this = std::move(volume);
+    return {};
 }
 
 float ShadowObject::cost(int x, int y, int z) const

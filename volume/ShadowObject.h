@@ -12,6 +12,7 @@
 #include "volume/Grids.h"
 #include "volume/ShadowView.h"
 
+#include <QIODevice>
 #include <QImage>
 
 #include <memory>
@@ -56,6 +57,15 @@ public:
     // the views. The views must be quantised at this resolution.
     void buildFromViews(const std::vector<ShadowView*>& views);
     void buildFromViews(std::vector<ShadowView>& views);
+
+    // ---- scene files ------------------------------------------------------------
+    // Writes cell size, extent, view modes and occupancy; false when the
+    // device cannot take them.
+    bool writeScene(QIODevice& device);
+    // Becomes the volume of the scene file (no views behind it, every flag
+    // clear, the shadow maps of its occupancy recorded). Returns the line
+    // that tells why a file was refused; the object is unchanged then.
+    QString readScene(QIODevice& device);
 
     // Sum of the views' non-zero distances at cell (x, y, z).
     float cost(int x, int y, int z) const;

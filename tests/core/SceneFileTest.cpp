@@ -1,0 +1,102 @@
+// Scene files: the exact byte layout, a round trip through a volume, and
+// corrupt files, each refused with one line and nothing changed.
+
+#include "VolumeTestSupport.h"
+
+#include "volume/SceneFile.h"
+
+#include <QBuffer>
+#include <QDataStream>
+
+#include <gtest/gtest.h>
+
+using namespace volume_test;
+
+namespace {
+
+QByteArray header(float cellSize, std::vector<std::int32_t> modes, std::int32_t extent = 250)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out << cellSize << extent << extent << extent << static_cast<std::int32_t>(modes.size());
+    for (std::int32_t m : modes)
+        out << m;
+    return bytes;
+}
+
+QString readError(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    ShadowObject volume = emptyMaster(25.0f, {X_PROJECTION, -1, -1});
+    volume.setOccupied({1, 2, 3}, true);
+    const QString error = volume.readScene(buffer);
+    if (!error.isEmpty()) {
+        EXPECT_TRUE(volume.isOccupied({1, 2, 3})) << "a refused file changed the volume";
+    }
+    return error;
+}
+
+TEST(SceneFile, LayoutAndRoundTrip)
+{
+    ShadowObject volume = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, Z_PROJECTION});  // N = 10
+    volume.setOccupied({0, 0, 1}, true);
+    volume.setOccupied({9, 8, 7}, true);
+    volume.cellAt(9, 8, 7).flags = CellFlags::GreedyAdded;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(volume.writeScene(buffer));
+    const QByteArray bytes = buffer.data();
+    ASSERT_EQ(bytes.size(), 4 + 12 + 4 + 12 + 1000);
+    EXPECT_EQ(bytes.left(32), header(25.0f, {0, 1, 2}));
+    EXPECT_EQ(bytes[32 + 1], 1);                      // cell (0, 0, 1): z fastest
+    EXPECT_EQ(bytes[32 + (9 * 10 + 8) * 10 + 7], 1);  // cell (9, 8, 7)
+    EXPECT_EQ(bytes.mid(32).count('\x01'), 2);
+
+    buffer.close();
+    buffer.open(QIODevice::ReadOnly);
+    ShadowObject read;
+    ASSERT_EQ(read.readScene(buffer), QString());
+    EXPECT_EQ(read._cell_size, 25.0f);
+    EXPECT_EQ(read.resolution(), 10);
+    EXPECT_EQ(read._view_modes, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(countOccupiedCells(read), 2);
+    EXPECT_TRUE(read.isOccupied({9, 8, 7}));
+    EXPECT_EQ(read.cellAt(9, 8, 7).flags, 0);
+    EXPECT_TRUE(read.areShadowsStillValid(true, true));  // the shadows of the read occupancy are recorded
+    EXPECT_FALSE(read.isCellRemovable({9, 8, 7}));
+}
+
+TEST(SceneFile, CorruptFilesAreRefusedWithOneLine)
+{
+    const QByteArray cells(1000, '\0');
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty", QByteArray()},
+        {"header cut short", header(25.0f, {0, 1, 2}).left(10)},
+        {"cell size NaN", header(std::numeric_limits<float>::quiet_NaN(), {0, 1, 2}) + cells},
+        {"cell size infinite", header(std::numeric_limits<float>::infinity(), {0, 1, 2}) + cells},
+        {"cell size zero", header(0.0f, {0, 1, 2}) + cells},
+        {"cell size negative", header(-5.0f, {0, 1, 2}) + cells},
+        {"grid absurd", header(0.001f, {0, 1, 2}) + cells},
+        {"extent negative", header(25.0f, {0, 1, 2}, -250) + cells},
+        {"view count negative", header(25.0f, {}).left(16) + QByteArray("\xff\xff\xff\xff", 4) + cells},
+        {"view count huge", header(25.0f, {}).left(16) + QByteArray("\x7f\xff\xff\xff", 4) + cells},
+        {"unknown view mode", header(25.0f, {0, 9, 2}) + cells},
+        {"modes cut short", header(25.0f, {0, 1, 2}).left(24)},
+        {"cells missing", header(25.0f, {0, 1, 2}) + cells.left(999)},
+        {"bytes left over", header(25.0f, {0, 1, 2}) + cells + QByteArray(1, '\0')},
+    };
+    for (const auto& c : cases) {
+        const QString error = readError(c.bytes);
+        EXPECT_FALSE(error.isEmpty()) << c.what;
+        EXPECT_FALSE(error.contains('\n')) << c.what;
+    }
+    EXPECT_EQ(readError(header(25.0f, {0, 1, 2}) + cells), QString());
+}
+
+}  // namespace
