@@ -144,6 +144,14 @@ void KalvexWindow::connectExpertPanels()
     connect(f.edit_removeBallsAtBoxBorder, &QPushButton::released, this,
             &KalvexWindow::edit_removeBallsAtBoxBorder_released);
     connect(f.edit_cleanUp, &QPushButton::released, this, &KalvexWindow::edit_cleanUp_released);
+    connect(f.actionSaveScene, &QAction::triggered, this, &KalvexWindow::actionSaveScene_slot);
+    connect(f.actionOpenScene, &QAction::triggered, this, &KalvexWindow::actionOpenScene_slot);
+    connect(f.saveCurrentTestResults, &QPushButton::released, this, &KalvexWindow::saveCurrentTestResults_released);
+    connect(f.saveLC_resultImages, &QPushButton::released, this, &KalvexWindow::saveLC_resultImages_released);
+    connect(f.saveState, &QPushButton::released, this, &KalvexWindow::saveState_released);
+    connect(f.loadAndCompute_shadowMesh, &QPushButton::released, this,
+            &KalvexWindow::loadAndCompute_shadowMesh_released);
+    connect(f.saveMeshBoundary_ps, &QPushButton::released, this, &KalvexWindow::saveMeshBoundary_ps_released);
     connect(f.editRedo, &QPushButton::released, this, &KalvexWindow::editRedo_released);
     connect(f.grab_frames, &QPushButton::released, this, &KalvexWindow::grab_frames_released);
     connect(f.resetAll, &QPushButton::released, this, &KalvexWindow::resetAll_released);

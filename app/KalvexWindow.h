@@ -53,6 +53,10 @@ public:
     // The pictures chosen in the custom-load dialog, for "generate".
     void chooseCustomPictures(int set, const Presets::PictureFiles& paths);
 
+    // The scene file behind the dialogs of Ctrl+S and Ctrl+O.
+    void saveSceneTo(const QString& path);
+    void openSceneFrom(const QString& path);
+
     // ---- projection selectors: the first checked button's mode ----------------
     int cameraGroupSelection() const;
     int basicTabSelection() const;
@@ -110,6 +114,14 @@ public slots:
     void edit_removeCellsInBox_released();
     void edit_removeBallsAtBoxBorder_released();
     void edit_cleanUp_released();
+    // ---- scene files (Ctrl+S, Ctrl+O) and result files ------------------------------
+    void actionSaveScene_slot();
+    void actionOpenScene_slot();
+    void saveCurrentTestResults_released();
+    void saveLC_resultImages_released();
+    void saveState_released();
+    void loadAndCompute_shadowMesh_released();
+    void saveMeshBoundary_ps_released();
     void editUndo_released();
     void editRedo_released();
     void grab_frames_released();

@@ -40,6 +40,8 @@ bool KalvexWindow::handleWindowKey(QKeyEvent* event)
         case Qt::Key_B: f.actionShowBBoxAndGrid->toggle(); return true;
         case Qt::Key_C: f.actionCommonControl->toggle(); return true;
         case Qt::Key_E: _example_dialog->show(); return true;
+        case Qt::Key_O: f.actionOpenScene->trigger(); return true;
+        case Qt::Key_S: f.actionSaveScene->trigger(); return true;
         case Qt::Key_R:
             _view->reloadShaders();
             _view->update();

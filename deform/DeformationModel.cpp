@@ -258,25 +258,28 @@ void DeformationModel::preserve_shape()
     render();
 }
 
+QImage renderMesh(const TriMesh& mesh, const QSize& size)
+{
+    QImage canvas(size, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.setPen(QPen(QBrush(Qt::black), 0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setBrush(QBrush(Qt::black, Qt::SolidPattern));
+    const std::vector<point>& v = mesh.vertices;
+    for (const TriMesh::Face& f : mesh.faces) {
+        const QPointF corners[3] = {QPointF(v[f[0]][0], v[f[0]][1]), QPointF(v[f[1]][0], v[f[1]][1]),
+                                    QPointF(v[f[2]][0], v[f[2]][1])};
+        painter.drawConvexPolygon(corners, 3);
+    }
+    painter.end();
+    return canvas;
+}
+
 void DeformationModel::render()
 {
     // Everything is painted over, so a fresh canvas of the same size is the
     // same as painting on a copy.
-    const QSize size = _pixmap.isNull() ? QSize(kPictureSize, kPictureSize) : _pixmap.size();
-    QImage canvas(size, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    {
-        QPainter painter(&canvas);
-        painter.setPen(QPen(QBrush(Qt::black), 0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        painter.setBrush(QBrush(Qt::black, Qt::SolidPattern));
-        const std::vector<point>& v = _image_mesh.vertices;
-        for (const TriMesh::Face& f : _image_mesh.faces) {
-            const QPointF corners[3] = {QPointF(v[f[0]][0], v[f[0]][1]), QPointF(v[f[1]][0], v[f[1]][1]),
-                                        QPointF(v[f[2]][0], v[f[2]][1])};
-            painter.drawConvexPolygon(corners, 3);
-        }
-    }
-    _pixmap = canvas;
+    _pixmap = renderMesh(_image_mesh, _pixmap.isNull() ? QSize(kPictureSize, kPictureSize) : _pixmap.size());
     if (_on_render)
         _on_render(_pixmap);
 }

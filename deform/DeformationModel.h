@@ -85,6 +85,10 @@ private:
     std::function<void(const QImage&)> _on_render;
 };
 
+// The faces of `mesh` filled black on a white picture of `size` (x, y of
+// the vertices in pixels; one-pixel outlines included).
+QImage renderMesh(const TriMesh& mesh, const QSize& size);
+
 // Loads a picture file into `model` and returns the picture a view is made
 // from: the rendering of the picture mesh cached beside the file
 // ("_mesh.obj") when there is one, otherwise the picture itself (the model is

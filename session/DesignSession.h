@@ -116,6 +116,33 @@ public:
     // Drops the views (the pictures can no longer be deformed); the volume stays.
     Report cleanUp();
 
+    // ---- files ------------------------------------------------------------------------------
+    // Companion pictures of a scene file: the three pictures as loaded, then
+    // the three as deformed (null where there is none).
+    using ScenePictures = std::array<QImage, 6>;
+    // Writes the volume to `path` (".kxscene") and the companions beside it
+    // as base + "_origx.png" ... "_imgz.png".
+    Report saveScene(const QString& path, const ScenePictures& pictures);
+    // Replaces the design by the volume of a scene file (no pictures behind
+    // it); the companions found beside it go to `pictures`. A bad file is
+    // refused with one line and changes nothing.
+    Report openScene(const QString& path, ScenePictures* pictures = nullptr);
+    // The base of a scene path: everything before its last dot.
+    static QString sceneBase(const QString& path);
+
+    // Result files below `folder` (normally "./Models/Images"): the deformed
+    // pictures, black on white ("ex1.png" ...); the volume's shadows
+    // ("dumpFolder/result_image_100.png" ...); and a numbered save of the
+    // picture meshes, their outlines and the comparisons ("dumpFolder/save_..."),
+    // the number counting up from 100 in a session.
+    Report saveTestPictures(const QString& folder);
+    Report saveResultPictures(const QString& folder);
+    Report saveResultMeshes(const QString& folder);
+    int saveCounter() const { return _save_counter; }
+    // A volume carved directly from the pictures of save number 104; the
+    // pictures used go to `pictures`.
+    Report loadAndCompute(const QString& folder, std::array<QImage, 3>* pictures = nullptr);
+
     // ---- history ---------------------------------------------------------------------------
     bool canUndo() const;
     bool canRedo() const;
@@ -177,4 +204,5 @@ private:
     int _display_flags = 0;
     bool _hollow = false;
     int _edit_radius = 0;
+    int _save_counter = 100;
 };

@@ -27,6 +27,33 @@ std::unique_ptr<ShadowObject> buildMaster(std::vector<ShadowView>& views, float 
     return master;
 }
 
+std::unique_ptr<ShadowObject> carveFromShadowPictures(const std::array<QImage, 3>& pictures,
+                                                      const std::array<int, 3>& modes, float cellSize)
+{
+    const int n = std::max(pictures[0].width(), pictures[0].height());
+    auto master = std::make_unique<ShadowObject>(cellSize);
+    master->_occupancy_grid = CellGrid(n, n, n);
+    master->_size_x = master->_size_y = master->_size_z = n;
+    master->_slice_size = n * n;
+    for (int k = 0; k < 3; ++k)
+        master->_view_modes[std::size_t(k)] = modes[std::size_t(k)];
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y)
+            for (int z = 0; z < n; ++z) {
+                bool keep = true;
+                for (int k = 0; k < 3 && keep; ++k) {
+                    const Pixel p = pixelOfCell(modes[std::size_t(k)], x, y, z);
+                    const QImage& picture = pictures[std::size_t(k)];
+                    keep = picture.valid(p.column, p.row) ? qRed(picture.pixel(p.column, p.row)) <= 100
+                                                          : !isInPlaneMode(modes[std::size_t(k)]);
+                }
+                master->setOccupied({x, y, z}, keep);
+            }
+    for (int k = 0; k < 3; ++k)
+        master->create_reprojection_image_map(k, modes[std::size_t(k)]);
+    return master;
+}
+
 float finerCellSize(float cellSize)
 {
     return std::max(cellSize - 0.5f, 1.5f);

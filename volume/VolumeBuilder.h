@@ -20,5 +20,12 @@ void quantizeViews(std::vector<ShadowView>& views, DistanceMethod method = Dista
 // quantised). Null when there is no view.
 std::unique_ptr<ShadowObject> buildMaster(std::vector<ShadowView>& views, float cellSize);
 
+// A volume carved from three pictures of shadows (N = the first picture's
+// larger side): a cell stays when its pixel (in the given modes) has red at
+// most 100 in every picture; pixels of the oblique modes beyond a picture
+// count as light. View modes and shadow maps are recorded; no views behind it.
+std::unique_ptr<ShadowObject> carveFromShadowPictures(const std::array<QImage, 3>& pictures,
+                                                      const std::array<int, 3>& modes, float cellSize);
+
 // Cell size one step finer (0.5 smaller), never below 1.5.
 float finerCellSize(float cellSize);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QString>
@@ -74,6 +75,21 @@ QStringList answerMessageBoxes(const QString& buttonText, Action action, QString
     timer.start(20);
     action();
     return titles;
+}
+
+// Runs `action` and answers the file dialog it opens with `path`.
+template <class Action>
+void answerFileDialog(const QString& path, Action action)
+{
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    timer.start(20);
+    action();
 }
 
 // Entry-wise comparison of two column-major 4x4 matrices (arrays, or a

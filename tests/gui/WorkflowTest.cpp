@@ -259,6 +259,44 @@ private slots:
         QCOMPARE(cellCount(), edited);
     }
 
+    // Ctrl+S writes the volume and its pictures, a reset clears the board, and
+    // Ctrl+O brings back the same volume, ready for editing.
+    void sceneFilesRoundTrip()
+    {
+        generate(QStringLiteral("arrow"));
+        QVERIFY(QDir().mkpath(QStringLiteral("./Scenes")));
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("Scenes/arrow.v1.kxscene"));
+        answerFileDialog(path, [&] { key(Qt::Key_S, Qt::ControlModifier); });
+        QCOMPARE(status(), QStringLiteral("Saved") + path + QStringLiteral("."));
+        QVERIFY(QFileInfo::exists(QDir::current().absoluteFilePath(QStringLiteral("Scenes/arrow.v1_imgz.png"))));
+        std::vector<CellIndex> cells;
+        for (int x = 0; x < 50; ++x)
+            for (int y = 0; y < 50; ++y)
+                for (int z = 0; z < 50; ++z)
+                    if (_window->master()->isOccupied({x, y, z}))
+                        cells.push_back({x, y, z});
+
+        _window->resetAll_released();
+        QVERIFY(!_window->master());
+        answerFileDialog(path, [&] { key(Qt::Key_O, Qt::ControlModifier); });
+        QCOMPARE(status(), QStringLiteral("all set."));
+        QVERIFY(_window->master());
+        QCOMPARE(countOccupiedCells(*_window->master()), int(cells.size()));
+        for (const CellIndex& c : cells)
+            QVERIFY(_window->master()->isOccupied(c));
+        QCOMPARE(_window->view()->objectCount(), 1);
+        QVERIFY(!form().originalLabel_z->pixmap().isNull());
+        QVERIFY(form().gbx_simple_edit->isEnabled());
+
+        // A file that is not a scene: one line, the volume stays.
+        QFile bad(QStringLiteral("./Scenes/bad.kxscene"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("not a scene") > 0);
+        bad.close();
+        _window->openSceneFrom(bad.fileName());
+        QVERIFY(status().startsWith(QStringLiteral("The scene file")));
+        QCOMPARE(countOccupiedCells(*_window->master()), int(cells.size()));
+    }
+
     void frameGrabbingWritesSlices()
     {
         const KalvexForm& f = form();

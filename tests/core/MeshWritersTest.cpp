@@ -1,0 +1,103 @@
+// PostScript outlines and boundary loops (exact text, and a page that
+// Ghostscript draws), and the POV-Ray scene pair.
+
+#include "surface/MeshWriters.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// A unit square of two triangles (vertex 4 unused), and a closed tetrahedron.
+TriMesh square()
+{
+    TriMesh m;
+    m.vertices = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}, {7, 7, 7}};
+    m.faces = {{0, 1, 2}, {0, 2, 3}};
+    return m;
+}
+
+TEST(MeshWriters, TriangleOutlinesAndFrameTokens)
+{
+    TriMesh triangle;
+    triangle.vertices = {{0, 0, 0}, {8, 0, 0}, {0, 4, 5}};
+    triangle.faces = {{0, 1, 2}};
+    std::ostringstream out;
+    writeTriangleOutlines(triangle, out, 200.0f, 254.52f);
+    EXPECT_EQ(out.str(), "newpath \n200 254.52 moveto 210 254.52 lineto \n200 249.52 lineto \n"
+                         "closepath \n stroke \n"
+                         "newpath \n200 254.52 moveto 450 254.52 lineto \n450 4.52 lineto \n"
+                         "200 4.52 lineto \nclosepath \n stroke \n");
+}
+
+TEST(MeshWriters, BoundaryLoopsFollowBoundaryEdges)
+{
+    std::ostringstream loop;
+    writeBoundaryLoops(square(), loop, 0.0f, 0.0f);
+    // One loop around the square from vertex 0 (the diagonal 0-2 has two faces).
+    EXPECT_EQ(loop.str().substr(0, loop.str().find("newpath", 1)),
+              "newpath \n0 0 moveto 125 0 lineto \n125 -125 lineto \n0 -125 lineto \nclosepath \n stroke \n");
+
+    TriMesh tetrahedron;
+    tetrahedron.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    tetrahedron.faces = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
+    std::ostringstream closed, frame;
+    writeBoundaryLoops(tetrahedron, closed, 10.0f, 20.0f);
+    writeTriangleOutlines(TriMesh(), frame, 10.0f, 20.0f);
+    EXPECT_EQ(closed.str(), frame.str());  // a closed mesh has only its frame
+}
+
+TEST(MeshWriters, BoundaryPageIsDrawnByGhostscript)
+{
+    const QString gs = QStandardPaths::findExecutable(QStringLiteral("gs"));
+    if (gs.isEmpty())
+        GTEST_SKIP() << "ghostscript is not installed";
+    QTemporaryDir dir;
+    const std::string obj = dir.filePath("square.obj").toStdString();
+    ASSERT_TRUE(square().write(obj.c_str()));
+    const std::string ps = saveMeshBoundary(obj);
+    EXPECT_EQ(ps, dir.filePath("square_bdy.ps").toStdString());
+    std::ifstream in(ps);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(text.size() > 10 && text.substr(text.size() - 10) == "showpage \n");
+
+    // 72 dpi: one pixel per point; the page is 612 x 792 (letter) or 595 x 842.
+    const QString png = dir.filePath("page.png");
+    QProcess run;
+    run.start(gs, {"-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pnggray", "-r72",
+                   "-sOutputFile=" + png, QString::fromStdString(ps)});
+    ASSERT_TRUE(run.waitForFinished(60000));
+    ASSERT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    const QImage page(png);
+    ASSERT_FALSE(page.isNull());
+    auto dark = [&](int x, int postscriptY) { return qGray(page.pixel(x, page.height() - postscriptY)) < 128; };
+    EXPECT_TRUE(dark(262, 254) || dark(262, 255));  // the square's top edge, x in 200..325
+    EXPECT_TRUE(dark(200, 200) || dark(201, 200));  // its left edge
+    EXPECT_FALSE(dark(262, 200));                   // inside
+    EXPECT_TRUE(dark(449, 100) || dark(450, 100));  // the frame's right edge
+}
+
+TEST(MeshWriters, PovSceneHoldsTestAndTheMeshBeside)
+{
+    QTemporaryDir dir;
+    const std::string scene = dir.filePath("current_scene.pov").toStdString();
+    TriMesh mesh = square();
+    ASSERT_TRUE(writePovScene(mesh, scene));
+    std::ifstream in(scene);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "test");
+    std::ifstream meshFile(dir.filePath("current_scene_mesh.pov").toStdString());
+    const std::string meshText((std::istreambuf_iterator<char>(meshFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(meshText.find("mesh2"), std::string::npos);
+    EXPECT_NE(meshText.find("<-50,-50,-3.5>"), std::string::npos) << "moved to its centre: " << meshText;
+    EXPECT_FALSE(writePovScene(mesh, "/no/such/folder/scene.pov"));
+}
+
+}  // namespace
