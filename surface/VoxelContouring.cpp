@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <bit>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <utility>
 
@@ -58,10 +60,10 @@ std::int64_t VoxelEdgeFunction::operator()(std::int64_t cube, int edge) const
 
 // ---- case tables ---------------------------------------------------------------
 //
-// The tables follow from the corner and edge numbering. Per cube face, the
-// crossed edges are joined by segments: one segment when the face has one,
-// two or three set corners on a side; on a face with two diagonally opposite
-// set corners, one segment around each set corner, so the clear corners stay
+// The tables follow from the corner and edge numbering. On each cube face the
+// crossed edges are joined by segments: one segment when the face has one set
+// corner, three, or two side by side; one segment around each set corner when
+// two set corners lie diagonally opposite, so that the clear corners stay
 // joined. Each segment is directed so that the surface's right-hand normal
 // points to the clear side, and the segments close into polygons (a corner
 // pair across the body diagonal thus gives two triangles).
@@ -326,7 +328,7 @@ void addCubicRoots(double a3, double a2, double a1, double a0, RootMean& roots)
 }
 
 // Offset of the crossing from the edge's lower sample; g holds the samples at
-// -1, 0, +1 and +2 along the edge.
+// -1, 0, +1 and +2 along the edge. Mode 4 marches no cube and so places none.
 double crossingOffset(int mode, const float g[4], float iso)
 {
     const double gm = g[0], g0 = g[1], g1 = g[2], g2 = g[3];
@@ -339,9 +341,8 @@ double crossingOffset(int mode, const float g[4], float iso)
         // The mean of the parabolas through (-1, 0, 1) and (0, 1, 2).
         const double A = (gm - g0 - g1 + g2) / 4.0;
         const double B = (5.0 * g1 - 3.0 * g0 - gm - g2) / 4.0;
-        if (A == 0.0) {
+        if (A == 0.0)
             return B != 0.0 ? -c0 / B : 0.0;
-        }
         addQuadraticRoots(A, B, c0, roots);
         return roots.value();
     }
@@ -361,13 +362,18 @@ double crossingOffset(int mode, const float g[4], float iso)
 
 // ---- the march -------------------------------------------------------------------
 
+constexpr std::uint32_t kOneBits = 0x3F800000u;
+static_assert(std::bit_cast<std::uint32_t>(1.0f) == kOneBits);
+
 bool marches(int mode) { return mode >= LINEAR_INTERPOLATION && mode <= CATMULL_ROM_INTERPOLATION; }
 
-// Sorts face corners by edge identifier (stable radix sort, 16 bits a pass).
+// A corner of a marched face: its edge and where it goes in the faces.
 struct FaceCorner {
     std::int64_t edge;
     int slot;  // 3 * face + corner
 };
+
+// Sorts face corners by edge identifier (stable radix sort, 16 bits a pass).
 
 void sortByEdge(std::vector<FaceCorner>& corners)
 {
@@ -402,11 +408,38 @@ bool contourField(const float* samples, int dim, int n, int stored, const Border
     const CaseTables& tables = caseTables();
     const VoxelEdgeFunction edgeOf(n);
 
+    // Per sample column (i, j), the first and last k in [first, end] whose
+    // sample is not below the iso-value. A cube whose four columns hold no
+    // such sample at k or k + 1 has every corner set and yields nothing.
+    const std::size_t row = std::size_t(dim), slab = row * row;
+    struct Span {
+        int low = std::numeric_limits<int>::max();
+        int high = std::numeric_limits<int>::min();
+    };
+    std::vector<Span> clearSpans(slab);
+    for (int i = first; i <= end; ++i) {
+        for (int j = first; j <= end; ++j) {
+            const float* column = samples + std::size_t(i) * slab + std::size_t(j) * row;
+            Span& span = clearSpans[std::size_t(i) * row + std::size_t(j)];
+            for (int k = first; k <= end; ++k) {
+                if (!(column[k] < iso)) {
+                    span.low = std::min(span.low, k);
+                    span.high = k;
+                }
+            }
+        }
+    }
+
     // March: faces as three edge identifiers each, in cube order.
     std::vector<FaceCorner> corners;
-    const std::size_t row = std::size_t(dim), slab = row * row;
     for (int i = first; i < end; ++i) {
         for (int j = first; j < end; ++j) {
+            const Span* spans = clearSpans.data() + std::size_t(i) * row + std::size_t(j);
+            const int clearLow = std::min({spans[0].low, spans[1].low, spans[row].low, spans[row + 1].low});
+            const int clearHigh = std::max({spans[0].high, spans[1].high, spans[row].high, spans[row + 1].high});
+            if (clearLow > clearHigh)
+                continue;
+            const int kBegin = std::max(first, clearLow - 1), kEnd = std::min(end, clearHigh + 1);
             const float* s0 = samples + std::size_t(i) * slab + std::size_t(j) * row;  // (i, j)
             const float* s1 = s0 + slab;                                             // (i+1, j)
             const float* s2 = s1 + row;                                              // (i+1, j+1)
@@ -414,8 +447,8 @@ bool contourField(const float* samples, int dim, int n, int stored, const Border
             auto setCorners = [&](int k) {
                 return int(s0[k] < iso) | int(s1[k] < iso) << 1 | int(s2[k] < iso) << 2 | int(s3[k] < iso) << 3;
             };
-            int low = setCorners(first);
-            for (int k = first; k < end; ++k) {
+            int low = setCorners(kBegin);
+            for (int k = kBegin; k < kEnd; ++k) {
                 const int high = setCorners(k + 1);
                 const int cubeCase = low | high << 4;
                 low = high;
@@ -445,22 +478,41 @@ bool contourField(const float* samples, int dim, int n, int stored, const Border
         faces[std::size_t(c.slot / 3)][c.slot % 3] = int(vertexEdges.size()) - 1;
     }
 
-    // Placement along each edge's axis.
+    // Placement along each edge's axis. A field made from an occupancy holds
+    // only 0 and 1: the four samples then form one of 16 patterns, each placed
+    // once (the same computation, so the same offset).
     std::vector<point> vertices;
     vertices.reserve(vertexEdges.size());
     const std::int64_t nn = std::int64_t(n) * n;
+    std::array<double, 16> patternOffsets;
+    std::array<bool, 16> patternKnown{};
     for (const std::int64_t e : vertexEdges) {
         const std::int64_t v = e / 3;
         const int axis = int(e % 3);
         const int at[3] = {int(v / nn % n), int(v / n % n), int(v % n)};
         float g[4];
+        int pattern = 0;
+        bool binary = true;
         for (int d = -1; d <= 2; ++d) {
             int q[3] = {at[0], at[1], at[2]};
             q[axis] += d;
             g[d + 1] = samples[table.index(q[0], q[1], q[2])];
+            const std::uint32_t bits = std::bit_cast<std::uint32_t>(g[d + 1]);
+            pattern |= int(bits == kOneBits) << (d + 1);
+            binary = binary && (bits == 0 || bits == kOneBits);
+        }
+        double offset;
+        if (!binary) {
+            offset = crossingOffset(mode, g, iso);
+        } else {
+            if (!patternKnown[std::size_t(pattern)]) {
+                patternOffsets[std::size_t(pattern)] = crossingOffset(mode, g, iso);
+                patternKnown[std::size_t(pattern)] = true;
+            }
+            offset = patternOffsets[std::size_t(pattern)];
         }
         point p{float(at[0]), float(at[1]), float(at[2])};
-        p[axis] += float(crossingOffset(mode, g, iso));
+        p[axis] += float(offset);
         vertices.push_back(p);
     }
 
