@@ -14,22 +14,14 @@ namespace {
 constexpr int kFactor = 3;
 constexpr float kIso = 0.8f;
 
-ShadowObject& birdHull()
-{
-    static DesignSession session;
-    static const bool computed = [] {
-        const QString folder = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/");
-        session.load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, 3.0f, false,
-                     DesignSession::Pictures::Plain);
-        return session.compute().ok;
-    }();
-    (void)computed;
-    return *session.master();
-}
-
 void BM_Contour(benchmark::State& state, int mode)
 {
-    ShadowObject& hull = birdHull();
+    DesignSession session;
+    const QString folder = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/");
+    session.load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, 3.0f, false,
+                 DesignSession::Pictures::Plain);
+    session.compute();
+    ShadowObject& hull = *session.master();
     TriMesh mesh;
     for (auto _ : state) {
         benchmark::DoNotOptimize(contourVolume(hull, kIso, mode, mesh, kFactor));
