@@ -144,6 +144,9 @@ void KalvexWindow::connectExpertPanels()
     connect(f.edit_removeBallsAtBoxBorder, &QPushButton::released, this,
             &KalvexWindow::edit_removeBallsAtBoxBorder_released);
     connect(f.edit_cleanUp, &QPushButton::released, this, &KalvexWindow::edit_cleanUp_released);
+    connect(f.edit_save_contouredMesh, &QPushButton::released, this, &KalvexWindow::edit_save_contouredMesh_released);
+    connect(f.exampleBased_showShadowMesh, &QPushButton::released, this,
+            &KalvexWindow::exampleBased_showShadowMesh_released);
     connect(f.actionSaveScene, &QAction::triggered, this, &KalvexWindow::actionSaveScene_slot);
     connect(f.actionOpenScene, &QAction::triggered, this, &KalvexWindow::actionOpenScene_slot);
     connect(f.saveCurrentTestResults, &QPushButton::released, this, &KalvexWindow::saveCurrentTestResults_released);

@@ -114,6 +114,10 @@ public slots:
     void edit_removeCellsInBox_released();
     void edit_removeBallsAtBoxBorder_released();
     void edit_cleanUp_released();
+    void edit_save_contouredMesh_released();
+    // ---- finishing ------------------------------------------------------------------
+    // The volume's smooth surface in place of its cubes (and in "dumpFolder").
+    void exampleBased_showShadowMesh_released();
     // ---- scene files (Ctrl+S, Ctrl+O) and result files ------------------------------
     void actionSaveScene_slot();
     void actionOpenScene_slot();

@@ -9,6 +9,8 @@
 #include "render/SceneGLWidget.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -82,4 +84,11 @@ void KalvexWindow::edit_cleanUp_released()
     _form.deform_panel->hide();
     _form.gbx_simple_deform->setEnabled(false);
     showComparisons(true);
+}
+
+void KalvexWindow::edit_save_contouredMesh_released()
+{
+    WaitCursor wait;
+    report(_session.saveContouredMesh(Presets::kModelImages, _form.interpolationMode_triangulator->currentText(),
+                                      float(_form.isovalue_triangulator->value())));
 }

@@ -10,6 +10,7 @@
 
 #include "deform/DeformationModel.h"
 #include "deform/ImageAdjustment.h"
+#include "volume/Result.h"
 #include "volume/ShadowObject.h"
 
 #include <QImage>
@@ -115,6 +116,18 @@ public:
     Report removeBallsAtBoxBorder(int count, float radius, float depth);
     // Drops the views (the pictures can no longer be deformed); the volume stays.
     Report cleanUp();
+
+    // ---- surfaces ---------------------------------------------------------------------------
+    // The volume contoured on a field `factor` times finer per axis (sample
+    // units, faces toward the occupied side). Fails without a volume or
+    // when no triangle results.
+    Result<TriMesh> contour(float iso, int mode, int factor);
+    // The edit panel's "save contoured mesh": the interpolation named
+    // `modeName` (an entry of the list, else "strange mode selected!!"),
+    // factor 2, written to folder + "/smoothed_edited_mesh.obj".
+    Report saveContouredMesh(const QString& folder, const QString& modeName, float iso);
+    // The volume's smooth surface (faces outward), cached by the volume.
+    TriMesh* smoothMesh(bool recompute);
 
     // ---- files ------------------------------------------------------------------------------
     // Companion pictures of a scene file: the three pictures as loaded, then

@@ -5,6 +5,7 @@
 
 #include "surface/MeshWriters.h"
 #include "volume/VolumeBuilder.h"
+#include "volume/VolumeContouring.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,6 +41,42 @@ QString cannotWrite(const QString& path)
 }
 
 }  // namespace
+
+// ---- surfaces -----------------------------------------------------------------------------
+
+Result<TriMesh> DesignSession::contour(float iso, int mode, int factor)
+{
+    if (!_master)
+        return Result<TriMesh>::failure(QStringLiteral("nothing to process."));
+    TriMesh mesh;
+    if (!contourVolume(*_master, iso, mode, mesh, factor))
+        return Result<TriMesh>::failure(QStringLiteral("TriangulationReconstructor: failed!"));
+    return {std::move(mesh), {}};
+}
+
+Report DesignSession::saveContouredMesh(const QString& folder, const QString& modeName, float iso)
+{
+    int position = -1;
+    for (int m = LINEAR_INTERPOLATION; m <= CUBIC_BSPLINE_INTERPOLATION; ++m)
+        if (modeName == QLatin1String(interpolationModeName(m)))
+            position = m;
+    if (position < 0)
+        return Report::failure(QStringLiteral("strange mode selected!!"));
+    const Result<TriMesh> contoured = contour(iso, position, 2);
+    if (!contoured.ok())
+        return Report::failure(contoured.error);
+    if (!makeFolder(folder))
+        return Report::failure(QStringLiteral("Cannot create folder %1.").arg(folder));
+    const QString path = folder + QStringLiteral("/smoothed_edited_mesh.obj");
+    if (!contoured.value.write(path.toLocal8Bit().constData()))
+        return Report::failure(cannotWrite(path));
+    return {QStringLiteral("result written to ") + path, true};
+}
+
+TriMesh* DesignSession::smoothMesh(bool recompute)
+{
+    return _master ? _master->smoothMesh(recompute) : nullptr;
+}
 
 // ---- scene files ------------------------------------------------------------------------
 

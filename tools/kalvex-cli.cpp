@@ -16,6 +16,7 @@ const char* kUsage =
     "  hull      Build the shadow hull of three pictures and report it as JSON.\n"
     "  optimize  Deform contradicting pictures until they agree (the workflow's \"optimize\")\n"
     "            and report the missing and extra shadow pixels after each pass as JSON.\n"
+    "  contour   Contour a volume (a scene file, or the hull of three pictures) into a mesh.\n"
     "\n"
     "Run 'kalvex-cli COMMAND --help' for the options of a command.\n";
 
@@ -46,5 +47,7 @@ int main(int argc, char** argv)
         return runHull(args);
     if (command == "optimize")
         return runOptimize(args);
+    if (command == "contour")
+        return runContour(args);
     return cli::fail(QStringLiteral("unknown command '%1' (try --help)").arg(command));
 }

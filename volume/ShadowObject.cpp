@@ -3,6 +3,7 @@
 #include "volume/Components.h"
 #include "volume/Diagnostics.h"
 #include "volume/SceneFile.h"
+#include "volume/VolumeContouring.h"
 
 #include <algorithm>
 #include <cmath>
@@ -66,6 +67,7 @@ ShadowObject::ShadowObject(const ShadowObject& other)
       _cell_size(other._cell_size),
       _view_modes(other._view_modes),
       _shadow_mesh(other._shadow_mesh ? std::make_unique<TriMesh>(*other._shadow_mesh) : nullptr),
+      _smooth_mesh(other._smooth_mesh ? std::make_unique<TriMesh>(*other._smooth_mesh) : nullptr),
       _size_x(other._size_x),
       _size_y(other._size_y),
       _size_z(other._size_z),
@@ -167,6 +169,20 @@ void ShadowObject::buildFromViews(const std::vector<ShadowView*>& views)
         create_reprojection_image_map(k, _view_modes[k]);
     }
     _source_views = views;
+}
+
+// ---- smooth surface -------------------------------------------------------------
+
+TriMesh* ShadowObject::smoothMesh(bool recompute)
+{
+    if (_smooth_mesh && !recompute)
+        return _smooth_mesh.get();
+    _smooth_mesh = std::make_unique<TriMesh>();
+    if (!contourVolume(*this, 0.8f, CATMULL_ROM_INTERPOLATION, *_smooth_mesh, 3))
+        return nullptr;
+    for (TriMesh::Face& f : _smooth_mesh->faces)
+        std::swap(f[0], f[2]);
+    return _smooth_mesh.get();
 }
 
 // ---- scene files --------------------------------------------------------------

@@ -58,6 +58,11 @@ public:
     void buildFromViews(const std::vector<ShadowView*>& views);
     void buildFromViews(std::vector<ShadowView>& views);
 
+    // The volume's smooth surface (contoured at iso 0.8, Catmull-Rom, on a
+    // field three times finer; faces turned outward), built on first use or
+    // when asked to. Null when contouring yields no triangle.
+    TriMesh* smoothMesh(bool recompute);
+
     // ---- scene files ------------------------------------------------------------
     // Writes cell size, extent, view modes and occupancy; false when the
     // device cannot take them.
@@ -100,6 +105,7 @@ public:
     float _cell_size = -1.0f;
     std::vector<int> _view_modes{NO_VIEW, NO_VIEW, NO_VIEW};
     std::unique_ptr<TriMesh> _shadow_mesh;
+    std::unique_ptr<TriMesh> _smooth_mesh;
     int _size_x = 0, _size_y = 0, _size_z = 0;
     int _slice_size = 0;
     ByteMap _reprojection_image_map[3];

@@ -4,9 +4,14 @@
 #include "VolumeTestSupport.h"
 
 #include "volume/SceneFile.h"
+#include "volume/VolumeContouring.h"
 
 #include <QBuffer>
 #include <QDataStream>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +102,67 @@ TEST(SceneFile, CorruptFilesAreRefusedWithOneLine)
         EXPECT_FALSE(error.contains('\n')) << c.what;
     }
     EXPECT_EQ(readError(header(25.0f, {0, 1, 2}) + cells), QString());
+}
+
+// kalvex-cli contour on a scene file: the mesh written is the contouring of
+// the scene's occupancy, vertex for vertex and triangle for triangle; no
+// triangle writes no file; bad input is one line and exit code 2.
+TEST(SceneFile, ContourCommandOnAScene)
+{
+    QTemporaryDir dir;
+    ShadowObject volume = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, Z_PROJECTION});
+    for (const CellIndex c : {CellIndex{2, 3, 4}, CellIndex{3, 3, 4}, CellIndex{3, 4, 4}, CellIndex{7, 7, 1}})
+        volume.setOccupied(c, true);
+    auto writeTo = [&](ShadowObject& v, const QString& name) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && v.writeScene(file));
+        return file.fileName();
+    };
+    auto run = [](const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr) {
+        QProcess process;
+        process.start(QStringLiteral(KALVEX_CLI_PATH), QStringList{"contour"} + args);
+        process.waitForFinished(60000);
+        if (out)
+            *out = process.readAllStandardOutput();
+        if (err)
+            *err = process.readAllStandardError();
+        return process.exitCode();
+    };
+    const QString scene = writeTo(volume, QStringLiteral("v.kxscene"));
+    const QString obj = dir.filePath("v.obj");
+    QByteArray out;
+    ASSERT_EQ(run({"--scene", scene, "--mode", "2", "--factor", "2", "--iso", "0.6", "--out", obj}, &out), 0);
+    const QJsonObject json = QJsonDocument::fromJson(out).object();
+    TriMesh expected;
+    ASSERT_TRUE(contourVolume(volume, 0.6f, 2, expected, 2));
+    EXPECT_EQ(json["resolution"].toInt(), 10);
+    EXPECT_EQ(json["cells"].toInt(), 4);
+    EXPECT_EQ(json["vertices"].toInt(), int(expected.vertices.size()));
+    EXPECT_EQ(json["faces"].toInt(), int(expected.faces.size()));
+    const std::unique_ptr<TriMesh> written(TriMesh::read(obj.toLocal8Bit().constData()));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->faces, expected.faces);
+    ASSERT_EQ(written->vertices.size(), expected.vertices.size());
+    for (std::size_t i = 0; i < expected.vertices.size(); ++i)
+        EXPECT_LT(dist2(written->vertices[i], expected.vertices[i]), 1e-12f) << i;
+
+    ShadowObject empty = emptyMaster(25.0f, {0, 1, 2});
+    const QString nothing = dir.filePath("nothing.obj");
+    ASSERT_EQ(run({"--scene", writeTo(empty, QStringLiteral("e.kxscene")), "--out", nothing}, &out), 0);
+    EXPECT_EQ(QJsonDocument::fromJson(out).object()["faces"].toInt(-1), 0);
+    EXPECT_FALSE(QFile::exists(nothing));
+
+    QFile corrupt(dir.filePath("c.kxscene"));
+    ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly) && corrupt.write("short") > 0);
+    corrupt.close();
+    for (const QStringList& bad : {QStringList{"--scene", corrupt.fileName(), "--out", obj},
+                                   QStringList{"--scene", scene, "--mode", "5", "--out", obj},
+                                   QStringList{"--scene", scene, "--factor", "0", "--out", obj},
+                                   QStringList{"--scene", scene}}) {
+        QByteArray err;
+        EXPECT_EQ(run(bad, nullptr, &err), 2) << bad.join(' ').toStdString();
+        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+    }
 }
 
 }  // namespace

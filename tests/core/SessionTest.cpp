@@ -145,6 +145,34 @@ TEST_F(Session, UndoAndRedoRefreshTheCounts)
     EXPECT_EQ(session.counts().cells, cells - 1);
 }
 
+// Six times the signed volume a closed mesh encloses: positive when its
+// faces are wound outward.
+double signedVolume(const TriMesh& mesh)
+{
+    double sum = 0.0;
+    for (const TriMesh::Face& f : mesh.faces)
+        sum += dot(mesh.vertices[f[0]], cross(mesh.vertices[f[1]], mesh.vertices[f[2]]));
+    return sum;
+}
+
+TEST_F(Session, SurfacesFaceTheOccupiedSideOrOutward)
+{
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 10.0f).ok);
+    session.compute();
+    const Result<TriMesh> raw = session.contour(0.8f, 3, 3);
+    ASSERT_TRUE(raw.ok());
+    EXPECT_LT(signedVolume(raw.value), 0.0);  // toward the occupied side
+    TriMesh* smooth = session.smoothMesh(true);
+    ASSERT_TRUE(smooth);
+    EXPECT_GT(signedVolume(*smooth), 0.0);  // turned outward
+    EXPECT_EQ(session.smoothMesh(false), smooth);
+    EXPECT_EQ(session.contour(0.8f, 4, 3).error, QStringLiteral("TriangulationReconstructor: failed!"));
+    EXPECT_EQ(session.saveContouredMesh(_dir.path(), QStringLiteral("Bicubic"), 0.8f).message,
+              QStringLiteral("strange mode selected!!"));
+    EXPECT_EQ(session.saveContouredMesh(_dir.path(), QStringLiteral("Linear"), 0.5f).message,
+              QStringLiteral("result written to ") + _dir.path() + QStringLiteral("/smoothed_edited_mesh.obj"));
+}
+
 TEST_F(Session, BadInputLeavesTheSessionAsItWas)
 {
     const QString blank = _dir.filePath("blank.png"), absent = _dir.filePath("nothing.png");

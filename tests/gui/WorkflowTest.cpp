@@ -297,6 +297,21 @@ private slots:
         QCOMPARE(countOccupiedCells(*_window->master()), int(cells.size()));
     }
 
+    void smoothSurfaceSavedAndShown()
+    {
+        generate(QStringLiteral("arrow"));
+        _window->edit_save_contouredMesh_released();
+        QCOMPARE(status(), QStringLiteral("result written to ./Models/Images/smoothed_edited_mesh.obj"));
+        form().interpolationMode_triangulator->setCurrentText(QStringLiteral("Cubic-BSpline"));
+        _window->edit_save_contouredMesh_released();
+        QCOMPARE(status(), QStringLiteral("TriangulationReconstructor: failed!"));
+        _window->exampleBased_showShadowMesh_released();
+        QCOMPARE(status(), QStringLiteral("Smooth mesh shown."));
+        QVERIFY(QFileInfo::exists(QStringLiteral("./Models/Images/dumpFolder/exampleShadow.obj")));
+        QCOMPARE(_window->view()->objectCount(), 1);
+        QVERIFY(drawnPixels(_window->view()->grabFramebuffer()) > 1000);
+    }
+
     void frameGrabbingWritesSlices()
     {
         const KalvexForm& f = form();
