@@ -88,6 +88,7 @@ struct KalvexForm {
     QSpinBox* spn_simple_edit_radius = nullptr;
     QGroupBox* gbx_simple_finish = nullptr;
     QPushButton* btn_simple_fill_example_based = nullptr;
+    QPushButton* btn_simple_export_print = nullptr;
     QLabel* label_11 = nullptr;
     QGroupBox* gbx_perspective = nullptr;
     QPushButton* simple_perspectiveLoad = nullptr;

@@ -209,6 +209,7 @@ void KalvexWindow::connectWorkflow()
     connect(f.spn_simple_edit_radius, &QSpinBox::valueChanged, this, &KalvexWindow::spn_simple_edit_radius_released);
     connect(f.btn_simple_fill_example_based, &QPushButton::released, this,
             &KalvexWindow::btn_simple_fill_example_based_released);
+    connect(f.btn_simple_export_print, &QPushButton::released, this, &KalvexWindow::btn_simple_export_print_released);
     connect(f.simple_animate, &QPushButton::released, this, &KalvexWindow::simple_animate_released);
     for (QRadioButton* camera : {f.simple_camera_x, f.simple_camera_y, f.simple_camera_z, f.simple_camera_45,
                                  f.simple_camera_60, f.simple_camera_120})

@@ -56,6 +56,8 @@ public:
     // The scene file behind the dialogs of Ctrl+S and Ctrl+O.
     void saveSceneTo(const QString& path);
     void openSceneFrom(const QString& path);
+    // The sculpture behind "export for printing ...".
+    void exportSculptureTo(const QString& path, double sizeMm);
 
     // ---- projection selectors: the first checked button's mode ----------------
     int cameraGroupSelection() const;
@@ -118,6 +120,8 @@ public slots:
     // ---- finishing ------------------------------------------------------------------
     // The volume's smooth surface in place of its cubes (and in "dumpFolder").
     void exampleBased_showShadowMesh_released();
+    // Asks for a file (".stl" or ".3mf") and the longest side in millimetres.
+    void btn_simple_export_print_released();
     // ---- scene files (Ctrl+S, Ctrl+O) and result files ------------------------------
     void actionSaveScene_slot();
     void actionOpenScene_slot();
@@ -178,6 +182,8 @@ private:
     void resetSliceRange();
     QString saveResultPictures();
     void updateHistoryButtons();
+
+    DesignSession::ScenePictures shownPictures() const;
 
     // edits: show the edited volume with the camera kept
     void showEdit(const Report& result);

@@ -32,16 +32,22 @@ void KalvexWindow::actionSaveScene_slot()
     saveSceneTo(path);
 }
 
-void KalvexWindow::saveSceneTo(const QString& path)
+// The pictures as loaded and as deformed, as the picture labels show them.
+DesignSession::ScenePictures KalvexWindow::shownPictures() const
 {
-    WaitCursor wait;
     const KalvexForm& f = _form;
     QLabel* const labels[6] = {f.originalLabel_x, f.originalLabel_y, f.originalLabel_z,
                                f.imageLabel_x,    f.imageLabel_y,    f.imageLabel_z};
     DesignSession::ScenePictures pictures;
     for (int k = 0; k < 6; ++k)
         pictures[std::size_t(k)] = labels[k]->pixmap().toImage();
-    report(_session.saveScene(path, pictures));
+    return pictures;
+}
+
+void KalvexWindow::saveSceneTo(const QString& path)
+{
+    WaitCursor wait;
+    report(_session.saveScene(path, shownPictures()));
 }
 
 void KalvexWindow::actionOpenScene_slot()

@@ -5,7 +5,11 @@
 #include "app/WaitCursor.h"
 #include "render/SceneGLWidget.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QPushButton>
 
 // The surface comes in voxel units; in picture pixels and with the view's
@@ -35,4 +39,36 @@ void KalvexWindow::exampleBased_showShadowMesh_released()
     sendVolumeDimensions();
     _view->setMesh(shown.release(), false, nullptr, nullptr, X_PROJECTION, true);
     setStatus(QStringLiteral("Smooth mesh shown."));
+}
+
+void KalvexWindow::btn_simple_export_print_released()
+{
+    const QString stl = QStringLiteral("Binary STL (*.stl)");
+    QString filter = stl;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export for printing"), Presets::kModelImages,
+                                                stl + QStringLiteral(";;3MF (*.3mf)"), &filter);
+    if (path.isEmpty())
+        return;
+    const QString extension = path.section(QLatin1Char('.'), -1).toLower();
+    if (!path.contains(QLatin1Char('.')) || (extension != QLatin1String("stl") && extension != QLatin1String("3mf")))
+        path += filter == stl ? QStringLiteral(".stl") : QStringLiteral(".3mf");
+    bool ok = false;
+    const double size = QInputDialog::getDouble(this, QStringLiteral("Export for printing"),
+                                                QStringLiteral("Longest side in millimetres:"), 100.0, 1.0, 10000.0, 1,
+                                                &ok);
+    if (ok)
+        exportSculptureTo(path, size);
+}
+
+// The panel's contouring choices: the interpolation list's entry (Catmull-Rom
+// unless another is chosen) and the iso-value; factor 3.
+void KalvexWindow::exportSculptureTo(const QString& path, double sizeMm)
+{
+    WaitCursor wait;
+    DesignSession::SculptureOptions options;
+    const int mode = _form.interpolationMode_triangulator->currentIndex();
+    options.mode = mode >= 0 ? mode : options.mode;
+    options.iso = float(_form.isovalue_triangulator->value());
+    options.sizeMm = float(sizeMm);
+    report(_session.exportSculpture(path, options, shownPictures()));
 }

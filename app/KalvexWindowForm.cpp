@@ -300,6 +300,9 @@ void setupWorkflowTab(KalvexForm& f, QWidget* page)
     f.btn_simple_fill_example_based =
         button(f.gbx_simple_finish, "btn_simple_fill_example_based", QStringLiteral("perform example-based filling"));
     finish->addWidget(f.btn_simple_fill_example_based);
+    f.btn_simple_export_print =
+        button(f.gbx_simple_finish, "btn_simple_export_print", QStringLiteral("export for printing ..."));
+    finish->addWidget(f.btn_simple_export_print);
 
     f.label_11 = label(page, "label_11", QStringLiteral("KalvexCreator: Please read the manual!"));
     layout->addWidget(f.label_11);

@@ -13,6 +13,8 @@ packages=(
   qt6-qpa-plugins
   xvfb xauth fonts-dejavu-core libgl1-mesa-dri
   povray ghostscript
+  admesh prusa-slicer
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

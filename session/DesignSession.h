@@ -10,6 +10,7 @@
 
 #include "deform/DeformationModel.h"
 #include "deform/ImageAdjustment.h"
+#include "surface/PrintableMesh.h"
 #include "volume/Result.h"
 #include "volume/ShadowObject.h"
 
@@ -31,6 +32,9 @@ struct Report {
 class DesignSession {
 public:
     using PictureFiles = std::array<QString, 3>;
+    // Companion pictures of a scene file: the three pictures as loaded, then
+    // the three as deformed (null where there is none).
+    using ScenePictures = std::array<QImage, 6>;
 
     // Per-view comparison counts and the master's cell count.
     struct Counts {
@@ -129,10 +133,43 @@ public:
     // The volume's smooth surface (faces outward), cached by the volume.
     TriMesh* smoothMesh(bool recompute);
 
+    // ---- printing ---------------------------------------------------------------------------
+    struct SculptureOptions {
+        int mode = 3;  // Catmull-Rom
+        int factor = 3;
+        float iso = 0.8f;
+        float sizeMm = 100.0f;  // the longest side
+    };
+    struct Sculpture {
+        TriMesh mesh;  // millimetres, faces outward, in the positive octant
+        MeshCheck check;
+        std::array<float, 3> sizeMm{0.0f, 0.0f, 0.0f};
+        int cells = 0;  // of the volume made one piece
+        int bridgeCells = 0;   // cells added to join pieces no shadow-keeping path joins
+        int bridgePixels = 0;  // shadow pixels those cells add
+        // Where the mesh sits in the volume: a point of the volume (picture
+        // pixels) turned half a turn about x (so the pictures' bottom rows
+        // rest on the printer's bed), less originPx, times mmPerPixel.
+        point originPx;
+        float mmPerPixel = 1.0f;
+        point toPicturePixels(const point& mm) const
+        {
+            const point turned = mm * (1.0f / mmPerPixel) + originPx;
+            return point(turned[0], -turned[1], -turned[2]);
+        }
+    };
+    // The volume as a mesh to print, made from a copy of it: pieces joined
+    // to the largest through addable cells, pieces of fewer than 6 cells
+    // dropped, contoured with an empty border around it so it closes, each
+    // cell's surface centred on the cell (its shadow covers the pixel
+    // centres the volume's shadow covers).
+    Result<Sculpture> sculpture(const SculptureOptions& options);
+    // Writes the sculpture as binary STL or 3MF (by the extension of `path`)
+    // and the design's scene file beside it, only when the mesh is closed,
+    // manifold and one part; otherwise says what is wrong and writes nothing.
+    Report exportSculpture(const QString& path, const SculptureOptions& options, const ScenePictures& pictures);
+
     // ---- files ------------------------------------------------------------------------------
-    // Companion pictures of a scene file: the three pictures as loaded, then
-    // the three as deformed (null where there is none).
-    using ScenePictures = std::array<QImage, 6>;
     // Writes the volume to `path` (".kxscene") and the companions beside it
     // as base + "_origx.png" ... "_imgz.png".
     Report saveScene(const QString& path, const ScenePictures& pictures);

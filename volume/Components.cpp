@@ -1,9 +1,12 @@
 #include "volume/Components.h"
 
 #include "volume/Diagnostics.h"
+#include "volume/ShadowObject.h"
 
 #include <deque>
 #include <fstream>
+#include <limits>
+#include <queue>
 #include <utility>
 
 namespace {
@@ -125,6 +128,75 @@ int autoConnectAll(EditableShadowObject& volume)
     return occupied;
 }
 
+Bridging bridgePieces(ShadowObject& volume)
+{
+    const Grid grid(volume);
+    Bridging bridging;
+    // Shadow pixels a free cell would add: the views whose ray through it is empty.
+    auto newPixels = [&](const CellIndex& c) {
+        int pixels = 0;
+        for (int mode : volume._view_modes)
+            pixels += (mode != NO_VIEW && !volume.rayHasOccupiedCell(c, mode)) ? 1 : 0;
+        return pixels;
+    };
+    constexpr std::int64_t kPixelCost = std::int64_t(1) << 32;
+    constexpr std::int64_t kUnreached = std::numeric_limits<std::int64_t>::max();
+    std::vector<int> labels;
+    for (;;) {
+        const int mainLabel = labelComponents(volume, labels);
+        std::vector<std::int64_t> cost(grid.cells(), kUnreached);
+        std::vector<int> from(grid.cells(), -1);  // the cell the cheapest path came from
+        using Entry = std::pair<std::int64_t, std::size_t>;
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+        for (std::size_t i = 0; i < grid.cells(); ++i)
+            if (labels[i] == mainLabel && mainLabel != 0) {
+                cost[i] = 0;
+                open.push({0, i});
+            }
+        auto cellOf = [&](std::size_t i) {
+            const int x = static_cast<int>(i % std::size_t(grid.nx));
+            const int y = static_cast<int>(i / std::size_t(grid.nx) % std::size_t(grid.ny));
+            return CellIndex{x, y, static_cast<int>(i / (std::size_t(grid.nx) * grid.ny))};
+        };
+        std::size_t reached = grid.cells();  // a cell of another piece
+        while (!open.empty() && reached == grid.cells()) {
+            const auto [c, i] = open.top();
+            open.pop();
+            if (c != cost[i])
+                continue;
+            const CellIndex cell = cellOf(i);
+            for (int k = 0; k < 6; ++k) {
+                const CellIndex n{cell.x + kStep[k][0], cell.y + kStep[k][1], cell.z + kStep[k][2]};
+                if (!grid.inside(n.x, n.y, n.z))
+                    continue;
+                const std::size_t j = grid.index(n.x, n.y, n.z);
+                if (labels[j] != 0 && labels[j] != mainLabel) {
+                    from[j] = static_cast<int>(i);
+                    reached = j;
+                    break;
+                }
+                if (labels[j] != 0)
+                    continue;
+                const std::int64_t next = c + 1 + kPixelCost * newPixels(n);
+                if (next < cost[j]) {
+                    cost[j] = next;
+                    from[j] = static_cast<int>(i);
+                    open.push({next, j});
+                }
+            }
+        }
+        if (reached == grid.cells())
+            return bridging;  // one piece (or none)
+        for (int i = from[reached]; i >= 0 && labels[std::size_t(i)] == 0; i = from[std::size_t(i)]) {
+            const CellIndex cell = cellOf(std::size_t(i));
+            bridging.pixels += newPixels(cell);
+            volume.setOccupied(cell, true);
+            ++bridging.cells;
+        }
+        ++bridging.pieces;
+    }
+}
+
 Result<CleanUp> makeOneComponent(EditableShadowObject& volume, float cellSize, const QString& centroidFile)
 {
     const Grid grid(volume);
@@ -165,9 +237,12 @@ Result<CleanUp> makeOneComponent(EditableShadowObject& volume, float cellSize, c
                 if (const int l = labels[grid.index(x, y, z)]; l >= 0)
                     components[std::size_t(l)].push_back({x, y, z});
 
-    std::ofstream out(centroidFile.toLocal8Bit().constData());
-    if (!out)
-        return Result<CleanUp>::failure(QStringLiteral("Cannot write %1.").arg(centroidFile));
+    std::ofstream out;
+    if (!centroidFile.isEmpty()) {
+        out.open(centroidFile.toLocal8Bit().constData());
+        if (!out)
+            return Result<CleanUp>::failure(QStringLiteral("Cannot write %1.").arg(centroidFile));
+    }
     CleanUp result;
     result.components = static_cast<int>(components.size());
     for (const std::vector<CellIndex>& cells : components) {

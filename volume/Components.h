@@ -37,12 +37,26 @@ int joinMainComponent(EditableShadowObject& volume, int x, int y, int z, const s
 // number of cells occupied.
 int autoConnectAll(EditableShadowObject& volume);
 
+struct Bridging {
+    int pieces = 0;  // pieces joined
+    int cells = 0;   // cells added
+    int pixels = 0;  // shadow pixels they add (0 when every cell was addable)
+};
+// Joins every 6-connected piece to the largest, one piece at a time, by the
+// cheapest path of free cells from the largest piece: a cell costs first the
+// shadow pixels it would add (none for an addable cell), then its count. A
+// fresh hull has no addable cell, so its pieces are joined by the thinnest
+// bridges that add the fewest shadow pixels. Records no history step.
+class ShadowObject;
+Bridging bridgePieces(ShadowObject& volume);
+
 struct CleanUp {
     int components = 0;  // 26-connected components found
     int removed = 0;     // cells freed with their components of fewer than 6 cells
 };
 // Frees every 26-connected component of fewer than 6 cells (without any
 // shadow test) and writes the centroids of the others, in picture pixels of
-// cells of `cellSize`, to `centroidFile` (one "x<TAB>y<TAB>z" line each).
-// Nothing changes when the file cannot be written. Records no history step.
+// cells of `cellSize`, to `centroidFile` (one "x<TAB>y<TAB>z" line each; no
+// file for an empty name). Nothing changes when the file cannot be written.
+// Records no history step.
 Result<CleanUp> makeOneComponent(EditableShadowObject& volume, float cellSize, const QString& centroidFile);
