@@ -3,9 +3,11 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_RUNS  ?= 20000
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build build-asan run test test-release test-asan bench clean
+.PHONY: all deps build build-asan run test test-release test-asan fuzz bench clean
 
 all: build
 
@@ -36,8 +38,18 @@ test-release: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The libFuzzer harnesses (clang, AddressSanitizer) for FUZZ_RUNS executions each.
+$(FUZZ_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
+	  -DCMAKE_CXX_COMPILER=clang++-14 -DKALVEX_FUZZ=ON -DKALVEX_BENCH=OFF
+
+fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target kalvex-fuzz-scenereader kalvex-fuzz-meshreader \
+	  kalvex-fuzz-picturemesher
+	./scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_RUNS)
+
 bench: build
 	./$(BUILD)/kalvex-bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
