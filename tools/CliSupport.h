@@ -45,3 +45,4 @@ std::string jsonNumber(double value);
 
 int runHull(const QStringList& args);
 int runOptimize(const QStringList& args);
+int runPerspective(const QStringList& args);

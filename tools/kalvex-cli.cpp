@@ -10,12 +10,14 @@
 namespace {
 
 const char* kUsage =
-    "Usage: kalvex-cli COMMAND [OPTIONS] PICTURE0 PICTURE1 PICTURE2\n"
+    "Usage: kalvex-cli COMMAND [OPTIONS] [PICTURES]\n"
     "\n"
     "Commands:\n"
-    "  hull      Build the shadow hull of three pictures and report it as JSON.\n"
-    "  optimize  Deform contradicting pictures until they agree (the workflow's \"optimize\")\n"
-    "            and report the missing and extra shadow pixels after each pass as JSON.\n"
+    "  hull         Build the shadow hull of three pictures and report it as JSON.\n"
+    "  optimize     Deform contradicting pictures until they agree (the workflow's \"optimize\")\n"
+    "               and report the missing and extra shadow pixels after each pass as JSON.\n"
+    "  perspective  Build and optimise the volume for point lights (pictures with cameras, or\n"
+    "               the built-in example) and report it as JSON.\n"
     "\n"
     "Run 'kalvex-cli COMMAND --help' for the options of a command.\n";
 
@@ -46,5 +48,7 @@ int main(int argc, char** argv)
         return runHull(args);
     if (command == "optimize")
         return runOptimize(args);
+    if (command == "perspective")
+        return runPerspective(args);
     return cli::fail(QStringLiteral("unknown command '%1' (try --help)").arg(command));
 }
