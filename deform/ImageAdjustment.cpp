@@ -17,12 +17,16 @@ bool isSupportedSetup(int thirdMode)
 
 PixelList markComponentToBeProcessed(const QImage& comparison, ShadowView& view, int minSize)
 {
+    return markComponentToBeProcessed(comparison, view._gray_and_not_treated, minSize);
+}
+
+PixelList markComponentToBeProcessed(const QImage& comparison, ByteMap& untreated, int minSize)
+{
     if (comparison.isNull())
         return {};
     QImage work = comparison.convertToFormat(QImage::Format_RGB32);  // pixels of a region are blacked out
     const int width = work.width();
     const int height = work.height();
-    ByteMap& untreated = view._gray_and_not_treated;
     auto isCandidate = [&](int c, int r) {
         return work.pixel(c, r) == ComparisonColor::Missing && untreated.get(c, r) == 1;
     };

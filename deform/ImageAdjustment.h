@@ -35,6 +35,9 @@ bool isSupportedSetup(int thirdMode);
 // that `view` has not treated yet. Every orange pixel visited is marked
 // treated in the view's _gray_and_not_treated.
 PixelList markComponentToBeProcessed(const QImage& comparison, ShadowView& view, int minSize);
+// The same over any comparison image and its "untreated" map ([column][row],
+// 1 until a region visits the pixel; pixels outside the map count as treated).
+PixelList markComponentToBeProcessed(const QImage& comparison, ByteMap& untreated, int minSize);
 
 // For each region pixel of view `v`, the cheapest voxel on its ray (cost: sum
 // of the squared distances of the voxel's pixels in the two other views to

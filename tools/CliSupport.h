@@ -47,3 +47,4 @@ int runHull(const QStringList& args);
 int runOptimize(const QStringList& args);
 int runContour(const QStringList& args);
 int runSculpt(const QStringList& args);
+int runPerspective(const QStringList& args);

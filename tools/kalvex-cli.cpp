@@ -10,14 +10,16 @@
 namespace {
 
 const char* kUsage =
-    "Usage: kalvex-cli COMMAND [OPTIONS] PICTURE0 PICTURE1 PICTURE2\n"
+    "Usage: kalvex-cli COMMAND [OPTIONS] [PICTURES]\n"
     "\n"
     "Commands:\n"
-    "  hull      Build the shadow hull of three pictures and report it as JSON.\n"
-    "  optimize  Deform contradicting pictures until they agree (the workflow's \"optimize\")\n"
-    "            and report the missing and extra shadow pixels after each pass as JSON.\n"
-    "  contour   Contour a volume (a scene file, or the hull of three pictures) into a mesh.\n"
-    "  sculpt    From three pictures to a printable sculpture (STL, 3MF and scene files).\n"
+    "  hull         Build the shadow hull of three pictures and report it as JSON.\n"
+    "  optimize     Deform contradicting pictures until they agree (the workflow's \"optimize\")\n"
+    "               and report the missing and extra shadow pixels after each pass as JSON.\n"
+    "  contour      Contour a volume (a scene file, or the hull of three pictures) into a mesh.\n"
+    "  sculpt       From three pictures to a printable sculpture (STL, 3MF and scene files).\n"
+    "  perspective  Build and optimise the volume for point lights (pictures with cameras, or\n"
+    "               the built-in example) and report it as JSON.\n"
     "\n"
     "Run 'kalvex-cli COMMAND --help' for the options of a command.\n";
 
@@ -52,5 +54,7 @@ int main(int argc, char** argv)
         return runContour(args);
     if (command == "sculpt")
         return runSculpt(args);
+    if (command == "perspective")
+        return runPerspective(args);
     return cli::fail(QStringLiteral("unknown command '%1' (try --help)").arg(command));
 }

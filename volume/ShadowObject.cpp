@@ -1,6 +1,7 @@
 #include "volume/ShadowObject.h"
 
 #include "volume/Components.h"
+#include "volume/CubeMesh.h"
 #include "volume/Diagnostics.h"
 #include "volume/SceneFile.h"
 #include "volume/VolumeContouring.h"
@@ -355,8 +356,7 @@ std::size_t ShadowObject::componentIndex(int x, int y, int z) const
 
 // One pass over the cells into the arrays of the previous mesh, which keep
 // their memory: a fresh multi-megabyte mesh per edit would cost more in
-// first-touch page faults than in building. Every cube gets the corner
-// normals the angle-weighted mean of its faces gives: (+-1, +-1, +-1) / sqrt 3.
+// first-touch page faults than in building.
 TriMesh* ShadowObject::buildShadowMesh()
 {
     std::vector<int> labels;
@@ -377,31 +377,7 @@ TriMesh* ShadowObject::buildShadowMesh()
 
     if (!_shadow_mesh)
         _shadow_mesh = std::make_unique<TriMesh>();
-    TriMesh& mesh = *_shadow_mesh;
-    mesh.neighbors.clear();
-    mesh.adjacentfaces.clear();
-    mesh.bbox = TriMesh::BBox();
-    mesh.vertices.resize(std::size_t(count) * 8);
-    mesh.normals.resize(std::size_t(count) * 8);
-    mesh.cell_data.resize(std::size_t(count) * 8);
-    mesh.faces.resize(std::size_t(count) * 12);
-    mesh.has_cell_data = true;
-
-    static constexpr int kCubeFaces[12][3] = {{0, 3, 2}, {2, 1, 0}, {1, 2, 6}, {6, 5, 1}, {0, 1, 5}, {5, 4, 0},
-                                              {0, 4, 7}, {7, 3, 0}, {2, 3, 7}, {7, 6, 2}, {4, 5, 6}, {6, 7, 4}};
-    static constexpr int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
-                                          {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
-    const float unit = 1.0f / std::sqrt(3.0f);
-    point cornerNormal[8];
-    for (int k = 0; k < 8; ++k)
-        cornerNormal[k] = point(kCorner[k][0] ? unit : -unit, kCorner[k][1] ? unit : -unit, kCorner[k][2] ? unit : -unit);
-
-    const float s = _cell_size;
-    point* vertex = mesh.vertices.data();
-    point* normal = mesh.normals.data();
-    TriMesh::CellData* data = mesh.cell_data.data();
-    TriMesh::Face* face = mesh.faces.data();
-    int b = 0;
+    CubeMeshWriter cubes(*_shadow_mesh, count, _cell_size);
     for (int x = 0; x < _size_x; ++x)
         for (int y = 0; y < _size_y; ++y)
             for (int z = 0; z < _size_z; ++z) {
@@ -409,15 +385,7 @@ TriMesh* ShadowObject::buildShadowMesh()
                     continue;
                 const int state = cellDataState(x, y, z, markDisconnected ? &labels : nullptr, mainLabel);
                 const int greedy = (_occupancy_grid.at(x, y, z).flags & CellFlags::GreedyAdded) ? 1 : 0;
-                const float x0 = x * s, y0 = y * s, z0 = z * s;
-                for (int k = 0; k < 8; ++k) {
-                    *vertex++ = point(kCorner[k][0] ? x0 + s : x0, kCorner[k][1] ? y0 + s : y0, kCorner[k][2] ? z0 + s : z0);
-                    *normal++ = cornerNormal[k];
-                    *data++ = {state, k, greedy, z};
-                }
-                for (const auto& f : kCubeFaces)
-                    *face++ = TriMesh::Face(b + f[0], b + f[1], b + f[2]);
-                b += 8;
+                cubes.add(x, y, z, state, greedy);
             }
     return _shadow_mesh.get();
 }

@@ -1,0 +1,200 @@
+// kalvex-cli perspective: the point-light design without a window. Loads the
+// views (the built-in example or pictures with cameras), builds the volume,
+// runs optimise passes and reports the comparison counts after each pass.
+
+#include "CliSupport.h"
+
+#include "perspective/PerspectiveDesign.h"
+#include "volume/SceneFile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char* kPerspectiveHelp =
+    "Usage: kalvex-cli perspective [--view PICTURE cx cy cz lx ly lz ux uy uz f size]...\n"
+    "                              [--passes n] [--min-size s] [--preserve-shape] [--out DIR]\n"
+    "\n"
+    "Builds the volume for point lights: a 50 x 50 x 50 grid of the unit cube centred at the origin,\n"
+    "holding every cell that projects into the figure of every picture. Each --view adds a picture\n"
+    "(the picture mesh is cached beside it as <name>_mesh.obj) cast by a pinhole camera given in\n"
+    "units of that cube: centre (cx, cy, cz), look-at point (lx, ly, lz), up vector (ux, uy, uz),\n"
+    "focal distance f and the whole number image size. Without --view the built-in example is used\n"
+    "(IncludedData/perspective/x.png, xy.png, y.png below the working directory). Then runs n\n"
+    "optimise passes (they need three views); each deforms the pictures towards cells that would\n"
+    "cover missing shadow pixels and builds the volume again. Prints one JSON object:\n"
+    "  {\"resolution\": N, \"initial\": {\"cells\": C, \"missing\": [m0, ...], \"extra\": [e0, ...]},\n"
+    "   \"passes\": [{\"cells\": C, \"missing\": [...], \"extra\": [...], \"ms\": t}, ...]}\n"
+    "with one missing and extra count per view: figure pixels without an occupied cell on them,\n"
+    "shadow pixels outside the figure.\n"
+    "\n"
+    "Options:\n"
+    "  --view PICTURE ...  a picture and its camera (11 numbers, see above); at most three\n"
+    "  --passes n          optimise passes, 0 to 100 (default 4)\n"
+    "  --min-size s        smallest region of missing pixels repaired, 1 to 50 (default 2)\n"
+    "  --preserve-shape    pull each deformed picture back towards its shape after deforming\n"
+    "  --out DIR           write DIR/volume.kxscene (the final volume, cell size 5), DIR/mask0.png ...\n"
+    "                      (each view's figure mask as used, black on white) and DIR/hull.obj\n"
+    "                      (the cube mesh)\n"
+    "\n"
+    "Bad usage, an unreadable picture, a picture without figure pixels or an unusable camera: one\n"
+    "line on stderr, exit code 2.\n";
+
+const QString kViewUsage = QStringLiteral("--view needs a picture and 11 numbers: cx cy cz lx ly lz ux uy uz f size");
+
+std::string countsJson(const PerspectiveDesign::Counts& c)
+{
+    auto list = [](const std::vector<int>& v) {
+        std::string text = "[";
+        for (std::size_t i = 0; i < v.size(); ++i)
+            text += (i ? ", " : "") + std::to_string(v[i]);
+        return text + "]";
+    };
+    return "\"cells\": " + std::to_string(c.cells) + ", \"missing\": " + list(c.missing) +
+           ", \"extra\": " + list(c.extra);
+}
+
+// Reads the 11 numbers after a --view picture; false with an error.
+bool parseCamera(const QStringList& numbers, PerspectiveCamera& camera, QString& error)
+{
+    double value[10];
+    for (int i = 0; i < 10; ++i) {
+        const auto number = cli::parseNumber(numbers[i]);
+        if (!number) {
+            error = kViewUsage + QStringLiteral(" ('%1' is not a number)").arg(numbers[i]);
+            return false;
+        }
+        value[i] = *number;
+    }
+    bool ok = false;
+    camera.imageSize = numbers[10].toInt(&ok);
+    if (!ok) {
+        error = kViewUsage + QStringLiteral(" (the image size '%1' is not a whole number)").arg(numbers[10]);
+        return false;
+    }
+    camera.center = {value[0], value[1], value[2]};
+    camera.lookAt = {value[3], value[4], value[5]};
+    camera.up = {value[6], value[7], value[8]};
+    camera.focalDistance = value[9];
+    return true;
+}
+
+bool intOption(const cli::ParsedArgs& parsed, const QString& name, int low, int high, int& value, QString& error)
+{
+    const auto text = parsed.value(name);
+    if (!text)
+        return true;
+    bool ok = false;
+    const int v = text->toInt(&ok);
+    if (!ok || v < low || v > high) {
+        error = QStringLiteral("%1 must be a whole number from %2 to %3").arg(name).arg(low).arg(high);
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+// Black figure on white, W x H.
+QImage maskPicture(const ByteMap& mask)
+{
+    QImage image(mask.first(), mask.second(), QImage::Format_RGB32);
+    for (int py = 0; py < image.height(); ++py)
+        for (int px = 0; px < image.width(); ++px)
+            image.setPixel(px, py, mask.at(px, py) ? 0xFF000000 : 0xFFFFFFFF);
+    return image;
+}
+
+QString writeResults(PerspectiveDesign& design, const QString& outDir)
+{
+    const QDir dir(outDir);
+    PerspectiveShadowObject& object = *design.object();
+    const QString sceneFile = dir.filePath(QStringLiteral("volume.kxscene"));
+    QFile scene(sceneFile);
+    if (!scene.open(QIODevice::WriteOnly) ||
+        !writeScene(scene, sceneOf(object, PerspectiveShadowObject::kCellSize, {NO_VIEW, NO_VIEW, NO_VIEW})))
+        return QStringLiteral("Cannot write %1.").arg(sceneFile);
+    for (int k = 0; k < object.viewCount(); ++k) {
+        const QString file = dir.filePath(QStringLiteral("mask%1.png").arg(k));
+        if (!maskPicture(object.view(k)._figure_mask).save(file))
+            return QStringLiteral("Cannot write %1.").arg(file);
+    }
+    const QString meshFile = dir.filePath(QStringLiteral("hull.obj"));
+    if (!design.mesh()->write(meshFile.toLocal8Bit().constData()))
+        return QStringLiteral("Cannot write %1.").arg(meshFile);
+    return {};
+}
+
+}  // namespace
+
+int runPerspective(const QStringList& args)
+{
+    if (args.contains(QStringLiteral("--help"))) {
+        std::fputs(kPerspectiveHelp, stdout);
+        return 0;
+    }
+    // A --view takes twelve values, more than the option parser knows of.
+    std::vector<PerspectiveViewSource> views;
+    QStringList rest;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] != QLatin1String("--view")) {
+            rest << args[i];
+            continue;
+        }
+        if (i + 12 >= args.size())
+            return cli::fail(kViewUsage);
+        PerspectiveViewSource view;
+        view.picture = args[i + 1];
+        QString error;
+        if (!parseCamera(args.mid(i + 2, 11), view.camera, error))
+            return cli::fail(error);
+        views.push_back(view);
+        i += 12;
+    }
+    const cli::ParsedArgs parsed = cli::parseArgs(rest, {"--passes", "--min-size", "--out"}, {"--preserve-shape"});
+    if (!parsed.error.isEmpty())
+        return cli::fail(parsed.error);
+    if (!parsed.positional.isEmpty())
+        return cli::fail(QStringLiteral("perspective takes pictures only after --view (try --help)"));
+    int passes = 4;
+    PerspectiveAdjustOptions options;
+    options.preserveShape = parsed.has("--preserve-shape");
+    QString error;
+    if (!intOption(parsed, "--passes", 0, 100, passes, error) ||
+        !intOption(parsed, "--min-size", 1, 50, options.minSize, error))
+        return cli::fail(error);
+
+    PerspectiveDesign design;
+    const PerspectiveDesign::Status loaded = views.empty() ? design.loadExample() : design.load(views);
+    if (!loaded.ok())
+        return cli::fail(loaded.error);
+    if (passes > 0 && design.viewCount() != PerspectiveDesign::kMaxViews)
+        return cli::fail(QStringLiteral("optimise passes need three views (give --passes 0 for fewer)"));
+    const QString outDir = parsed.value("--out").value_or(QString());
+    if (!outDir.isEmpty() && !QDir().mkpath(outDir))
+        return cli::fail(QStringLiteral("Cannot create folder %1.").arg(outDir));
+
+    design.show();
+    std::string json = "{\"resolution\": " + std::to_string(design.object()->resolution()) + ", \"initial\": {" +
+                       countsJson(design.counts()) + "}, \"passes\": [";
+    QElapsedTimer timer;
+    const PerspectiveDesign::Status optimized = design.optimize(
+        passes, options, [&](int) { timer.start(); },
+        [&](int pass) {
+            const double ms = double(timer.nsecsElapsed()) / 1e6;
+            json += (pass ? ", {" : "{") + countsJson(design.counts()) + ", \"ms\": " + cli::jsonNumber(ms) + "}";
+        });
+    if (!optimized.ok())
+        return cli::fail(optimized.error);
+    json += "]}\n";
+
+    if (!outDir.isEmpty())
+        if (const QString problem = writeResults(design, outDir); !problem.isEmpty())
+            return cli::fail(problem);
+    std::fputs(json.c_str(), stdout);
+    return 0;
+}
