@@ -46,3 +46,4 @@ std::string jsonNumber(double value);
 int runHull(const QStringList& args);
 int runOptimize(const QStringList& args);
 int runContour(const QStringList& args);
+int runFill(const QStringList& args);

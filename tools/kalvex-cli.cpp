@@ -17,6 +17,7 @@ const char* kUsage =
     "  optimize  Deform contradicting pictures until they agree (the workflow's \"optimize\")\n"
     "            and report the missing and extra shadow pixels after each pass as JSON.\n"
     "  contour   Contour a volume (a scene file, or the hull of three pictures) into a mesh.\n"
+    "  fill      Fill the hull of three pictures with copies of the example models.\n"
     "\n"
     "Run 'kalvex-cli COMMAND --help' for the options of a command.\n";
 
@@ -49,5 +50,7 @@ int main(int argc, char** argv)
         return runOptimize(args);
     if (command == "contour")
         return runContour(args);
+    if (command == "fill")
+        return runFill(args);
     return cli::fail(QStringLiteral("unknown command '%1' (try --help)").arg(command));
 }
