@@ -118,7 +118,9 @@ TEST(ExamplePlacing, OnePlacementDrawsCellTurnAndModelInOrder)
     const int model = std::rand() % 4;
 
     std::srand(seed);
-    ASSERT_EQ(completion.place().value, 1);
+    double done = 0.0;
+    ASSERT_EQ(completion.place([&](double fraction) { done = fraction; }).value, 1);
+    EXPECT_EQ(done, 1.0);
     const Placement& placed = completion.placements()[0];
     EXPECT_EQ(placed.model, model);
     EXPECT_EQ(placed.scale, std::clamp(std::fabs(completion.cellDistance(12, 12, z)) / 2.0f, 0.8f, 3.0f));
