@@ -79,10 +79,12 @@ Result<int> ExampleCompletion::loadDatabase(const QString& folder, float resolut
 
 bool ExampleCompletion::loadModel(const QString& path, float resolution)
 {
+    if (!(resolution > 0.0f))
+        return false;
     std::unique_ptr<TriMesh> mesh(TriMesh::read(QFile::encodeName(path).constData()));
     if (mesh)
         remove_unused_vertices(mesh.get());
-    if (!mesh || mesh->faces.empty() || !(resolution > 0.0f)) {
+    if (!mesh || mesh->faces.empty()) {
         qCDebug(kalvexExample, "couldnt read file %s", qPrintable(path));
         return false;
     }
@@ -321,6 +323,7 @@ Result<int> ExampleCompletion::refine(int selector, int iterations, double maxSq
 void ExampleCompletion::rebuildResultMesh()
 {
     for (Placement& placement : _placements) {
+        assert(placement.model >= 0 && placement.model < modelCount());
         if (!placement.kept)
             continue;
         const point first = placement.transform.apply(model(placement.model).vertices[0] * placement.scale);

@@ -76,7 +76,8 @@ public:
     // database; returns the number of models read (a file that cannot be
     // read is skipped), an error when none could be.
     Result<int> loadDatabase(const QString& folder, float resolution);
-    // Appends one model, prepared as above; false when it cannot be read.
+    // Appends one model, prepared as above; false when it cannot be read or
+    // has no triangle, or when `resolution` is not above 0.
     bool loadModel(const QString& path, float resolution);
     int modelCount() const { return static_cast<int>(_models.size()); }
     const TriMesh& model(int i) const { return *_models[std::size_t(i)]; }
