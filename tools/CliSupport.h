@@ -48,3 +48,4 @@ int runOptimize(const QStringList& args);
 int runContour(const QStringList& args);
 int runSculpt(const QStringList& args);
 int runPerspective(const QStringList& args);
+int runFill(const QStringList& args);

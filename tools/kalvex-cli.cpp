@@ -20,6 +20,7 @@ const char* kUsage =
     "  sculpt       From three pictures to a printable sculpture (STL, 3MF and scene files).\n"
     "  perspective  Build and optimise the volume for point lights (pictures with cameras, or\n"
     "               the built-in example) and report it as JSON.\n"
+    "  fill         Fill the hull of three pictures with copies of the example models.\n"
     "\n"
     "Run 'kalvex-cli COMMAND --help' for the options of a command.\n";
 
@@ -56,5 +57,7 @@ int main(int argc, char** argv)
         return runSculpt(args);
     if (command == "perspective")
         return runPerspective(args);
+    if (command == "fill")
+        return runFill(args);
     return cli::fail(QStringLiteral("unknown command '%1' (try --help)").arg(command));
 }
