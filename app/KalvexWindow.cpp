@@ -45,7 +45,7 @@ KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
     _form.currentNofCells->setText(QStringLiteral("--"));
     _view->setRenderFlag(1, _form.editToolboxDisplayFreeCells->isChecked());
     _view->setRenderFlag(2, _form.editToolboxDisplayDisconnectedCells->isChecked());
-    simple_parallelLights_released();
+    offerLightSources();
 }
 
 // The session (and its pictures) goes before the labels that show them.
@@ -168,6 +168,26 @@ void KalvexWindow::connectExpertPanels()
     connect(f.selectNextLayer, &QPushButton::released, this, &KalvexWindow::shadow_selectNextLayer_released);
     connect(f.finalizeOptimization, &QPushButton::released, this, &KalvexWindow::finalizeOptimization_released);
     connect(f.exit_button, &QPushButton::released, this, &KalvexWindow::action_exit_slot);
+    connect(f.perspective_loadFromUI, &QPushButton::released, this, &KalvexWindow::perspective_loadFromUI_released);
+    connect(f.perspective_lazy, &QPushButton::released, this, &KalvexWindow::perspective_lazy_released);
+    connect(f.perspective_ShowShadow, &QPushButton::released, this, &KalvexWindow::perspective_ShowShadow_released);
+    connect(f.perspective_edit, &QPushButton::released, this, &KalvexWindow::perspective_edit_released);
+    connect(f.perspective_saveMesh, &QPushButton::released, this, &KalvexWindow::perspective_saveMesh_released);
+    connect(f.perspective_saveSmoothMesh, &QPushButton::released, this,
+            &KalvexWindow::perspective_saveSmoothMesh_released);
+    connect(f.perspective_recompute_shadow, &QPushButton::released, this,
+            &KalvexWindow::perspective_recompute_shadow_released);
+    connect(f.pers_adjustImages, &QPushButton::released, this, &KalvexWindow::pers_adjustImages_released);
+    connect(f.saveDeformedPersMeshes, &QPushButton::released, this, &KalvexWindow::saveDeformedPersMeshes_released);
+    connect(f.exampleBased_loadDatabaseModels, &QPushButton::released, this,
+            &KalvexWindow::exampleBased_loadDatabaseModels_released);
+    connect(f.exampleBased_computeSculpture, &QPushButton::released, this,
+            &KalvexWindow::exampleBased_computeSculpture_released);
+    connect(f.exampleBased_ICPrefine, &QPushButton::released, this, &KalvexWindow::exampleBased_ICPrefine_released);
+    connect(f.exampleBased_saveSculptureMesh, &QPushButton::released, this,
+            &KalvexWindow::exampleBased_saveSculptureMesh_released);
+    connect(f.exampleBased_savePovScene, &QPushButton::released, this,
+            &KalvexWindow::exampleBased_savePovScene_released);
 
     connect(_view, &SceneGLWidget::statusMessage, this, &KalvexWindow::setStatus);
     connect(_view, &SceneGLWidget::editToolRequested, this, &KalvexWindow::sceneView_toolRequested);
@@ -215,6 +235,9 @@ void KalvexWindow::connectWorkflow()
                                  f.simple_camera_60, f.simple_camera_120})
         connect(camera, &QRadioButton::clicked, this, &KalvexWindow::simple_camera_view_update_released);
     connect(f.simple_exit, &QPushButton::released, this, &KalvexWindow::action_exit_slot);
+    connect(f.btn_simple_reset_scene, &QPushButton::released, this, &KalvexWindow::btn_simple_reset_scene_released);
+    connect(f.simple_perspectiveLoad, &QPushButton::released, this, &KalvexWindow::simple_perspectiveLoad_released);
+    connect(f.simple_perspectiveOpt, &QPushButton::released, this, &KalvexWindow::simple_perspectiveOpt_released);
     connect(f.btn_simple_deform_iterate, &QPushButton::released, this,
             &KalvexWindow::btn_simple_deform_iterate_released);
     connect(f.btn_simple_increase_res, &QPushButton::released, this, &KalvexWindow::btn_simple_increase_res_released);
@@ -322,17 +345,38 @@ int KalvexWindow::activeTool() const
 void KalvexWindow::simple_parallelLights_released()
 {
     KalvexForm& f = _form;
-    f.lightSources->hide();
+    closeLightSources();
     for (QGroupBox* box : {f.gbx_simple_projection, f.gbx_simple_generate, f.gbx_simple_deform, f.gbx_simple_edit,
                            f.gbx_simple_finish, f.gbx_camera_group})
         box->show();
     f.presetRadio->setChecked(true);
 }
 
+// The directional-light stages make way for the perspective example.
 void KalvexWindow::simple_pointLights_released()
 {
+    KalvexForm& f = _form;
+    closeLightSources();
+    for (QGroupBox* box : {f.gbx_simple_projection, f.gbx_simple_generate, f.gbx_simple_deform, f.gbx_simple_edit,
+                           f.gbx_simple_finish, f.gbx_camera_group})
+        box->hide();
+    f.gbx_perspective->show();
+}
+
+// Directional light is what most designs use, so its stages show at once;
+// the choice above them stays until a volume is made or a choice pressed.
+void KalvexWindow::offerLightSources()
+{
+    simple_parallelLights_released();
+    _form.lightSources->show();
+    _form.btn_simple_reset_scene->hide();
+}
+
+void KalvexWindow::closeLightSources()
+{
     _form.lightSources->hide();
-    _form.gbx_perspective->show();
+    _form.btn_simple_reset_scene->show();
+    _form.btn_simple_reset_scene->setEnabled(true);
 }
 
 void KalvexWindow::btn_simple_load_images_released()
@@ -382,6 +426,7 @@ void KalvexWindow::btn_simple_generate_volume_released()
     f.gbx_simple_deform->setEnabled(true);
     f.gbx_camera_group->setEnabled(true);
     f.gbx_perspective->setEnabled(false);
+    closeLightSources();
 }
 
 void KalvexWindow::btn_readyToEdit_released()
@@ -393,6 +438,7 @@ void KalvexWindow::btn_readyToEdit_released()
         const int radius = _form.spn_simple_edit_radius->value();
         _session.setEditRadius(radius);
         _form.editToolboxRadius->setValue(radius);
+        exampleBased_loadDatabaseModels_released();
         _form.gbx_simple_finish->setEnabled(true);
     }
     showNotice(QStringLiteral("Edit Mode"),
@@ -413,7 +459,8 @@ void KalvexWindow::btn_simple_fill_example_based_released()
         QStringLiteral("This is memory heavy. If the voxel resolution is high, \nor if there are only a few active "
                        "voxels remaining, the program may crash.\nContinue?"),
         QMessageBox::Yes | QMessageBox::No);
-    if (answer != QMessageBox::Yes)
+    // A failed filling keeps the volume and the stages, so the user can edit on.
+    if (answer != QMessageBox::Yes || !exampleBased_computeSculpture_released())
         return;
     _form.gbx_simple_edit->setEnabled(false);
     _form.gbx_simple_finish->setEnabled(false);
@@ -452,6 +499,7 @@ void KalvexWindow::btn_simple_reset_scene_released()
         return;
     panelReset();
     resetAll_released();
+    offerLightSources();
 }
 
 // Ends the process at once: nothing is saved and nothing is asked.

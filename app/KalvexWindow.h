@@ -7,6 +7,7 @@
 
 #include "app/KalvexForm.h"
 #include "app/Presets.h"
+#include "perspective/PerspectiveDesign.h"
 #include "session/DesignSession.h"
 
 #include <QMainWindow>
@@ -117,9 +118,28 @@ public slots:
     void edit_removeBallsAtBoxBorder_released();
     void edit_cleanUp_released();
     void edit_save_contouredMesh_released();
+    // ---- point lights ---------------------------------------------------------------
+    void simple_perspectiveLoad_released();
+    void simple_perspectiveOpt_released();
+    void perspective_loadFromUI_released();
+    void perspective_lazy_released();
+    void perspective_ShowShadow_released();
+    void perspective_edit_released();
+    void perspective_saveMesh_released();
+    void perspective_saveSmoothMesh_released();
+    void perspective_recompute_shadow_released();
+    void pers_adjustImages_released();
+    void saveDeformedPersMeshes_released();
     // ---- finishing ------------------------------------------------------------------
     // The volume's smooth surface in place of its cubes (and in "dumpFolder").
     void exampleBased_showShadowMesh_released();
+    // Example-based filling: the models, the sculpture made of them, its
+    // refinement and its files.
+    void exampleBased_loadDatabaseModels_released();
+    bool exampleBased_computeSculpture_released();
+    void exampleBased_ICPrefine_released();
+    void exampleBased_saveSculptureMesh_released();
+    void exampleBased_savePovScene_released();
     // Asks for a file (".stl" or ".3mf") and the longest side in millimetres.
     void btn_simple_export_print_released();
     // ---- scene files (Ctrl+S, Ctrl+O) and result files ------------------------------
@@ -155,6 +175,11 @@ private:
     void setupWorkflow();
     void connectWorkflow();
     void panelReset();
+    // The light-source choice, shown at start-up and after "reset scene...",
+    // with the directional-light stages below it until a choice is made.
+    void offerLightSources();
+    // A choice made: the choice goes and "reset scene..." brings it back.
+    void closeLightSources();
 
     // messages
     void setStatus(const QString& text);
@@ -187,6 +212,17 @@ private:
 
     // edits: show the edited volume with the camera kept
     void showEdit(const Report& result);
+
+    // point lights: the deformable pictures the labels show (the point-light
+    // design's or the three views'), the point-light volume and its comparisons
+    bool reportStatus(const Result<QString>& status);
+    void showPictureModels(bool pointLights);
+    void showPerspective();
+    bool loadPerspective(const std::vector<PerspectiveViewSource>* sources);
+    PerspectiveAdjustOptions perspectiveOptions() const;
+
+    // finishing: a mesh in voxel units shown where the volume's cubes are
+    bool showVoxelUnitMesh(const TriMesh& mesh, const QString& path = {});
 
     // steps
     AdjustParameters adjustParameters() const;

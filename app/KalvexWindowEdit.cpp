@@ -17,8 +17,12 @@
 
 void KalvexWindow::showEdit(const Report& result)
 {
-    if (report(result))
-        showVolume();
+    if (report(result)) {
+        if (_session.master())
+            showVolume();
+        else
+            showPerspective();
+    }
     updateHistoryButtons();
 }
 

@@ -7,13 +7,30 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QProgressBar>
 #include <QPushButton>
 
-// The surface comes in voxel units; in picture pixels and with the view's
-// normalisation of the shown cube mesh it lies exactly where the cubes were.
+// A mesh in voxel units, in picture pixels and with the view's normalisation
+// of the shown cube mesh, lies exactly where the cubes were. With a `path`
+// the mesh is written there as shown first; false when it cannot be.
+bool KalvexWindow::showVoxelUnitMesh(const TriMesh& mesh, const QString& path)
+{
+    auto shown = std::make_unique<TriMesh>(mesh);
+    const point centre(_mesh_centre[0], _mesh_centre[1], _mesh_centre[2]);
+    for (point& v : shown->vertices)
+        v = (v * _session.cellSize() - centre) * _mesh_scale;
+    if (!path.isEmpty() && (!QDir().mkpath(QFileInfo(path).path()) || !shown->write(path.toLocal8Bit().constData())))
+        return false;
+    sendVolumeDimensions();
+    _view->setMesh(shown.release(), false, nullptr, nullptr, X_PROJECTION, true);
+    return true;
+}
+
+// The surface is also written, as shown, to "dumpFolder".
 void KalvexWindow::exampleBased_showShadowMesh_released()
 {
     WaitCursor wait;
@@ -26,20 +43,67 @@ void KalvexWindow::exampleBased_showShadowMesh_released()
         setStatus(QStringLiteral("TriangulationReconstructor: failed!"));
         return;
     }
-    auto shown = std::make_unique<TriMesh>(*smooth);
-    const point centre(_mesh_centre[0], _mesh_centre[1], _mesh_centre[2]);
-    for (point& v : shown->vertices)
-        v = (v * _session.cellSize() - centre) * _mesh_scale;
-    const QString folder = Presets::kModelImages + QStringLiteral("/dumpFolder");
-    const QString path = folder + QStringLiteral("/exampleShadow.obj");
-    if (!QDir().mkpath(folder) || !shown->write(path.toLocal8Bit().constData())) {
+    const QString path = Presets::kModelImages + QStringLiteral("/dumpFolder/exampleShadow.obj");
+    if (!showVoxelUnitMesh(*smooth, path)) {
         setStatus(QStringLiteral("Cannot write %1.").arg(path));
         return;
     }
-    sendVolumeDimensions();
-    _view->setMesh(shown.release(), false, nullptr, nullptr, X_PROJECTION, true);
     setStatus(QStringLiteral("Smooth mesh shown."));
 }
+
+// ---- example-based filling ------------------------------------------------------------------
+
+void KalvexWindow::exampleBased_loadDatabaseModels_released()
+{
+    WaitCursor wait;
+    if (!report(_session.loadExampleModels(Presets::kExampleModels)))
+        return;
+    _form.exampleBased_savePovScene->setEnabled(true);
+    _form.exampleBased_computeSculpture->setEnabled(true);
+}
+
+// Placing is the long part: the workflow's progress bar follows it.
+bool KalvexWindow::exampleBased_computeSculpture_released()
+{
+    WaitCursor wait;
+    QProgressBar* bar = _form.simple_progressBar;
+    bar->show();
+    bar->reset();
+    const Report result = _session.fillWithExamples(
+        Presets::kExampleModels, [bar](double done) { bar->setValue(static_cast<int>(100.0 * done)); });
+    bar->hide();
+    report(result);
+    if (result.message == DesignSession::kContourFailure) {
+        showNotice(QStringLiteral("crash report"), QStringLiteral("failed to contour voxels -> mesh"));
+        return false;
+    }
+    if (!result.ok)
+        return false;
+    showVoxelUnitMesh(*_session.exampleSculpture());
+    _form.exampleBased_ICPrefine->setEnabled(true);
+    return true;
+}
+
+void KalvexWindow::exampleBased_ICPrefine_released()
+{
+    WaitCursor wait;
+    if (report(_session.refineExamples()) && _session.exampleSculpture())
+        showVoxelUnitMesh(*_session.exampleSculpture());
+}
+
+void KalvexWindow::exampleBased_saveSculptureMesh_released()
+{
+    WaitCursor wait;
+    report(_session.saveExampleMeshes(Presets::kModelImages));
+}
+
+void KalvexWindow::exampleBased_savePovScene_released()
+{
+    WaitCursor wait;
+    report(_session.saveExamplePovScene(Presets::kModelImages));
+}
+
+// ---- printing -----------------------------------------------------------------------------------
 
 void KalvexWindow::btn_simple_export_print_released()
 {

@@ -40,6 +40,7 @@ bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float 
     const KalvexForm& f = _form;
     if (!report(_session.load(set, paths, cellSize, f.useMask_check->isChecked())))
         return false;
+    showPictureModels(false);
     clearVolumeDisplay();
     for (QPushButton* b : {f.deformImages, f.saveMesh_button, f.adjustImages})
         b->setEnabled(false);

@@ -13,6 +13,7 @@ namespace Presets {
 
 inline const QString kIncludedData = QStringLiteral("./IncludedData");
 inline const QString kModelImages = QStringLiteral("./Models/Images");
+inline const QString kExampleModels = kIncludedData + QStringLiteral("/example_based_models");
 
 using PictureFiles = std::array<QString, 3>;
 

@@ -79,6 +79,8 @@ public:
     // Appends one model, prepared as above; false when it cannot be read or
     // has no triangle, or when `resolution` is not above 0.
     bool loadModel(const QString& path, float resolution);
+    // Appends a copy of a model prepared already (another completion's).
+    void addModel(const TriMesh& model) { _models.push_back(std::make_unique<TriMesh>(model)); }
     int modelCount() const { return static_cast<int>(_models.size()); }
     const TriMesh& model(int i) const { return *_models[std::size_t(i)]; }
 

@@ -158,6 +158,15 @@ PerspectiveDesign::Status PerspectiveDesign::show()
     return {kShown, {}};
 }
 
+void PerspectiveDesign::refresh()
+{
+    if (viewCount() == 0)
+        return;
+    _object->buildShadowMesh();
+    _object->refreshViews();
+    updateComparisons();
+}
+
 void PerspectiveDesign::updateComparisons()
 {
     _comparisons = {};
@@ -327,8 +336,6 @@ PerspectiveDesign::Status PerspectiveDesign::removeRandomCells(int k)
     if (viewCount() == 0)
         return Status::failure(kLoadFirst);
     const PerspectiveShadowObject::RandomRemoval removal = _object->removeRandomCells(k);
-    _object->buildShadowMesh();
-    _object->refreshViews();
-    updateComparisons();
+    refresh();
     return {QString::number(removal.removed) + QStringLiteral(" many cells removed."), {}};
 }

@@ -75,6 +75,8 @@ public:
     Status loadExample(const QString& folder = exampleFolder());
     // No views, no volume, counters back to 0.
     void clear();
+    // The window's voxel resolution, taken by the next volume made.
+    void setVoxelResolution(float voxelResolution) { _voxel_resolution = voxelResolution; }
 
     // ---- steps ----------------------------------------------------------------------
     // Master grid from the views, cube mesh, per-pixel lists, comparisons
@@ -94,6 +96,9 @@ public:
     // Frees up to k + 1 random removable cells, builds the mesh and the
     // comparisons again ("N many cells removed.").
     Status removeRandomCells(int k = kRandomRemovalCount);
+    // The cube mesh, per-pixel lists and comparisons of the volume as it is
+    // now (after an edit of its cells); the master grid is not rebuilt.
+    void refresh();
 
     // ---- state ----------------------------------------------------------------------
     int viewCount() const { return _object ? _object->viewCount() : 0; }

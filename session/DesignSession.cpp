@@ -1,6 +1,8 @@
 #include "session/DesignSession.h"
 
 #include "deform/GreedyLayers.h"
+#include "example/ExampleCompletion.h"
+#include "perspective/PerspectiveDesign.h"
 #include "volume/Comparison.h"
 #include "volume/Components.h"
 #include "volume/Diagnostics.h"
@@ -27,7 +29,7 @@ double elapsedMs(QElapsedTimer& timer)
 
 }  // namespace
 
-DesignSession::DesignSession() = default;
+DesignSession::DesignSession() : _perspective(std::make_unique<PerspectiveDesign>(_cell_size)) {}
 
 // The volume refers to the views: it goes first.
 DesignSession::~DesignSession()
@@ -76,6 +78,8 @@ void DesignSession::reset()
     _views_need_quantisation = false;
     _layer_counter = 0;
     _optimize_passes = 0;
+    _perspective->clear();
+    _examples.reset();
 }
 
 bool DesignSession::isValidCellSize(float cellSize)
@@ -281,12 +285,22 @@ Report DesignSession::edited(int count, const char* text)
 
 Report DesignSession::applyTool(int tool, const point& origin, const point& direction, float radius, bool completeOnly)
 {
-    if (!_master)
-        return Report::failure(QString());
     if (!(len2(direction) > 0.0f))
         return Report::failure(QString());
     const Ray ray(origin, direction);
     GridBox box;
+    if (!_master) {
+        // The point-light volume takes the subtractive brush only.
+        PerspectiveShadowObject* object = _perspective->object();
+        if (tool != SubtractBrush || !object || !_perspective->mesh())
+            return Report::failure(QString());
+        const int n = object->resolution();
+        box.high = point(1, 1, 1) * (float(n) * object->_cell_size);
+        box.n[0] = box.n[1] = box.n[2] = n;
+        const int removed = subtractBrush(*object, box, ray, radius, completeOnly);
+        _perspective->refresh();
+        return {QString::number(removed) + QStringLiteral(" cell(s) removed."), true};
+    }
     const int n = _master->resolution();
     box.high = point(1, 1, 1) * (float(n) * _cell_size);
     box.n[0] = box.n[1] = box.n[2] = n;

@@ -22,6 +22,9 @@
 #include <memory>
 #include <vector>
 
+class ExampleCompletion;
+class PerspectiveDesign;
+
 struct Report {
     QString message;  // one status line
     bool ok = true;   // false: the step did not run (bad input or nothing to work on)
@@ -106,7 +109,8 @@ public:
     // said otherwise. Without a volume they do nothing and report nothing.
     enum Tool { AddBrush = 0, SubtractBrush = 1, SubtractRay = 3, Erode = 4 };
     // Applies an edit tool along a ray in the volume's picture-pixel
-    // coordinates: "N cell(s) added." or "N cell(s) removed.".
+    // coordinates: "N cell(s) added." or "N cell(s) removed.". Without a
+    // volume the subtractive brush carves the point-light volume.
     Report applyTool(int tool, const point& origin, const point& direction, float radius, bool completeOnly);
     // Joins every piece to the largest one through addable cells.
     Report autoConnect();
@@ -193,6 +197,43 @@ public:
     // pictures used go to `pictures`.
     Report loadAndCompute(const QString& folder, std::array<QImage, 3>* pictures = nullptr);
 
+    // ---- point lights ------------------------------------------------------------------------
+    // The point-light design: pictures, cameras and volume of its own, apart
+    // from the three views above. It lives as long as the session (its
+    // pictures keep their addresses); reset empties it.
+    PerspectiveDesign& perspective() { return *_perspective; }
+    const PerspectiveDesign& perspective() const { return *_perspective; }
+    // The point-light volume's cube mesh, written to folder +
+    // "/cartoons/perspective/print/dumpFolder/perspectiveMesh.obj".
+    Report savePerspectiveMesh(const QString& folder);
+    // The point-light volume contoured with `mode` at `iso` (factor 2, faces
+    // toward the occupied side), written to ".../perpectiveSmoothMesh.obj".
+    Report savePerspectiveSmoothMesh(const QString& folder, int mode, float iso);
+    // Its deformed pictures and their meshes, beside those ("persDeformed0.png",
+    // "persDeformedMesh0.obj", ...): "saved results.".
+    Report savePerspectivePictures(const QString& folder);
+
+    // ---- example-based filling --------------------------------------------------------------
+    static const QString kContourFailure;  // "failed to contour voxels -> mesh."
+    // A new completion with the example models of `folder`, sized for the
+    // current cell size: "N database model(s) loaded.". Needs a volume.
+    Report loadExampleModels(const QString& folder);
+    // The volume's smooth surface as the target, then models placed in the
+    // volume (`progress` gets 0..1 while placing): "sculpture computed.". The
+    // models are loaded from `modelFolder` first when none are. Without a
+    // surface: kContourFailure; without a placement: the reason, and the
+    // volume and the last sculpture stay as they were.
+    Report fillWithExamples(const QString& modelFolder, const std::function<void(double)>& progress = {});
+    // Registers every placement again (point-to-point, 10 steps, pairs within
+    // 10): "icp refined.".
+    Report refineExamples();
+    // One OBJ per kept placement below folder + "/exampleBasedResults/".
+    Report saveExampleMeshes(const QString& folder);
+    // folder + "/current_scene.pov" and its mesh file.
+    Report saveExamplePovScene(const QString& folder);
+    // The kept placed models merged, in voxel units; null before a filling.
+    const TriMesh* exampleSculpture() const;
+
     // ---- history ---------------------------------------------------------------------------
     bool canUndo() const;
     bool canRedo() const;
@@ -255,4 +296,6 @@ private:
     bool _hollow = false;
     int _edit_radius = 0;
     int _save_counter = 100;
+    std::unique_ptr<PerspectiveDesign> _perspective;
+    std::unique_ptr<ExampleCompletion> _examples;
 };

@@ -3,6 +3,7 @@
 
 #include "session/DesignSession.h"
 
+#include "perspective/PerspectiveDesign.h"
 #include "surface/MeshWriters.h"
 #include "volume/VolumeBuilder.h"
 #include "volume/VolumeContouring.h"
@@ -71,6 +72,70 @@ Report DesignSession::saveContouredMesh(const QString& folder, const QString& mo
     if (!contoured.value.write(path.toLocal8Bit().constData()))
         return Report::failure(cannotWrite(path));
     return {QStringLiteral("result written to ") + path, true};
+}
+
+// ---- point-light files --------------------------------------------------------------------
+
+namespace {
+
+const char* const kPerspectiveDump = "/cartoons/perspective/print/dumpFolder";
+
+// folder + kPerspectiveDump, made if need be; empty when it cannot be.
+QString perspectiveDump(const QString& folder)
+{
+    const QString dump = folder + QLatin1String(kPerspectiveDump);
+    return makeFolder(dump) ? dump : QString();
+}
+
+// Writes `mesh` as folder + kPerspectiveDump + name; the status line.
+Report writePerspectiveFile(const TriMesh& mesh, const QString& folder, const char* name)
+{
+    const QString dump = perspectiveDump(folder);
+    if (dump.isEmpty())
+        return Report::failure(QStringLiteral("Cannot create folder %1.").arg(folder + QLatin1String(kPerspectiveDump)));
+    const QString path = dump + QLatin1String(name);
+    if (!mesh.write(path.toLocal8Bit().constData()))
+        return Report::failure(cannotWrite(path));
+    return {QStringLiteral("Perspective smoothed mesh saved to ") + path + QLatin1Char('.'), true};
+}
+
+}  // namespace
+
+Report DesignSession::savePerspectiveMesh(const QString& folder)
+{
+    if (_perspective->viewCount() == 0)
+        return Report::failure(QStringLiteral("Load models first."));
+    return writePerspectiveFile(*_perspective->object()->buildShadowMesh(), folder, "/perspectiveMesh.obj");
+}
+
+Report DesignSession::savePerspectiveSmoothMesh(const QString& folder, int mode, float iso)
+{
+    if (_perspective->viewCount() == 0)
+        return Report::failure(QStringLiteral("Load models first."));
+    TriMesh mesh;
+    if (!contourVolume(*_perspective->object(), iso, mode, mesh, 2))
+        return Report::failure(QStringLiteral("TriangulationReconstructor: failed!"));
+    return writePerspectiveFile(mesh, folder, "/perpectiveSmoothMesh.obj");
+}
+
+Report DesignSession::savePerspectivePictures(const QString& folder)
+{
+    const int views = _perspective->viewCount();
+    if (views == 0)
+        return Report::failure(QStringLiteral("Load models first."));
+    const QString dump = perspectiveDump(folder);
+    if (dump.isEmpty())
+        return Report::failure(QStringLiteral("Cannot create folder %1.").arg(folder + QLatin1String(kPerspectiveDump)));
+    for (int k = 0; k < views; ++k) {
+        const DeformationModel& picture = _perspective->picture(k);
+        const QString image = dump + QStringLiteral("/persDeformed%1.png").arg(k);
+        const QString mesh = dump + QStringLiteral("/persDeformedMesh%1.obj").arg(k);
+        if (!picture.rendering().save(image))
+            return Report::failure(cannotWrite(image));
+        if (!picture.image_mesh().write(mesh.toLocal8Bit().constData()))
+            return Report::failure(cannotWrite(mesh));
+    }
+    return {QStringLiteral("saved results."), true};
 }
 
 TriMesh* DesignSession::smoothMesh(bool recompute)

@@ -9,10 +9,13 @@
 #include "app/Presets.h"
 
 #include <QAction>
+#include <QProgressBar>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProcess>
 #include <QTabWidget>
+
+#include <numeric>
 
 using namespace gui_test;
 
@@ -69,10 +72,12 @@ private slots:
         QVERIFY(_window->view()->orthographic());
         QCOMPARE(_window->windowTitle(), QStringLiteral("Kalvex: Creator and Editor"));
         QCOMPARE(stages(), kStartStages);
-        for (QWidget* hidden : QWidgetList{f.gbx_perspective, f.lightSources, f.btn_simple_reset_scene, f.simple_camera_45,
+        for (QWidget* hidden : QWidgetList{f.gbx_perspective, f.btn_simple_reset_scene, f.simple_camera_45,
                                            f.simple_camera_60, f.simple_camera_120, f.simple_progressBar})
             QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
-        QVERIFY(!f.gbx_simple_projection->isHidden());
+        // The light-source choice shows above the directional-light stages.
+        QVERIFY(f.lightSources->isVisible() && f.lightSources->isEnabled());
+        QVERIFY(f.gbx_simple_projection->isVisible());
         QVERIFY(f.presetRadio->isChecked());
 
         // Only the workflow tab is left, and the menus are gone; their actions stay.
@@ -241,6 +246,67 @@ private slots:
         QCOMPARE(form().currentNofCells->text(), QStringLiteral("--"));
         QCOMPARE(_window->view()->objectCount(), 0);
         QVERIFY(form().gbx_simple_deform->isEnabled());
+    }
+
+    // Point lights from the visible choice: the perspective example loads,
+    // "optimize" repairs missing pixels with its progress bar, the brush
+    // carves the point-light volume, and "reset scene..." offers the choice again.
+    void pointLightsFromTheChoice()
+    {
+        const KalvexForm& f = form();
+        click(f.pointLights);
+        QVERIFY(f.gbx_perspective->isVisible() && !f.lightSources->isVisible());
+        QVERIFY(!f.gbx_simple_generate->isVisible() && f.btn_simple_reset_scene->isVisible());
+
+        click(f.simple_perspectiveLoad);
+        QCOMPARE(status(), QStringLiteral("Perspective mesh shown."));
+        const PerspectiveDesign& design = _window->session().perspective();
+        QCOMPARE(design.viewCount(), 3);
+        QCOMPARE(stages(), (QList<bool>{false, false, false, false, false, false, true}));
+        QVERIFY(!f.simple_perspectiveLoad->isEnabled() && f.simple_perspectiveOpt->isEnabled());
+        QCOMPARE(_window->view()->objectCount(), 1);
+        QCOMPARE(f.currentNofCells->text(), QString::number(design.counts().cells));
+        QVERIFY(!f.currentResultLabel_x->pixmap().isNull());
+        QCOMPARE(f.imageLabel_x->model(), &_window->session().perspective().picture(0));
+
+        auto missing = [&] {
+            const std::vector<int>& m = design.counts().missing;
+            return std::accumulate(m.begin(), m.end(), 0);
+        };
+        const int before = missing();
+        QVERIFY(before > 0);
+        int progressSeen = 0;
+        connect(f.persp_progressIterate, &QProgressBar::valueChanged, this, [&](int) { ++progressSeen; });
+        f.simple_pers_nofIter->setValue(2);
+        click(f.simple_perspectiveOpt);
+        QCOMPARE(status(), QStringLiteral("adjusted images."));
+        QCOMPARE(design.passCount(), 2);
+        QVERIFY2(missing() < before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(missing())));
+        QVERIFY(progressSeen >= 2 && f.persp_progressIterate->isHidden());
+
+        // The default tool, the subtractive brush, carves the point-light volume.
+        const int cells = design.counts().cells;
+        const std::vector<int> missingPerView = design.counts().missing;
+        SceneGLWidget* view = _window->view();
+        view->grabFramebuffer();
+        QTest::keyPress(view, Qt::Key_Shift, Qt::ShiftModifier);
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, view->rect().center());
+        QTest::keyRelease(view, Qt::Key_Shift);
+        QVERIFY2(status().endsWith(QStringLiteral(" cell(s) removed.")), qPrintable(status()));
+        QCOMPARE(design.counts().cells, cells - status().section(QLatin1Char(' '), 0, 0).toInt());
+        QVERIFY(design.counts().cells < cells);
+        QCOMPARE(design.counts().missing, missingPerView);  // no shadow changed
+
+        QCOMPARE(answerMessageBoxes(QStringLiteral("Discard"), [&] { click(f.btn_simple_reset_scene); }),
+                 QStringList{"Reset Scene"});
+        QVERIFY(f.lightSources->isVisible() && !f.gbx_perspective->isVisible());
+        QVERIFY(f.gbx_simple_generate->isVisible() && f.gbx_simple_generate->isEnabled());
+        QCOMPARE(design.viewCount(), 0);
+        click(f.parallelLights);
+        QVERIFY(!f.lightSources->isVisible() && f.gbx_simple_generate->isVisible());
+        generate(QStringLiteral("arrow"));
+        QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
+        QCOMPARE(f.imageLabel_x->model(), &_window->session().picture(0));
     }
 
     void exitEndsTheProcessWithStatusOne()

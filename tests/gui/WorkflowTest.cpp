@@ -5,6 +5,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/ExampleOpenDialog.h"
+#include "render/VoxelRenderObject.h"
 
 #include <QAction>
 #include <QRegularExpression>
@@ -40,6 +41,7 @@ private slots:
         generate(QStringLiteral("arrow"));
         QCOMPARE(answerMessageBoxes(QStringLiteral("Got It"), [&] { click(f.btn_readyToEdit); }),
                  QStringList{"Edit Mode"});
+        QCOMPARE(status(), QStringLiteral("4 database model(s) loaded."));
         QVERIFY(!f.gbx_simple_deform->isEnabled());
         QVERIFY(f.gbx_simple_edit->isEnabled() && f.gbx_simple_finish->isEnabled());
         QVERIFY(f.gbx_camera_group->isEnabled() && !f.gbx_perspective->isEnabled());
@@ -52,9 +54,31 @@ private slots:
         QCOMPARE(answerMessageBoxes(QStringLiteral("No"), [&] { click(f.btn_simple_fill_example_based); }),
                  QStringList{"Example based completion"});
         QVERIFY(f.gbx_simple_edit->isEnabled());
+        const int cells = cellCount();
         QCOMPARE(answerMessageBoxes(QStringLiteral("Yes"), [&] { click(f.btn_simple_fill_example_based); }).size(), 1);
+        QCOMPARE(status(), QStringLiteral("sculpture computed."));
         QVERIFY(!f.gbx_simple_edit->isEnabled() && !f.gbx_simple_finish->isEnabled());
         QVERIFY(f.gbx_camera_group->isEnabled());
+        QCOMPARE(cellCount(), cells);  // the volume stays
+
+        // The view shows the merged models, which the example panel refines and saves.
+        const TriMesh* sculpture = _window->session().exampleSculpture();
+        QVERIFY(sculpture && !sculpture->faces.empty());
+        auto shownVertices = [&] {
+            const SceneGLWidget* view = _window->view();
+            return view->renderObject(view->objectCount() - 1)->mesh()->vertices.size();
+        };
+        QCOMPARE(shownVertices(), sculpture->vertices.size());
+        QVERIFY(f.exampleBased_ICPrefine->isEnabled());
+        f.exampleBased_ICPrefine->click();
+        QCOMPARE(status(), QStringLiteral("icp refined."));
+        QCOMPARE(shownVertices(), _window->session().exampleSculpture()->vertices.size());
+        f.exampleBased_saveSculptureMesh->click();
+        QVERIFY2(status().startsWith(QStringLiteral("saved separate files as ")), qPrintable(status()));
+        QVERIFY(QFile::exists(QStringLiteral("./Models/Images/exampleBasedResults/output100.obj")));
+        f.exampleBased_savePovScene->click();
+        QCOMPARE(status(), QStringLiteral("scene saved to ./Models/Images/current_scene.pov"));
+        QVERIFY(QFileInfo(QStringLiteral("./Models/Images/current_scene_mesh.pov")).size() > 0);
     }
 
     // The camera buttons turn the view. Alt+1 stores it; holding 1 shows it
