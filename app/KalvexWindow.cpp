@@ -30,6 +30,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+constexpr int kStartLevel = 5;  // the coarseness level a fresh panel offers
+
+}  // namespace
+
 KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
 {
     setupKalvexForm(_form, this);
@@ -266,7 +272,7 @@ void KalvexWindow::panelReset()
     f.gbx_perspective->setEnabled(true);
     f.simple_pers_nofIter->setEnabled(false);
     f.simple_perspectiveOpt->setEnabled(false);
-    f.spn_simple_res->setValue(5);
+    f.spn_simple_res->setValue(kStartLevel);
     for (QWidget* w : std::initializer_list<QWidget*>{
              f.btn_simple_reset_scene, f.simple_camera_45, f.simple_camera_60, f.simple_camera_120,
              f.gbx_simple_projection, f.gbx_simple_generate, f.gbx_simple_deform, f.gbx_simple_edit,
@@ -499,6 +505,9 @@ void KalvexWindow::btn_simple_reset_scene_released()
         return;
     panelReset();
     resetAll_released();
+    // The board's cell size comes from the expert field; the level for the
+    // next "generate" stays the panel's.
+    _form.spn_simple_res->setValue(kStartLevel);
     offerLightSources();
 }
 

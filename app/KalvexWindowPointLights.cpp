@@ -157,8 +157,9 @@ void KalvexWindow::simple_perspectiveLoad_released()
     for (QGroupBox* box : {f.gbx_simple_projection, f.gbx_simple_generate, f.gbx_simple_deform, f.gbx_simple_edit,
                            f.gbx_simple_finish})
         box->setEnabled(false);
+    const int level = f.spn_simple_res->value();
     resetAll_released();
-    _session.setCellSize(float(f.spn_simple_res->value()));
+    _session.setCellSize(float(level));
     showCellSize();
     if (!loadPerspective(nullptr))
         return;

@@ -262,6 +262,7 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Perspective mesh shown."));
         const PerspectiveDesign& design = _window->session().perspective();
         QCOMPARE(design.viewCount(), 3);
+        QCOMPARE(_window->voxelResolution(), 5.0f);  // the coarseness level, not the expert field's 4
         QCOMPARE(stages(), (QList<bool>{false, false, false, false, false, false, true}));
         QVERIFY(!f.simple_perspectiveLoad->isEnabled() && f.simple_perspectiveOpt->isEnabled());
         QCOMPARE(_window->view()->objectCount(), 1);
@@ -302,6 +303,7 @@ private slots:
         QVERIFY(f.lightSources->isVisible() && !f.gbx_perspective->isVisible());
         QVERIFY(f.gbx_simple_generate->isVisible() && f.gbx_simple_generate->isEnabled());
         QCOMPARE(design.viewCount(), 0);
+        QCOMPARE(f.spn_simple_res->value(), 5);
         click(f.parallelLights);
         QVERIFY(!f.lightSources->isVisible() && f.gbx_simple_generate->isVisible());
         generate(QStringLiteral("arrow"));
