@@ -73,19 +73,6 @@ std::vector<std::uint8_t> cells(int n, std::initializer_list<std::array<int, 3>>
     return grid;
 }
 
-ShadowObject& birdHull(float cellSize)
-{
-    static std::map<float, DesignSession> sessions;
-    DesignSession& session = sessions[cellSize];
-    if (!session.master()) {
-        const QString folder = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/");
-        session.load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, cellSize, false,
-                     DesignSession::Pictures::Plain);
-        session.compute();
-    }
-    return *session.master();
-}
-
 // ---- case tables ------------------------------------------------------------
 
 TEST(ContourTables, RowsUseTheirEdgesFaceTheClearCornersAndMatchThePrintedRows)
@@ -256,33 +243,24 @@ TEST(ContourPlacement, EachRulePlacesTheCrossingAsComputedByHand)
 
 // ---- the bird hull ------------------------------------------------------------
 
-TEST(ContourHull, ClosedFacingTheOccupiedSideWithVerticesInEdgeOrder)
+// Each vertex lies inside one edge -- its lower sample and the axis of its one
+// fractional coordinate -- and the edges ascend.
+::testing::AssertionResult inEdgeOrder(const TriMesh& mesh, std::int64_t size)
 {
-    ShadowObject& hull = birdHull(5.0f);  // n = 50, cells from index 2 up
-    for (const auto& [mode, factor] : {std::pair{LINEAR_INTERPOLATION, 1}, std::pair{CATMULL_ROM_INTERPOLATION, 3}}) {
-        SCOPED_TRACE(interpolationModeName(mode));
-        TriMesh mesh;
-        ASSERT_TRUE(contourVolume(hull, 0.8f, mode, mesh, factor));
-        EXPECT_TRUE(isClosed(mesh));
-        EXPECT_LT(signedVolume6(mesh), 0.0);
-
-        // Each vertex lies inside its edge: the lower sample and the axis give
-        // the edge, and the edges must ascend.
-        const std::int64_t size = hull.resolution() * factor;
-        std::int64_t previous = -1;
-        for (const point& p : mesh.vertices) {
-            std::int64_t edge = 0;
-            int axis = -1;
-            for (int a = 0; a < 3; ++a) {
-                edge = edge * size + std::int64_t(std::floor(p[a]));
-                if (p[a] != std::floor(p[a]))
-                    axis = a;
-            }
-            ASSERT_GE(axis, 0);
-            EXPECT_LT(previous, 3 * edge + axis);
-            previous = 3 * edge + axis;
+    std::int64_t previous = -1;
+    for (const point& p : mesh.vertices) {
+        std::int64_t edge = 0;
+        int axis = -1;
+        for (int a = 0; a < 3; ++a) {
+            edge = edge * size + std::int64_t(std::floor(p[a]));
+            if (p[a] != std::floor(p[a]))
+                axis = a;
         }
+        if (axis < 0 || 3 * edge + axis <= previous)
+            return ::testing::AssertionFailure() << "vertex " << p[0] << " " << p[1] << " " << p[2];
+        previous = 3 * edge + axis;
     }
+    return ::testing::AssertionSuccess();
 }
 
 // The whole field as the blocks of the cells write it, in x, y, z order, with
@@ -300,9 +278,14 @@ ScalarGrid wholeField(int n, const std::vector<std::uint8_t>& occupied, int fact
     return field;
 }
 
-TEST(ContourHull, SameMeshAsContouringTheWholeField)
+TEST(ContourHull, ClosedInEdgeOrderAndTheSameMeshAsContouringTheWholeField)
 {
-    ShadowObject& hull = birdHull(10.0f);  // n = 25
+    DesignSession session;
+    const QString birds = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/bird%1.png");
+    ASSERT_TRUE(
+        session.load(0, {birds.arg(1), birds.arg(2), birds.arg(3)}, 5.0f, false, DesignSession::Pictures::Plain).ok);
+    ASSERT_TRUE(session.compute().ok);
+    ShadowObject& hull = *session.master();  // n = 50, cells from index 2 up
     const int n = hull.resolution();
     std::vector<std::uint8_t> birdCells;
     for (int x = 0; x < n; ++x)
@@ -325,6 +308,9 @@ TEST(ContourHull, SameMeshAsContouringTheWholeField)
             ASSERT_TRUE(contourVolume(hull, 0.8f, mode, mesh, factor));
             EXPECT_EQ(mesh.vertices, reference.vertices);
             EXPECT_EQ(mesh.faces, reference.faces);
+            EXPECT_TRUE(isClosed(mesh));
+            EXPECT_LT(signedVolume6(mesh), 0.0);  // facing the occupied side
+            EXPECT_TRUE(inEdgeOrder(mesh, n * factor));
 
             const bool marched = contourGrid(1.6f, mode, reference, borderField);
             ASSERT_EQ(contourOccupancy(5, borderCells, 0.8f, mode, mesh, factor), marched);

@@ -1,25 +1,15 @@
 // Shadow-keeping tests of the master: which cells may be added or removed
-// without changing a view's shadow, the recorded shadow maps and the validity
-// check, and the impossible modes that end the process.
+// without changing a view's shadow, and the validity check against the
+// recorded shadow maps.
 
 #include "SyntheticPictures.h"
 #include "VolumeTestSupport.h"
 
-#include "volume/VolumeBuilder.h"
-
 #include <gtest/gtest.h>
-
-#include <optional>
 
 using namespace volume_test;
 
 namespace {
-
-void occupy(ShadowObject& master, std::initializer_list<CellIndex> cells)
-{
-    for (const CellIndex& c : cells)
-        master.setOccupied(c, true);
-}
 
 TEST(Coverage, OneViewMasterDependsOnThatViewAlone)
 {
@@ -103,53 +93,6 @@ TEST(Coverage, SixtyAndOneTwentyRaysKeepTwoOtherCells)
     EXPECT_TRUE(master.isCellRemovable({2, 6, 3}));
 }
 
-// First cell in the given state whose X or Z ray holds `rayCount` occupied cells.
-std::optional<CellIndex> findCell(ShadowObject& master, bool occupied, int mode, int rayCount)
-{
-    const int n = master.sizeX();
-    for (int x = 0; x < n; ++x)
-        for (int y = 0; y < n; ++y)
-            for (int z = 0; z < n; ++z) {
-                int count = 0;
-                for (int i = 0; i < n; ++i)
-                    count += master.isOccupied(mode == X_PROJECTION ? CellIndex{i, y, z} : CellIndex{x, y, i});
-                if (master.isOccupied({x, y, z}) == occupied && count == rayCount)
-                    return CellIndex{x, y, z};
-            }
-    return std::nullopt;
-}
-
-TEST(Coverage, ShadowsStayValidUntilAnEditChangesOne)
-{
-    std::vector<ShadowView> views;
-    const char* pictures[3] = {"birds/bird1.png", "birds/bird2.png", "birds/bird3.png"};
-    for (int k = 0; k < 3; ++k)
-        views.push_back(quantizedView(QImage(bundledPicture(pictures[k])), k, 5.0f));
-    std::unique_ptr<ShadowObject> master = buildMaster(views, 5.0f);
-    ASSERT_GT(countOccupiedCells(*master), 0);
-    EXPECT_TRUE(master->areShadowsStillValid(true, true));
-
-    // The only cell on its X ray: removing it loses a dark pixel.
-    const std::optional<CellIndex> lone = findCell(*master, true, X_PROJECTION, 1);
-    ASSERT_TRUE(lone);
-    EXPECT_FALSE(master->isCellRemovable(*lone));
-    master->setOccupied(*lone, false);
-    EXPECT_FALSE(master->areShadowsStillValid(true, true));
-    EXPECT_FALSE(master->areShadowsStillValid(true, false));
-    EXPECT_TRUE(master->areShadowsStillValid(false, true));
-    master->setOccupied(*lone, true);
-    EXPECT_TRUE(master->areShadowsStillValid(true, true));
-
-    // A free cell on an empty Z ray: adding it darkens a white pixel.
-    const std::optional<CellIndex> white = findCell(*master, false, Z_PROJECTION, 0);
-    ASSERT_TRUE(white);
-    EXPECT_FALSE(master->isCellAddable(white->x, white->y, white->z));
-    master->setOccupied(*white, true);
-    EXPECT_FALSE(master->areShadowsStillValid(true, true));
-    EXPECT_FALSE(master->areShadowsStillValid(false, true));
-    EXPECT_TRUE(master->areShadowsStillValid(true, false));
-}
-
 TEST(Coverage, ValidityReportsTheFirstChangedPixel)
 {
     ShadowObject master = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, Z_PROJECTION});
@@ -158,12 +101,14 @@ TEST(Coverage, ValidityReportsTheFirstChangedPixel)
         master.create_reprojection_image_map(k, k);
     ASSERT_TRUE(master.areShadowsStillValid(true, true));
 
+    // A removal can only lose dark pixels and an addition only add some: the
+    // check of the other kind still passes.
     auto firstFailure = [&](CellIndex c, bool occupied) {
         DebugCapture capture;
         master.setOccupied(c, occupied);
-        const bool valid = master.areShadowsStillValid(true, true);
+        EXPECT_FALSE(master.areShadowsStillValid(true, true));
+        EXPECT_TRUE(master.areShadowsStillValid(occupied, !occupied));
         master.setOccupied(c, !occupied);
-        EXPECT_FALSE(valid);
         return capture.lines;
     };
     EXPECT_EQ(firstFailure({1, 0, 0}, false), QStringList{"3 1 0"});  // X pixel (0, 0) still dark
@@ -171,6 +116,7 @@ TEST(Coverage, ValidityReportsTheFirstChangedPixel)
     EXPECT_EQ(firstFailure({5, 5, 5}, true), QStringList{"2 5 5"});
     EXPECT_EQ(firstFailure({5, 0, 0}, true), QStringList{"4 5 0"});  // X pixel (0, 0) was dark already
     EXPECT_EQ(firstFailure({1, 1, 0}, true), QStringList{});         // only the Z view changes: silent
+    EXPECT_TRUE(master.areShadowsStillValid(true, true));
 }
 
 // The oblique views are checked too (45 degrees fails silently); a missing

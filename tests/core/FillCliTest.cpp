@@ -4,11 +4,12 @@
 
 #ifdef KALVEX_CLI_PATH
 
+#include "CliTestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -18,12 +19,9 @@ TEST(ExampleFillCli, FillsTheBirdsAndRefinesTowardsTheSurface)
     const QString birds = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/");
     const QStringList pictures{birds + "bird1.png", birds + "bird2.png", birds + "bird3.png"};
     QTemporaryDir dir;
-    QProcess cli;
-    cli.start(QStringLiteral(KALVEX_CLI_PATH),
-              QStringList{"fill", "--cell-size", "10", "--seed", "3", "--out", dir.path()} + pictures);
-    ASSERT_TRUE(cli.waitForFinished(600000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const QJsonObject json = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+    CliRun run = runCli(QStringList{"fill", "--cell-size", "10", "--seed", "3", "--out", dir.path()} + pictures);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(run.out).object();
     const int kept = json["kept"].toInt();
     EXPECT_GT(kept, 0);
     EXPECT_LE(kept, json["placements"].toInt());
@@ -33,10 +31,9 @@ TEST(ExampleFillCli, FillsTheBirdsAndRefinesTowardsTheSurface)
     EXPECT_TRUE(QFile::exists(dir.filePath("current_scene_mesh.pov")));
     EXPECT_EQ(QDir(dir.filePath("exampleBasedResults")).entryList(QDir::Files).size(), kept);
 
-    cli.start(QStringLiteral(KALVEX_CLI_PATH), QStringList{"fill", "--refine", "many"} + pictures);
-    ASSERT_TRUE(cli.waitForFinished(60000));
-    EXPECT_EQ(cli.exitCode(), 2);
-    EXPECT_EQ(cli.readAllStandardError().count('\n'), 1);
+    run = runCli(QStringList{"fill", "--refine", "many"} + pictures);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.count('\n'), 1);
 }
 
 #endif

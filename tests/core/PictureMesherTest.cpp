@@ -156,18 +156,6 @@ TEST(PictureMesher, MeshIsScaledToTheTargetWidth)
     }
 }
 
-TEST(PictureMesher, PicturesWithoutTrianglesGiveNoFaces)
-{
-    EXPECT_TRUE(PictureMesher(white_picture(50, 50), 3.0f).mesh().faces.empty());
-    EXPECT_TRUE(PictureMesher(QImage(), 3.0f).mesh().vertices.empty());
-    QImage two = white_picture(50, 50);
-    two.setPixel(10, 10, qRgb(0, 0, 0));
-    two.setPixel(30, 10, qRgb(0, 0, 0));
-    const TriMesh mesh = PictureMesher(two, 3.0f).mesh();
-    EXPECT_EQ(mesh.vertices.size(), 2u);
-    EXPECT_TRUE(mesh.faces.empty());
-}
-
 TEST(PictureMesher, DegenerateSpacingsStayDefined)
 {
     const PictureMesher zero(blobs_picture(), 0.0f);

@@ -1,6 +1,7 @@
 // Printable sculptures: the mesh checks, STL and 3MF written and read back,
 // and a sculpture whose shadows are its pictures' figures.
 
+#include "CliTestSupport.h"
 #include "SyntheticPictures.h"
 
 #include "session/DesignSession.h"
@@ -10,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -150,7 +150,6 @@ TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
     for (int axis = 0; axis < 3; ++axis) {
         const ShadowView& view = session.views()[std::size_t(axis)];
         const std::vector<std::uint8_t> cast = castByMesh(sculpture, axis, n, 5.0f);
-        ASSERT_EQ(n, 50);
         int differing = 0;
         for (int c = 0; c < n; ++c)
             for (int r = 0; r < n; ++r)
@@ -167,12 +166,10 @@ TEST(Print, SculptCommand)
     QStringList birds;
     for (int k = 1; k <= 3; ++k)
         birds << QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/bird%1.png").arg(k);
-    QProcess cli;
-    cli.start(QStringLiteral(KALVEX_CLI_PATH),
-              QStringList{"sculpt", "--passes", "1", "--size-mm", "60", "--out", dir.filePath("out")} + birds);
-    ASSERT_TRUE(cli.waitForFinished(120000));
-    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const QJsonObject json = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+    const CliRun run =
+        runCli(QStringList{"sculpt", "--passes", "1", "--size-mm", "60", "--out", dir.filePath("out")} + birds);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(run.out).object();
     EXPECT_EQ(json["components"].toInt(), 1);
     EXPECT_EQ(json["open_edges"].toInt(-1), 0);
     EXPECT_EQ(json["nonmanifold_edges"].toInt(-1), 0);

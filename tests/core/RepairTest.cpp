@@ -1,5 +1,5 @@
-// Picture repair (regions of missing pixels, repair steps, snapping, the
-// progress schedule), greedy layers and finalisation, on small hand-made views.
+// Picture repair (regions of missing pixels, repair steps, snapping),
+// greedy layers and finalisation, on small hand-made views.
 
 #include "SyntheticPictures.h"
 #include "VolumeTestSupport.h"
@@ -163,21 +163,6 @@ TEST(RepairHandles, ConsecutiveDuplicatesDroppedAndSnappedToNearestDarkPixel)
     EXPECT_EQ(targets[1], point(4, 5, 0));
 }
 
-TEST(RepairProgress, BarValuesBeforeEachPass)
-{
-    EXPECT_EQ(progressValues(1), (std::vector<int>{50}));
-    EXPECT_EQ(progressValues(4), (std::vector<int>{12, 37, 62, 87}));
-    const std::vector<int> fifteen = progressValues(15);
-    ASSERT_EQ(fifteen.size(), 15u);
-    EXPECT_EQ(std::vector<int>(fifteen.begin(), fifteen.begin() + 4), (std::vector<int>{3, 10, 16, 23}));
-    EXPECT_EQ(fifteen.back(), 96);
-    const std::vector<int> twenty = progressValues(20);
-    EXPECT_EQ(twenty[0], 2);  // 2.5 shown as its integer part
-    EXPECT_EQ(twenty[1], 7);
-    for (int v : twenty)
-        EXPECT_LE(v, 100);
-}
-
 TEST(RepairAdjustment, TwoStepsPerViewSecondFindsNothing)
 {
     // X wants row z = 5, Y wants z = 6: the hull is empty and every dark
@@ -226,7 +211,9 @@ TEST(RepairAdjustment, HandlesAreInPixelsOfTheDeformablePicture)
     EXPECT_NEAR(moved[1][0], 140.0f + 0.3f * 16.0f * std::exp(-3.0f), 1e-4);
 }
 
-TEST(RepairAdjustment, UnsupportedSetupChangesNothing)
+// Adjustment and finalisation handle the axis set-up only: on another they
+// refuse and change nothing.
+TEST(RepairAdjustment, UnsupportedSetupsAreRefusedAndChangeNothing)
 {
     std::vector<ShadowView> views =
         makeViews({{X_PROJECTION, {{1, 1}}}, {Y_PROJECTION, {{1, 1}}}, {Sixty_PROJECTION, {{1, 1}}}});
@@ -235,6 +222,9 @@ TEST(RepairAdjustment, UnsupportedSetupChangesNothing)
         adjustImages(pointers(views), comparisons(*master, views), {}, AdjustParameters());
     EXPECT_EQ(adjusted.error, QStringLiteral("adjustImages_released: unhandled case"));
     EXPECT_EQ(views[0]._gray_and_not_treated.count(), std::size_t(kN * kN));
+    EXPECT_EQ(fillMissingPixels(*master, pointers(views), X_PROJECTION, {{1, 1}}, 1.0f).error,
+              QStringLiteral("finalizeOptimization_released: unhandled case"));
+    EXPECT_EQ(countOccupiedCells(*master), 1);
 }
 
 // ---- greedy layers ------------------------------------------------------------
@@ -338,24 +328,9 @@ TEST(Finalization, ThresholdZeroNeedsBothOtherViewsDarkAndFirstMinimumWins)
     EXPECT_TRUE(master->isOccupied({3, 5, 5}));
 }
 
-TEST(Finalization, ViewOutsideTheSetupIsRefused)
-{
-    std::vector<ShadowView> views =
-        makeViews({{X_PROJECTION, {{5, 5}}}, {Y_PROJECTION, {{5, 5}}}, {Z_PROJECTION, {{5, 5}}}});
-    std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
-    auto v = pointers(views);
-    EXPECT_EQ(fillMissingPixels(*master, v, FortyFive_PROJECTION, {{1, 1}}, 1.0f).error,
-              QStringLiteral("fillin_cluster_orthogonal: unhandled case"));
-    views[2] = makeView(Sixty_PROJECTION, {{5, 5}});
-    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, {{1, 1}}, 1.0f).error,
-              QStringLiteral("finalizeOptimization_released: unhandled case"));
-    EXPECT_EQ(countOccupiedCells(*master), 1);
-}
-
 TEST(ResolutionIncrease, CellSizeFloorIsOneAndAHalf)
 {
-    EXPECT_FLOAT_EQ(finerCellSize(2.0f), 1.5f);
-    EXPECT_FLOAT_EQ(finerCellSize(1.5f), 1.5f);
-    EXPECT_FLOAT_EQ(finerCellSize(1.8f), 1.5f);
     EXPECT_FLOAT_EQ(finerCellSize(4.0f), 3.5f);
+    EXPECT_FLOAT_EQ(finerCellSize(1.8f), 1.5f);
+    EXPECT_FLOAT_EQ(finerCellSize(1.5f), 1.5f);
 }

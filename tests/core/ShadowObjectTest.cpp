@@ -33,22 +33,16 @@ std::vector<QPoint> drawnPixels(const QImage& image)
 
 TEST(ShadowObjectGrid, ResolutionIsFloorOf250OverCellSizeAndBordersAreExclusive)
 {
-    const struct {
-        float cellSize;
-        int n;
-    } cases[] = {{25.0f, 10}, {3.0f, 83}, {1.5f, 166}, {1.7f, 147}, {6.25f, 40}};
-    for (const auto& c : cases) {
-        const ShadowView view(QImage(), QString(), X_PROJECTION, c.cellSize);
-        EXPECT_EQ(view.resolution(), c.n) << c.cellSize;
-        ShadowObject master(view, c.cellSize);
-        EXPECT_EQ(master.resolution(), c.n);
-        EXPECT_EQ(master._slice_size, c.n * c.n);
-        const int m = c.n - 1;
-        EXPECT_FALSE(master.isOccupied({m, m, m}));
+    for (const auto& [cellSize, n] : {std::pair{25.0f, 10}, std::pair{1.7f, 147}, std::pair{6.25f, 40}}) {
+        const ShadowView view(QImage(), QString(), X_PROJECTION, cellSize);
+        EXPECT_EQ(view.resolution(), n) << cellSize;
+        ShadowObject master(view, cellSize);
+        EXPECT_EQ(master.resolution(), n);
+        const int m = n - 1;
         EXPECT_TRUE(master.isInGrid({0, 0, 0}));
         EXPECT_TRUE(master.isInGrid({m, m, m}));
-        for (const CellIndex out : {CellIndex{c.n, 0, 0}, CellIndex{0, c.n, 0}, CellIndex{0, 0, c.n},
-                                    CellIndex{-1, 0, 0}, CellIndex{0, -1, 0}, CellIndex{0, 0, -1}})
+        for (const CellIndex out : {CellIndex{n, 0, 0}, CellIndex{0, n, 0}, CellIndex{0, 0, n}, CellIndex{-1, 0, 0},
+                                    CellIndex{0, -1, 0}, CellIndex{0, 0, -1}})
             EXPECT_FALSE(master.isInGrid(out)) << out.x << " " << out.y << " " << out.z;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the volume tests: views made from in-memory pictures, an
-// empty master of a given size, the bundled pictures, and debug-line capture.
+// empty master of a given size, occupied cells, the bundled pictures, and
+// debug-line capture.
 
 #include "volume/ShadowObject.h"
 
@@ -8,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
 #include <vector>
 
 namespace volume_test {
@@ -33,6 +35,12 @@ inline ShadowObject emptyMaster(float cellSize, std::vector<int> modes)
     ShadowObject master(cellSize);
     master._view_modes = std::move(modes);
     return master;
+}
+
+inline void occupy(ShadowObject& volume, std::initializer_list<CellIndex> cells)
+{
+    for (const CellIndex& c : cells)
+        volume.setOccupied(c, true);
 }
 
 // Collects the debug output while alive; with `diagnostics`, the volume's
