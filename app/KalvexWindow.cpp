@@ -446,6 +446,7 @@ void KalvexWindow::btn_readyToEdit_released()
         _form.editToolboxRadius->setValue(radius);
         exampleBased_loadDatabaseModels_released();
         _form.gbx_simple_finish->setEnabled(true);
+        _form.btn_simple_fill_example_based->setEnabled(true);
     }
     showNotice(QStringLiteral("Edit Mode"),
                QStringLiteral("Press SHIFT while editing. \nEdits will remove cells only if removal does not affect "
@@ -465,11 +466,12 @@ void KalvexWindow::btn_simple_fill_example_based_released()
         QStringLiteral("This is memory heavy. If the voxel resolution is high, \nor if there are only a few active "
                        "voxels remaining, the program may crash.\nContinue?"),
         QMessageBox::Yes | QMessageBox::No);
-    // A failed filling keeps the volume and the stages, so the user can edit on.
+    // A failed filling keeps the volume and the stages, so the user can edit
+    // on. After a filling only the export stays, to print either sculpture.
     if (answer != QMessageBox::Yes || !exampleBased_computeSculpture_released())
         return;
     _form.gbx_simple_edit->setEnabled(false);
-    _form.gbx_simple_finish->setEnabled(false);
+    _form.btn_simple_fill_example_based->setEnabled(false);
 }
 
 void KalvexWindow::simple_animate_released()

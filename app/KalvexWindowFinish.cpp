@@ -105,8 +105,20 @@ void KalvexWindow::exampleBased_savePovScene_released()
 
 // ---- printing -----------------------------------------------------------------------------------
 
+// With an example sculpture there are two to choose from.
 void KalvexWindow::btn_simple_export_print_released()
 {
+    bool examples = false;
+    if (_session.exampleSculpture()) {
+        const QStringList choices = {QStringLiteral("the carved volume (one closed part)"),
+                                     QStringLiteral("the example sculpture (overlapping closed models)")};
+        bool ok = false;
+        const QString choice = QInputDialog::getItem(this, QStringLiteral("Export for printing"),
+                                                     QStringLiteral("Sculpture:"), choices, 1, false, &ok);
+        if (!ok)
+            return;
+        examples = choice == choices[1];
+    }
     const QString stl = QStringLiteral("Binary STL (*.stl)");
     QString filter = stl;
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export for printing"), Presets::kModelImages,
@@ -120,8 +132,14 @@ void KalvexWindow::btn_simple_export_print_released()
     const double size = QInputDialog::getDouble(this, QStringLiteral("Export for printing"),
                                                 QStringLiteral("Longest side in millimetres:"), 100.0, 1.0, 10000.0, 1,
                                                 &ok);
-    if (ok)
+    if (!ok)
+        return;
+    if (examples) {
+        WaitCursor wait;
+        report(_session.exportExampleSculpture(path, float(size), shownPictures()));
+    } else {
         exportSculptureTo(path, size);
+    }
 }
 
 // The panel's contouring choices: the interpolation list's entry (Catmull-Rom

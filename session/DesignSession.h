@@ -172,6 +172,10 @@ public:
     // and the design's scene file beside it, only when the mesh is closed,
     // manifold and one part; otherwise says what is wrong and writes nothing.
     Report exportSculpture(const QString& path, const SculptureOptions& options, const ScenePictures& pictures);
+    // The example sculpture, turned and sized the same way, written with the
+    // scene file beside it. Its models overlap, so it is no single manifold
+    // part; the line says how many it holds.
+    Report exportExampleSculpture(const QString& path, float sizeMm, const ScenePictures& pictures);
 
     // ---- files ------------------------------------------------------------------------------
     // Writes the volume to `path` (".kxscene") and the companions beside it

@@ -3,11 +3,58 @@
 
 #include "session/DesignSession.h"
 
+#include "example/ExampleCompletion.h"
+
 #include "surface/VoxelContouring.h"
 #include "volume/Components.h"
 
 #include <algorithm>
+#include <tuple>
 #include <cmath>
+
+namespace {
+
+// Points in picture pixels turned half a turn about x (the pictures' bottom
+// rows go to the bed), then moved into the positive octant and scaled so that
+// the longest side is `sizeMm`. Returns the corner moved to the origin and
+// the scale.
+std::pair<point, float> placeOnBed(TriMesh& mesh, float sizeMm)
+{
+    for (point& v : mesh.vertices)
+        v = point(v[0], -v[1], -v[2]);
+    mesh.need_bbox();
+    const point extent = mesh.bbox.size();
+    const float scale = sizeMm / std::max({extent[0], extent[1], extent[2]});
+    const point low = mesh.bbox.min;
+    for (point& v : mesh.vertices)
+        v = (v - low) * scale;
+    mesh.need_bbox();
+    return {low, scale};
+}
+
+QString printExtension(const QString& path)
+{
+    const QString extension = path.section(QLatin1Char('.'), -1).toLower();
+    return extension == QLatin1String("stl") || extension == QLatin1String("3mf") ? extension : QString();
+}
+
+bool writePrintFile(const TriMesh& mesh, const QString& path)
+{
+    const std::string file = path.toLocal8Bit().toStdString();
+    return printExtension(path) == QLatin1String("stl") ? writeBinaryStl(mesh, file) : write3mf(mesh, file);
+}
+
+QString sizeText(const TriMesh& mesh)
+{
+    return QStringLiteral("%1 x %2 x %3 mm")
+        .arg(double(mesh.bbox.max[0]), 0, 'f', 1)
+        .arg(double(mesh.bbox.max[1]), 0, 'f', 1)
+        .arg(double(mesh.bbox.max[2]), 0, 'f', 1);
+}
+
+const QString kNeedsExtension = QStringLiteral("Choose a file name ending in .stl or .3mf.");
+
+}  // namespace
 
 Result<DesignSession::Sculpture> DesignSession::sculpture(const SculptureOptions& options)
 {
@@ -42,24 +89,12 @@ Result<DesignSession::Sculpture> DesignSession::sculpture(const SculptureOptions
         return R::failure(QStringLiteral("TriangulationReconstructor: failed!"));
 
     // Sample s of the padded field is cell s - 1; its centre is at s - 0.5.
-    // Half a turn about x puts the pictures' bottom rows (high z) on the bed.
     TriMesh& mesh = result.mesh;
-    for (point& v : mesh.vertices) {
-        const point px = (v - point(0.5f, 0.5f, 0.5f)) * _cell_size;
-        v = point(px[0], -px[1], -px[2]);
-    }
+    for (point& v : mesh.vertices)
+        v = (v - point(0.5f, 0.5f, 0.5f)) * _cell_size;
     for (TriMesh::Face& f : mesh.faces)
         std::swap(f[0], f[2]);  // outward
-    mesh.need_bbox();
-    const point extent = mesh.bbox.size();
-    const float longest = std::max({extent[0], extent[1], extent[2]});
-    const float scale = options.sizeMm / longest;
-    const point low = mesh.bbox.min;
-    for (point& v : mesh.vertices)
-        v = (v - low) * scale;
-    result.originPx = low;
-    result.mmPerPixel = scale;
-    mesh.need_bbox();
+    std::tie(result.originPx, result.mmPerPixel) = placeOnBed(mesh, options.sizeMm);
     for (int a = 0; a < 3; ++a)
         result.sizeMm[std::size_t(a)] = mesh.bbox.max[a];
     result.check = checkMesh(mesh);
@@ -69,9 +104,8 @@ Result<DesignSession::Sculpture> DesignSession::sculpture(const SculptureOptions
 Report DesignSession::exportSculpture(const QString& path, const SculptureOptions& options,
                                       const ScenePictures& pictures)
 {
-    const QString extension = path.section(QLatin1Char('.'), -1).toLower();
-    if (extension != QLatin1String("stl") && extension != QLatin1String("3mf"))
-        return Report::failure(QStringLiteral("Choose a file name ending in .stl or .3mf."));
+    if (printExtension(path).isEmpty())
+        return Report::failure(kNeedsExtension);
     const Result<Sculpture> made = sculpture(options);
     if (!made.ok())
         return Report::failure(made.error);
@@ -83,27 +117,54 @@ Report DesignSession::exportSculpture(const QString& path, const SculptureOption
                                    .arg(check.nonManifoldEdges)
                                    .arg(check.parts)
                                    .arg(check.flippedEdges));
-    const std::string file = path.toLocal8Bit().toStdString();
-    const bool written = extension == QLatin1String("stl") ? writeBinaryStl(made.value.mesh, file)
-                                                           : write3mf(made.value.mesh, file);
-    if (!written)
+    if (!writePrintFile(made.value.mesh, path))
         return Report::failure(QStringLiteral("Cannot write %1.").arg(path));
     const QString scene = sceneBase(path) + QStringLiteral(".kxscene");
     if (const Report saved = saveScene(scene, pictures); !saved.ok)
         return saved;
-    const std::array<float, 3>& size = made.value.sizeMm;
     const QString bridges = made.value.bridgeCells == 0
                                 ? QString()
                                 : QStringLiteral("; %1 bridging cell(s) join its pieces, adding %2 shadow pixel(s)")
                                       .arg(made.value.bridgeCells)
                                       .arg(made.value.bridgePixels);
-    return {QStringLiteral("Wrote %1: %2 triangles, %3 x %4 x %5 mm%6 (and the scene %7).")
+    return {QStringLiteral("Wrote %1: %2 triangles, %3%4 (and the scene %5).")
                 .arg(path)
                 .arg(made.value.mesh.faces.size())
-                .arg(double(size[0]), 0, 'f', 1)
-                .arg(double(size[1]), 0, 'f', 1)
-                .arg(double(size[2]), 0, 'f', 1)
-                .arg(bridges)
-                .arg(scene),
+                .arg(sizeText(made.value.mesh), bridges, scene),
+            true};
+}
+
+// The placed models overlap: the file holds each as a closed shell of its
+// own, which a slicer merges into one solid. The line says so.
+Report DesignSession::exportExampleSculpture(const QString& path, float sizeMm, const ScenePictures& pictures)
+{
+    if (printExtension(path).isEmpty())
+        return Report::failure(kNeedsExtension);
+    const TriMesh* sculpture = exampleSculpture();
+    if (!sculpture)
+        return Report::failure(QStringLiteral("No example sculpture yet."));
+    if (!(sizeMm > 0.0f && std::isfinite(sizeMm)))
+        return Report::failure(QStringLiteral("The size of the print must be above 0 mm."));
+    TriMesh mesh = *sculpture;
+    for (point& v : mesh.vertices)
+        v = v * _cell_size;
+    placeOnBed(mesh, sizeMm);
+    const MeshCheck check = checkMesh(mesh);
+    if (!writePrintFile(mesh, path))
+        return Report::failure(QStringLiteral("Cannot write %1.").arg(path));
+    const QString scene = sceneBase(path) + QStringLiteral(".kxscene");
+    if (const Report saved = saveScene(scene, pictures); !saved.ok)
+        return saved;
+    const QString open = check.openEdges == 0 && check.nonManifoldEdges == 0
+                             ? QString()
+                             : QStringLiteral("; %1 open edge(s) and %2 edge(s) with more than two faces")
+                                   .arg(check.openEdges)
+                                   .arg(check.nonManifoldEdges);
+    return {QStringLiteral("Wrote %1: the example sculpture, %2 overlapping model(s) that a slicer merges into one "
+                           "solid, %3 triangles, %4%5 (and the scene %6).")
+                .arg(path)
+                .arg(_examples->keptCount())
+                .arg(mesh.faces.size())
+                .arg(sizeText(mesh), open, scene),
             true};
 }

@@ -65,6 +65,41 @@ private slots:
         QVERIFY(QFileInfo::exists(path + QStringLiteral("_origx.png")));
     }
 
+    // After a filling the export offers the example sculpture: its models
+    // overlap, and the line says so instead of calling it one part.
+    void exampleSculptureExports()
+    {
+        const KalvexForm& f = form();
+        generate(QStringLiteral("arrow"));
+        answerMessageBoxes(QStringLiteral("Got It"), [&] { click(f.btn_readyToEdit); });
+        answerMessageBoxes(QStringLiteral("Yes"), [&] { click(f.btn_simple_fill_example_based); });
+        QVERIFY(!f.btn_simple_fill_example_based->isEnabled() && f.btn_simple_export_print->isEnabled());
+        QTimer answers;
+        connect(&answers, &QTimer::timeout, [] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            if (dialog->inputMode() == QInputDialog::TextInput)
+                dialog->setTextValue(dialog->comboBoxItems().value(1));
+            else
+                dialog->setDoubleValue(60.0);
+            dialog->accept();
+        });
+        answers.start(20);
+        QVERIFY(QDir().mkpath(QStringLiteral("print")));
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("print/models.stl"));
+        answerFileDialog(path, [&] { click(f.btn_simple_export_print); });
+        QVERIFY2(status().startsWith(QStringLiteral("Wrote ") + path + QStringLiteral(": the example sculpture")),
+                 qPrintable(status()));
+        const std::unique_ptr<TriMesh> stl(readBinaryStl(path.toStdString()));
+        QVERIFY(stl);
+        QCOMPARE(stl->faces.size(), _window->session().exampleSculpture()->faces.size());
+        stl->need_bbox();
+        const point size = stl->bbox.size();
+        QVERIFY(std::fabs(std::max({size[0], size[1], size[2]}) - 60.0f) < 1e-3f);
+        QVERIFY(checkMesh(*stl).parts > 1);
+    }
+
     void everyPresetPrints_data()
     {
         QTest::addColumn<QString>("entry");

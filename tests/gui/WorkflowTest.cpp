@@ -57,8 +57,8 @@ private slots:
         const int cells = cellCount();
         QCOMPARE(answerMessageBoxes(QStringLiteral("Yes"), [&] { click(f.btn_simple_fill_example_based); }).size(), 1);
         QCOMPARE(status(), QStringLiteral("sculpture computed."));
-        QVERIFY(!f.gbx_simple_edit->isEnabled() && !f.gbx_simple_finish->isEnabled());
-        QVERIFY(f.gbx_camera_group->isEnabled());
+        QVERIFY(!f.gbx_simple_edit->isEnabled() && !f.btn_simple_fill_example_based->isEnabled());
+        QVERIFY(f.btn_simple_export_print->isEnabled() && f.gbx_camera_group->isEnabled());
         QCOMPARE(cellCount(), cells);  // the volume stays
 
         // The view shows the merged models, which the example panel refines and saves.
