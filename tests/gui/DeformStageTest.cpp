@@ -1,7 +1,7 @@
 // The main window's deformation stage with real clicks: "optimize" (and the
-// same passes from kalvex-cli), "Adjust Images", the resolution increase, and
-// the hidden panel's greedy layers and finalisation. What the steps compute is
-// the session's and is tested there; these tests check what the window shows.
+// same passes from kalvex-cli) and the resolution increase. What the steps
+// compute is the session's and is tested there; these tests check what the
+// window shows.
 
 #include "WindowTestSupport.h"
 
@@ -25,30 +25,30 @@ class DeformStageTest : public WindowTestCase {
     }
 
 private slots:
-    void optimizeEndsOnTheAdjustment()
+    // "optimize" runs its passes and refreshes the counts; "increase
+    // resolution" then steps down one coarseness level per press, to level 3.
+    void optimizeAndIncreaseResolution()
     {
         const KalvexForm& f = form();
+        f.spn_simple_res->setValue(5);
         generate(QStringLiteral("birds"));
         f.simple_iterateCount->setValue(2);
         click(f.btn_simple_deform_iterate);
         QVERIFY(f.simple_progressBar->isHidden());
-        QCOMPARE(f.simple_progressBar->value(), 100);
         QCOMPARE(_window->session().optimizePasses(), 2);
         QCOMPARE(f.currentNofCells->text(), QString::number(cellCount()));
         QCOMPARE(f.projectionCells->text(), QStringLiteral("cells: %1").arg(cellCount()));
-        // The passes end on the adjustment: its line, and "Adjust Images" waits for a compute.
         QCOMPARE(status(), QStringLiteral("Optimized images."));
-        QVERIFY(!f.adjustImages->isEnabled());
         QVERIFY(!f.preserve_shape_check->isChecked());  // copied from the workflow's "preserve shape"
-        _window->shadow_computeShadowMesh_released();
-        QVERIFY(f.adjustImages->isEnabled());
 
-        // The expert "Adjust Images": five steps over the views in turn end on view 1 (Y).
-        f.fixImages_loopCount->setValue(5);
-        _window->adjustImages_released();
-        QCOMPARE(status(), QStringLiteral("Optimized images."));
-        QVERIFY(!f.adjustImages->isEnabled() && f.saveCurrentTestResults->isEnabled());
-        QVERIFY(f.y_proj_button->isChecked());
+        click(f.btn_simple_increase_res);
+        QCOMPARE(f.spn_simple_res->value(), 4);
+        QCOMPARE(status(), QStringLiteral("Increased resolution: cell size 4, 62 cells per side."));
+        click(f.btn_simple_increase_res);
+        const ShadowObject* finest = _window->master();
+        click(f.btn_simple_increase_res);  // level 3 is the finest: nothing happens
+        QCOMPARE(f.spn_simple_res->value(), 3);
+        QCOMPARE(_window->master(), finest);
     }
 
     // One pass at a time through the window and all passes through kalvex-cli
@@ -81,55 +81,6 @@ private slots:
             cliPass.remove(QStringLiteral("ms"));
             QCOMPARE(countsJson(), cliPass);
         }
-    }
-
-    // The workflow steps down one coarseness level per press, to level 3; the
-    // hidden cell-size field is the session's, typed sizes included.
-    void increaseResolution()
-    {
-        const KalvexForm& f = form();
-        f.spn_simple_res->setValue(5);
-        generate(QStringLiteral("arrow"));
-        click(f.btn_simple_increase_res);
-        QCOMPARE(f.spn_simple_res->value(), 4);
-        QCOMPARE(f.voxelResolution_edit->text(), QStringLiteral("4"));
-        QCOMPARE(status(), QStringLiteral("Increased resolution: cell size 4, 62 cells per side."));
-        QCOMPARE(f.spnMaxSlice->value(), 62);
-        click(f.btn_simple_increase_res);
-        const ShadowObject* finest = _window->master();
-        click(f.btn_simple_increase_res);  // level 3 is the finest: nothing happens
-        QCOMPARE(f.spn_simple_res->value(), 3);
-        QCOMPARE(_window->master(), finest);
-
-        f.voxelResolution_edit->setText(QStringLiteral("2"));
-        emit f.voxelResolution_edit->editingFinished();
-        _window->increaseResolution_released();
-        QCOMPARE(f.voxelResolution_edit->text(), QStringLiteral("1.5"));
-        QCOMPARE(_window->master()->resolution(), 166);
-        f.voxelResolution_edit->setText(QStringLiteral("0.2"));  // too fine: the field shows the size kept
-        emit f.voxelResolution_edit->editingFinished();
-        QCOMPARE(f.voxelResolution_edit->text(), QStringLiteral("1.5"));
-    }
-
-    void greedyLayersAndFinalization()
-    {
-        _window->finalizeOptimization_released();
-        QCOMPARE(status(), QStringLiteral("nothing to process."));
-        generate(QStringLiteral("birds"));
-        const int hull = cellCount();
-        _window->shadow_selectNextLayer_released();
-        QCOMPARE(status(), QStringLiteral("Master volume computed."));
-        _window->shadow_selectNextLayer_released();
-        QCOMPARE(status(), QStringLiteral("Performed 4 greedy step(s)."));
-        QVERIFY(cellCount() > hull);
-        QCOMPARE(form().currentNofCells->text(), QString::number(cellCount()));
-
-        const int layered = cellCount();
-        form().all_proj_button->setChecked(true);  // counts as the X view
-        form().finalizeDistanceSpin->setValue(20);
-        _window->finalizeOptimization_released();
-        QCOMPARE(status(), QStringLiteral("finalized results in X_PROJECTION-view."));
-        QVERIFY(cellCount() > layered);
     }
 };
 

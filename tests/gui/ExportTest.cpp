@@ -1,5 +1,5 @@
-// "export for printing ..." from the window: every preset gives an STL that
-// admesh finds whole and prusa-slicer slices, at the size asked for.
+// "export for printing ..." through its dialogs, and every preset as an STL
+// that admesh finds whole and prusa-slicer slices, at the size asked for.
 
 #include "WindowTestSupport.h"
 
@@ -31,72 +31,60 @@ int admeshFigure(const QString& report, const QString& name)
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
+float longestSide(TriMesh& mesh)
+{
+    mesh.need_bbox();
+    const point size = mesh.bbox.size();
+    return std::max({size[0], size[1], size[2]});
+}
+
 }  // namespace
 
 class ExportTest : public WindowTestCase {
     Q_OBJECT
 
-private slots:
-    // The button asks for a file and a size; the STL and the scene land there.
-    void exportThroughItsDialogs()
+    // Presses "export for printing ..." and answers its dialogs: the item
+    // `choice` where a filling offers two sculptures, the file and the size.
+    void exportThroughDialogs(const QString& path, double size, int choice = 0)
     {
-        const KalvexForm& f = form();
-        generate(QStringLiteral("birds"));
-        answerMessageBoxes(QStringLiteral("Got It"), [&] { click(f.btn_readyToEdit); });
-        QVERIFY(f.btn_simple_export_print->isEnabled());
-        const QString path = QDir::current().absoluteFilePath(QStringLiteral("print/birds"));
-        QVERIFY(QDir().mkpath(QStringLiteral("print")));
-        QTimer sizeAnswer;
-        connect(&sizeAnswer, &QTimer::timeout, [] {
-            if (auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
-                dialog->setDoubleValue(80.0);
-                dialog->accept();
-            }
-        });
-        sizeAnswer.start(20);
-        answerFileDialog(path, [&] { click(f.btn_simple_export_print); });
-        QVERIFY2(status().startsWith(QStringLiteral("Wrote ") + path + QStringLiteral(".stl")), qPrintable(status()));
-        const std::unique_ptr<TriMesh> stl(readBinaryStl((path + QStringLiteral(".stl")).toStdString()));
-        QVERIFY(stl);
-        stl->need_bbox();
-        const point size = stl->bbox.size();
-        QVERIFY(std::fabs(std::max({size[0], size[1], size[2]}) - 80.0f) < 1e-3f);
-        QVERIFY(QFileInfo::exists(path + QStringLiteral(".kxscene")));
-        QVERIFY(QFileInfo::exists(path + QStringLiteral("_origx.png")));
+        const auto answer = [&](QInputDialog* dialog) {
+            if (dialog->inputMode() == QInputDialog::TextInput)
+                dialog->setTextValue(dialog->comboBoxItems().value(choice));
+            else
+                dialog->setDoubleValue(size);
+            dialog->accept();
+        };
+        const auto press = [&] { answerFileDialog(path, [&] { click(form().btn_simple_export_print); }); };
+        answering<QInputDialog>(answer, press);
     }
 
-    // After a filling the export offers the example sculpture: its models
-    // overlap, and the line says so instead of calling it one part.
-    void exampleSculptureExports()
+private slots:
+    // The STL lands where asked with its scene and pictures. After a filling
+    // the example sculpture is offered too: its models overlap, and the line
+    // says so instead of calling it one part.
+    void exportThroughTheDialogs()
     {
         const KalvexForm& f = form();
         generate(QStringLiteral("arrow"));
         answerMessageBoxes(QStringLiteral("Got It"), [&] { click(f.btn_readyToEdit); });
-        answerMessageBoxes(QStringLiteral("Yes"), [&] { click(f.btn_simple_fill_example_based); });
-        QVERIFY(!f.btn_simple_fill_example_based->isEnabled() && f.btn_simple_export_print->isEnabled());
-        QTimer answers;
-        connect(&answers, &QTimer::timeout, [] {
-            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            if (dialog->inputMode() == QInputDialog::TextInput)
-                dialog->setTextValue(dialog->comboBoxItems().value(1));
-            else
-                dialog->setDoubleValue(60.0);
-            dialog->accept();
-        });
-        answers.start(20);
         QVERIFY(QDir().mkpath(QStringLiteral("print")));
-        const QString path = QDir::current().absoluteFilePath(QStringLiteral("print/models.stl"));
-        answerFileDialog(path, [&] { click(f.btn_simple_export_print); });
-        QVERIFY2(status().startsWith(QStringLiteral("Wrote ") + path + QStringLiteral(": the example sculpture")),
+        const QString volume = QDir::current().absoluteFilePath(QStringLiteral("print/arrow"));
+        exportThroughDialogs(volume, 80.0);
+        QVERIFY2(status().startsWith(QStringLiteral("Wrote ") + volume + QStringLiteral(".stl")), qPrintable(status()));
+        std::unique_ptr<TriMesh> stl(readBinaryStl((volume + QStringLiteral(".stl")).toStdString()));
+        QVERIFY(stl && std::fabs(longestSide(*stl) - 80.0f) < 1e-3f);
+        QVERIFY(QFileInfo::exists(volume + QStringLiteral(".kxscene")));
+        QVERIFY(QFileInfo::exists(volume + QStringLiteral("_origx.png")));
+
+        answerMessageBoxes(QStringLiteral("Yes"), [&] { click(f.btn_simple_fill_example_based); });
+        QVERIFY(f.btn_simple_export_print->isEnabled());
+        const QString models = QDir::current().absoluteFilePath(QStringLiteral("print/models.stl"));
+        exportThroughDialogs(models, 60.0, 1);
+        QVERIFY2(status().startsWith(QStringLiteral("Wrote ") + models + QStringLiteral(": the example sculpture")),
                  qPrintable(status()));
-        const std::unique_ptr<TriMesh> stl(readBinaryStl(path.toStdString()));
-        QVERIFY(stl);
+        stl.reset(readBinaryStl(models.toStdString()));
+        QVERIFY(stl && std::fabs(longestSide(*stl) - 60.0f) < 1e-3f);
         QCOMPARE(stl->faces.size(), _window->session().exampleSculpture()->faces.size());
-        stl->need_bbox();
-        const point size = stl->bbox.size();
-        QVERIFY(std::fabs(std::max({size[0], size[1], size[2]}) - 60.0f) < 1e-3f);
         QVERIFY(checkMesh(*stl).parts > 1);
     }
 
@@ -116,10 +104,7 @@ private slots:
         _window->exportSculptureTo(path, 100.0);
         QVERIFY2(status().startsWith(QStringLiteral("Wrote")), qPrintable(status()));
         const std::unique_ptr<TriMesh> stl(readBinaryStl(path.toStdString()));
-        QVERIFY(stl);
-        stl->need_bbox();
-        const point size = stl->bbox.size();
-        QVERIFY(std::fabs(std::max({size[0], size[1], size[2]}) - 100.0f) < 1e-3f);
+        QVERIFY(stl && std::fabs(longestSide(*stl) - 100.0f) < 1e-3f);
 
         const QString admesh = QStandardPaths::findExecutable(QStringLiteral("admesh"));
         const QString slicer = QStandardPaths::findExecutable(QStringLiteral("prusa-slicer"));
@@ -128,10 +113,10 @@ private slots:
         int code = 0;
         const QString report = run(admesh, {path}, &code);
         QCOMPARE(code, 0);
-        QCOMPARE(admeshFigure(report, QStringLiteral("Number of parts")), 1);
-        QCOMPARE(admeshFigure(report, QStringLiteral("Edges fixed")), 0);
-        QCOMPARE(admeshFigure(report, QStringLiteral("Backwards edges")), 0);
-        QCOMPARE(admeshFigure(report, QStringLiteral("Facets reversed")), 0);
+        const std::pair<const char*, int> figures[] = {
+            {"Number of parts", 1}, {"Edges fixed", 0}, {"Backwards edges", 0}, {"Facets reversed", 0}};
+        for (const auto& [name, expected] : figures)
+            QCOMPARE(admeshFigure(report, QString::fromLatin1(name)), expected);
         const QString gcode = path + QStringLiteral(".gcode");
         const QString sliced = run(slicer, {"--export-gcode", "--output", gcode, path}, &code);
         QVERIFY2(code == 0 && QFileInfo(gcode).size() > 1000, qPrintable(sliced.right(400)));

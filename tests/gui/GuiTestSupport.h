@@ -11,8 +11,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QImage>
@@ -53,27 +51,35 @@ inline std::unique_ptr<QTemporaryDir> enterTestWorkingDir()
     return dir;
 }
 
-// Runs `action` and answers each modal message box it opens by clicking the
-// button labelled `buttonText` (mnemonic marks ignored). Returns the titles of
-// the boxes answered, in order, and their texts in `texts` if given.
-template <class Action>
-QStringList answerMessageBoxes(const QString& buttonText, Action action, QStringList* texts = nullptr)
+// Runs `action` while a timer hands each modal dialog of class D it opens
+// to `answer`, which must close it.
+template <class D, class Answer, class Action>
+void answering(Answer answer, Action action)
 {
-    QStringList titles;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        for (QAbstractButton* button : box ? box->buttons() : QList<QAbstractButton*>())
-            if (button->text().remove(QLatin1Char('&')) == buttonText) {
-                titles.append(box->windowTitle());
-                if (texts)
-                    texts->append(box->text());
-                button->click();
-                return;
-            }
+        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget()))
+            answer(dialog);
     });
     timer.start(20);
     action();
+}
+
+// Runs `action` and answers each message box it opens with the button
+// labelled `buttonText` (mnemonic marks ignored). Returns the titles of the
+// boxes answered, in order.
+template <class Action>
+QStringList answerMessageBoxes(const QString& buttonText, Action action)
+{
+    QStringList titles;
+    const auto answer = [&](QMessageBox* box) {
+        for (QAbstractButton* button : box->buttons())
+            if (button->text().remove(QLatin1Char('&')) == buttonText) {
+                titles.append(box->windowTitle());
+                return button->click();
+            }
+    };
+    answering<QMessageBox>(answer, action);
     return titles;
 }
 
@@ -81,15 +87,11 @@ QStringList answerMessageBoxes(const QString& buttonText, Action action, QString
 template <class Action>
 void answerFileDialog(const QString& path, Action action)
 {
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            dialog->selectFile(path);
-            QMetaObject::invokeMethod(dialog, "accept");
-        }
-    });
-    timer.start(20);
-    action();
+    const auto answer = [&](QFileDialog* dialog) {
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+    answering<QFileDialog>(answer, action);
 }
 
 // Entry-wise comparison of two column-major 4x4 matrices (arrays, or a

@@ -8,12 +8,9 @@
 #include "app/DeformImage.h"
 #include "app/Presets.h"
 
-#include <QAction>
 #include <QProgressBar>
-#include <QMenuBar>
 #include <QPainter>
 #include <QProcess>
-#include <QTabWidget>
 
 #include <numeric>
 
@@ -22,9 +19,6 @@ using namespace gui_test;
 namespace {
 
 constexpr const char* kExitChildArgument = "--press-exit";
-
-// Enabled groups at start-up: projection, generate, deform, edit, finish, camera, perspective.
-const QList<bool> kStartStages = {true, true, false, false, false, false, true};
 
 // A white picture ./IncludedData/test/`name` with a dark rectangle.
 void writePicture(const QString& name, const QRect& dark)
@@ -40,15 +34,6 @@ void writePicture(const QString& name, const QRect& dark)
 
 class WindowTest : public WindowTestCase {
     Q_OBJECT
-
-    QList<bool> stages() const
-    {
-        const KalvexForm& f = form();
-        return {f.gbx_simple_projection->isEnabled(), f.gbx_simple_generate->isEnabled(),
-                f.gbx_simple_deform->isEnabled(),     f.gbx_simple_edit->isEnabled(),
-                f.gbx_simple_finish->isEnabled(),     f.gbx_camera_group->isEnabled(),
-                f.gbx_perspective->isEnabled()};
-    }
 
     // Opens the custom-load dialog (its button is disabled after "generate",
     // the handler still opens it), fills in three pictures and loads them.
@@ -70,34 +55,19 @@ private slots:
         const KalvexForm& f = form();
         QCOMPARE(status(), QStringLiteral("Projection mode updated."));
         QVERIFY(_window->view()->orthographic());
-        QCOMPARE(_window->windowTitle(), QStringLiteral("Kalvex: Creator and Editor"));
-        QCOMPARE(stages(), kStartStages);
+        QCOMPARE(stages(), (QList<bool>{true, true, false, false, false, false, true}));
         for (QWidget* hidden : QWidgetList{f.gbx_perspective, f.btn_simple_reset_scene, f.simple_camera_45,
                                            f.simple_camera_60, f.simple_camera_120, f.simple_progressBar})
             QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
         // The light-source choice shows above the directional-light stages.
         QVERIFY(f.lightSources->isVisible() && f.lightSources->isEnabled());
-        QVERIFY(f.gbx_simple_projection->isVisible());
-        QVERIFY(f.presetRadio->isChecked());
-
-        // Only the workflow tab is left, and the menus are gone; their actions stay.
-        QCOMPARE(f.taw_right->count(), 1);
-        QCOMPARE(f.taw_right->tabText(0), QStringLiteral("Workflow"));
-        QVERIFY(_window->menuBar()->actions().isEmpty());
-        QVERIFY(_window->findChild<QAction*>(QStringLiteral("actionAbout")));
-        QVERIFY(f.actionSmooth->isChecked());
+        QVERIFY(f.gbx_simple_projection->isVisible() && f.presetRadio->isChecked());
 
         QStringList presets;
         for (int i = 0; i < f.cmb_simple_preset->count(); ++i)
             presets.append(f.cmb_simple_preset->itemText(i));
         QCOMPARE(presets, (QStringList{"animals", "arrow", "birds", "Velmora", "griffin", "Quillon", "Brennic-logo",
                                        "Tamberlin", "sketch", "Orvessa", "walking man"}));
-        QCOMPARE(f.cmb_simple_preset->currentIndex(), 0);
-        QCOMPARE(f.cmb_simple_ortho_type->count(), 4);
-        QCOMPARE(f.cmb_simple_ortho_type->itemText(2), QString::fromUtf8("XY: 0°, 45°, 90°"));
-
-        QCOMPARE(f.voxelResolution_edit->text(), QStringLiteral("4"));
-        QCOMPARE(_window->voxelResolution(), 4.0f);
         QCOMPARE(f.currentNofCells->text(), QStringLiteral("--"));
         QVERIFY(!_window->master());
     }
@@ -130,18 +100,10 @@ private slots:
         for (QLabel* label : {f.currentResultLabel_x, f.currentResultLabel_y, f.currentResultLabel_z,
                               f.originalLabel_x, static_cast<QLabel*>(f.imageLabel_z)})
             QVERIFY(!label->pixmap().isNull());
-        QCOMPARE(f.currentResultLabel_x->pixmap().width(), 200);
-        QCOMPARE(f.projectionLegend->text(), QStringLiteral("black: shadow, orange: missing, brown: outside the figure"));
         QCOMPARE(f.projectionCells->text(), QStringLiteral("cells: %1").arg(cellCount()));
-        // The grid counts cells: the box of the volume, at most 50 per side.
-        const std::array<int, 3> box = _window->view()->volumeDimensions();
-        QCOMPARE(box, _window->session().volumeDimensions());
-        QVERIFY(box[0] > 1 && box[0] <= 50 && box[1] <= 50 && box[2] <= 50);
-        QVERIFY(!f.simple_camera_z->isHidden() && f.simple_camera_45->isHidden());
+        // The grid counts cells of the volume's box.
+        QCOMPARE(_window->view()->volumeDimensions(), _window->session().volumeDimensions());
         QCOMPARE(_window->view()->objectCount(), 1);
-        QCOMPARE(f.spnMaxSlice->maximum(), 50);
-        QCOMPARE(f.spnMaxSlice->value(), 50);
-        QVERIFY(f.saveMesh_button->isEnabled() && f.computeShadowMesh_button->isEnabled());
         QVERIFY(QFileInfo::exists(QStringLiteral("./Models/Images/simple_shapes/x_image.png")));
     }
 
@@ -173,64 +135,37 @@ private slots:
         const bool set2 = modes[1] == Sixty_PROJECTION;
         QCOMPARE(f.currentResultLabel_y->pixmap().isNull(), set2);
         QCOMPARE(f.simple_camera_60->isHidden(), !set2);
-        QCOMPARE(f.sixty_proj_button->isHidden(), !set2);
     }
 
-    void generateFromCustomDialog()
+    // "cancel" returns to the presets; the dialog's own pictures generate; a
+    // picture that cannot be used then is reported and the volume stays.
+    void customPicturesAndBadOnesKeepTheVolume()
     {
         CustomLoadDialog* dialog = _window->customLoadDialog();
-        QVERIFY(dialog->loaded());
-        QCOMPARE(dialog->fileNames()[0], QStringLiteral("griffin/griffin.png"));
-        // "cancel" returns to the presets.
         click(form().btn_simple_load_images);
         click(dialog->findChild<QPushButton*>(QStringLiteral("cancel")));
         QVERIFY(form().presetRadio->isChecked() && !dialog->isVisible());
-
         click(form().btn_simple_load_images);
         click(dialog->findChild<QPushButton*>(QStringLiteral("loadCombination")));
         QVERIFY(form().radioButton_2->isChecked());
         click(form().btn_simple_generate_volume);
         QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
         QCOMPARE(viewModes(), (QList<int>{0, 1, 2}));
-        QCOMPARE(_window->viewObjects()[1]._source_path, QStringLiteral("./IncludedData/griffin/eagle.png"));
-        QVERIFY(cellCount() > 0);
-    }
+        const QString eagle = QStringLiteral("./IncludedData/griffin/eagle.png");
+        QCOMPARE(_window->viewObjects().at(1)._source_path, eagle);
 
-    void unknownPresetStopsSilently()
-    {
-        form().cmb_simple_preset->setItemText(0, QStringLiteral("no such preset"));
-        generate(QStringLiteral("no such preset"));
-        QVERIFY(form().gbx_camera_group->isHidden());
-        QCOMPARE(status(), QStringLiteral("Projection mode updated."));
-        QVERIFY(!_window->master());
-        QVERIFY(_window->viewObjects().empty());
-        QCOMPARE(stages(), kStartStages);
-    }
-
-    // A picture that cannot be used is reported and the volume stays.
-    void badCustomPicturesKeepTheVolume()
-    {
-        generate(QStringLiteral("arrow"));
         const ShadowObject* master = _window->master();
         const int cells = cellCount();
-        QVERIFY(cells > 0);
         const QList<bool> stagesBefore = stages();
-
+        QVERIFY(cells > 0);
         chooseCustomPictures({"griffin/griffin.png", "griffin/missing.png", "griffin/lion.png"});
         _window->btn_simple_generate_volume_released();
         QCOMPARE(status(), QStringLiteral("Cannot read picture ./IncludedData/griffin/missing.png."));
         QCOMPARE(_window->master(), master);
         QCOMPARE(cellCount(), cells);
-        QCOMPARE(_window->viewObjects().size(), std::size_t(3));
-        QCOMPARE(_window->viewObjects()[0]._source_path, QStringLiteral("./IncludedData/arrow/edit1.png"));
+        QCOMPARE(_window->viewObjects().at(1)._source_path, eagle);
         QCOMPARE(stages(), stagesBefore);
         QCOMPARE(_window->view()->objectCount(), 1);
-
-        writePicture(QStringLiteral("blank.png"), QRect());
-        chooseCustomPictures({"griffin/griffin.png", "test/blank.png", "griffin/lion.png"});
-        _window->btn_simple_generate_volume_released();
-        QCOMPARE(status(), QStringLiteral("Picture ./IncludedData/test/blank.png has no dark pixel."));
-        QCOMPARE(_window->master(), master);
     }
 
     // X sees (y, z), Y sees (x, z): figures in disjoint rows leave no cell.

@@ -59,6 +59,16 @@ protected:
     int cellCount() const { return _window->master() ? countOccupiedCells(*_window->master()) : -1; }
     SceneGLWidget::Matrix viewMatrix() const { return _window->view()->currentMatrix(); }
 
+    // Enabled groups: projection, generate, deform, edit, finish, camera, perspective.
+    QList<bool> stages() const
+    {
+        const KalvexForm& f = form();
+        return {f.gbx_simple_projection->isEnabled(), f.gbx_simple_generate->isEnabled(),
+                f.gbx_simple_deform->isEnabled(),     f.gbx_simple_edit->isEnabled(),
+                f.gbx_simple_finish->isEnabled(),     f.gbx_camera_group->isEnabled(),
+                f.gbx_perspective->isEnabled()};
+    }
+
     // The projection modes of the view objects, in order.
     QList<int> viewModes() const
     {
