@@ -4,7 +4,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-FUZZ_RUNS  ?= 20000
+FUZZ_RUNS  ?= 200000
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps build build-asan run test test-release test-asan fuzz bench clean

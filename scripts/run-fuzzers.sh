@@ -2,12 +2,12 @@
 # Runs every libFuzzer harness of a fuzz build for a fixed number of
 # executions, starting from the seed corpus in fuzz/corpus (copied, so the
 # seeds stay as they are). A crash leaves its input in BUILD/fuzz-findings and
-# fails the run. For a longer run: FUZZ_RUNS=2000000 make fuzz, or run a
+# fails the run. For a longer run: FUZZ_RUNS=20000000 make fuzz, or run a
 # harness by hand, e.g. build-fuzz/kalvex-fuzz-scenereader -max_total_time=600 DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-fuzz}"
-runs="${2:-20000}"
+runs="${2:-200000}"
 findings="$build/fuzz-findings"
 mkdir -p "$findings"
 status=0
