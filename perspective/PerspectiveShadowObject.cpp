@@ -179,38 +179,16 @@ PerspectiveShadowObject::RandomRemoval PerspectiveShadowObject::removeRandomCell
 
 // ---- cube mesh ----------------------------------------------------------------------
 
-bool PerspectiveShadowObject::isExposed(int x, int y, int z) const
-{
-    if (x == 0 || y == 0 || z == 0 || x == _size_x - 1 || y == _size_y - 1 || z == _size_z - 1)
-        return true;
-    return !_master.at(x - 1, y, z).occupied || !_master.at(x + 1, y, z).occupied ||
-           !_master.at(x, y - 1, z).occupied || !_master.at(x, y + 1, z).occupied ||
-           !_master.at(x, y, z - 1).occupied || !_master.at(x, y, z + 1).occupied;
-}
-
 void PerspectiveShadowObject::buildCubes()
 {
-    auto counted = [this](int x, int y, int z) {
-        return _master.at(x, y, z).occupied && (!_hollow || isExposed(x, y, z));
-    };
-    int count = 0;
-    for (int x = 0; x < _size_x; ++x)
-        for (int y = 0; y < _size_y; ++y)
-            for (int z = 0; z < _size_z; ++z)
-                count += counted(x, y, z) ? 1 : 0;
     // The same mesh object is refilled, so a pointer handed out earlier stays valid.
     if (!_shadow_mesh)
         _shadow_mesh = std::make_unique<TriMesh>();
-    CubeMeshWriter cubes(*_shadow_mesh, count, _cell_size);
-    for (int x = 0; x < _size_x; ++x)
-        for (int y = 0; y < _size_y; ++y)
-            for (int z = 0; z < _size_z; ++z) {
-                if (!counted(x, y, z))
-                    continue;
-                const std::uint8_t flags = _master.at(x, y, z).flags;
-                cubes.add(x, y, z, flags & (CellFlags::Editable | CellFlags::Disconnected),
-                          (flags & CellFlags::GreedyAdded) ? 1 : 0);
-            }
+    writeCubeMesh(_master, _hollow, _cell_size, *_shadow_mesh, [this](int x, int y, int z) {
+        const std::uint8_t flags = _master.at(x, y, z).flags;
+        return std::pair<int, int>(flags & (CellFlags::Editable | CellFlags::Disconnected),
+                                   (flags & CellFlags::GreedyAdded) ? 1 : 0);
+    });
 }
 
 TriMesh* PerspectiveShadowObject::buildShadowMesh()

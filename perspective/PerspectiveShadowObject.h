@@ -122,5 +122,4 @@ public:
 private:
     void processView(int k);
     void buildCubes();
-    bool isExposed(int x, int y, int z) const;
 };

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace cli {
@@ -36,6 +37,25 @@ std::optional<double> parseNumber(const QString& text);
 // Reads --set (0, 1 or 2) and --cell-size (1 to 250) when given; returns an
 // error text or "".
 QString parseSetAndCellSize(const ParsedArgs& parsed, int& set, double& cellSize);
+
+// Reads a whole-number option within [low, high] into `value` when given;
+// false, with `error` set, for anything else.
+template <class Int>
+bool intOption(const ParsedArgs& parsed, const QString& name, std::type_identity_t<Int> low,
+               std::type_identity_t<Int> high, Int& value, QString& error)
+{
+    const auto text = parsed.value(name);
+    if (!text)
+        return true;
+    bool ok = false;
+    const long long v = text->toLongLong(&ok);
+    if (!ok || v < static_cast<long long>(low) || v > static_cast<long long>(high)) {
+        error = QStringLiteral("%1 must be a whole number from %2 to %3").arg(name).arg(low).arg(high);
+        return false;
+    }
+    value = static_cast<Int>(v);
+    return true;
+}
 
 // Compact JSON number: integers without a fraction, others with up to 7
 // significant digits.

@@ -48,22 +48,6 @@ const char* kFillHelp =
     "Bad usage, an unusable picture or a volume where no model can be placed: one line on\n"
     "stderr, exit code 2.\n";
 
-bool intOption(const cli::ParsedArgs& parsed, const QString& name, long long low, long long high, long long& value,
-               QString& error)
-{
-    const auto text = parsed.value(name);
-    if (!text)
-        return true;
-    bool ok = false;
-    const long long v = text->toLongLong(&ok);
-    if (!ok || v < low || v > high) {
-        error = QStringLiteral("%1 must be a whole number from %2 to %3").arg(name).arg(low).arg(high);
-        return false;
-    }
-    value = v;
-    return true;
-}
-
 double msSince(const QElapsedTimer& timer)
 {
     return double(timer.nsecsElapsed()) / 1e6;
@@ -90,8 +74,9 @@ int runFill(const QStringList& args)
         return cli::fail(problem);
     long long passes = 0, refine = ExampleCompletion::kRefineIterations, seed = -1;
     QString error;
-    if (!intOption(parsed, "--passes", 0, 100, passes, error) || !intOption(parsed, "--refine", 0, 1000, refine, error) ||
-        !intOption(parsed, "--seed", 0, 4294967295LL, seed, error))
+    if (!cli::intOption(parsed, "--passes", 0, 100, passes, error) ||
+        !cli::intOption(parsed, "--refine", 0, 1000, refine, error) ||
+        !cli::intOption(parsed, "--seed", 0, 4294967295LL, seed, error))
         return cli::fail(error);
     if (seed >= 0)
         std::srand(static_cast<unsigned>(seed));

@@ -61,22 +61,6 @@ QImage blackOnWhite(const QImage& rendering)
     return image.scaledToWidth(250, Qt::FastTransformation);
 }
 
-// Reads an integer option within [low, high]; returns false with an error.
-bool intOption(const cli::ParsedArgs& parsed, const QString& name, int low, int high, int& value, QString& error)
-{
-    const auto text = parsed.value(name);
-    if (!text)
-        return true;
-    bool ok = false;
-    const int v = text->toInt(&ok);
-    if (!ok || v < low || v > high) {
-        error = QStringLiteral("%1 must be a whole number from %2 to %3").arg(name).arg(low).arg(high);
-        return false;
-    }
-    value = v;
-    return true;
-}
-
 }  // namespace
 
 int runOptimize(const QStringList& args)
@@ -100,10 +84,10 @@ int runOptimize(const QStringList& args)
     AdjustParameters parameters;
     parameters.preserveShape = parsed.has("--preserve-shape");
     QString error;
-    if (!intOption(parsed, "--passes", 1, 100, passes, error) ||
-        !intOption(parsed, "--repeats", 1, 10, parameters.loopCount, error) ||
-        !intOption(parsed, "--distance", 1, 20, parameters.distance, error) ||
-        !intOption(parsed, "--min-size", 1, 50, parameters.minSize, error))
+    if (!cli::intOption(parsed, "--passes", 1, 100, passes, error) ||
+        !cli::intOption(parsed, "--repeats", 1, 10, parameters.loopCount, error) ||
+        !cli::intOption(parsed, "--distance", 1, 20, parameters.distance, error) ||
+        !cli::intOption(parsed, "--min-size", 1, 50, parameters.minSize, error))
         return cli::fail(error);
     const QString outDir = parsed.value("--out").value_or(QString());
 

@@ -84,21 +84,6 @@ bool parseCamera(const QStringList& numbers, PerspectiveCamera& camera, QString&
     return true;
 }
 
-bool intOption(const cli::ParsedArgs& parsed, const QString& name, int low, int high, int& value, QString& error)
-{
-    const auto text = parsed.value(name);
-    if (!text)
-        return true;
-    bool ok = false;
-    const int v = text->toInt(&ok);
-    if (!ok || v < low || v > high) {
-        error = QStringLiteral("%1 must be a whole number from %2 to %3").arg(name).arg(low).arg(high);
-        return false;
-    }
-    value = v;
-    return true;
-}
-
 // Black figure on white, W x H.
 QImage maskPicture(const ByteMap& mask)
 {
@@ -164,8 +149,8 @@ int runPerspective(const QStringList& args)
     PerspectiveAdjustOptions options;
     options.preserveShape = parsed.has("--preserve-shape");
     QString error;
-    if (!intOption(parsed, "--passes", 0, 100, passes, error) ||
-        !intOption(parsed, "--min-size", 1, 50, options.minSize, error))
+    if (!cli::intOption(parsed, "--passes", 0, 100, passes, error) ||
+        !cli::intOption(parsed, "--min-size", 1, 50, options.minSize, error))
         return cli::fail(error);
 
     PerspectiveDesign design;

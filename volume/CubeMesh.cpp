@@ -43,3 +43,11 @@ void CubeMeshWriter::add(int x, int y, int z, int state, int greedy)
         *_face++ = TriMesh::Face(_next + f[0], _next + f[1], _next + f[2]);
     _next += 8;
 }
+
+bool isExposedCell(const CellGrid& grid, int x, int y, int z)
+{
+    if (x == 0 || y == 0 || z == 0 || x == grid.sizeX() - 1 || y == grid.sizeY() - 1 || z == grid.sizeZ() - 1)
+        return true;
+    return !grid.at(x - 1, y, z).occupied || !grid.at(x + 1, y, z).occupied || !grid.at(x, y - 1, z).occupied ||
+           !grid.at(x, y + 1, z).occupied || !grid.at(x, y, z - 1).occupied || !grid.at(x, y, z + 1).occupied;
+}

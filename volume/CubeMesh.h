@@ -6,6 +6,9 @@
 // cells and faces between occupied cells are kept.
 
 #include "surface/TriMesh.h"
+#include "volume/Grids.h"
+
+#include <utility>
 
 class CubeMeshWriter {
 public:
@@ -27,3 +30,32 @@ private:
     TriMesh::Face* _face;
     int _next = 0;  // first vertex number of the next cube
 };
+
+// Whether occupied cell (x, y, z) of `grid` shows a face: it lies on the
+// grid's border or next to a free cell.
+bool isExposedCell(const CellGrid& grid, int x, int y, int z);
+
+// Refills `mesh` with the cubes of the occupied cells of `grid` (only the
+// exposed ones when `hollow`) in x, y, z order; `cellData(x, y, z)` gives
+// each cube's (state, greedy) as for CubeMeshWriter::add. Returns the count.
+template <class CellData>
+int writeCubeMesh(const CellGrid& grid, bool hollow, float cellSize, TriMesh& mesh, CellData cellData)
+{
+    auto counted = [&](int x, int y, int z) {
+        return grid.at(x, y, z).occupied && (!hollow || isExposedCell(grid, x, y, z));
+    };
+    int count = 0;
+    for (int x = 0; x < grid.sizeX(); ++x)
+        for (int y = 0; y < grid.sizeY(); ++y)
+            for (int z = 0; z < grid.sizeZ(); ++z)
+                count += counted(x, y, z) ? 1 : 0;
+    CubeMeshWriter cubes(mesh, count, cellSize);
+    for (int x = 0; x < grid.sizeX(); ++x)
+        for (int y = 0; y < grid.sizeY(); ++y)
+            for (int z = 0; z < grid.sizeZ(); ++z)
+                if (counted(x, y, z)) {
+                    const std::pair<int, int> data = cellData(x, y, z);
+                    cubes.add(x, y, z, data.first, data.second);
+                }
+    return count;
+}

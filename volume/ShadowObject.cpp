@@ -327,15 +327,6 @@ void ShadowObject::boundingBox(float min[3], float max[3])
     }
 }
 
-bool ShadowObject::isExposed(int x, int y, int z) const
-{
-    if (x == 0 || y == 0 || z == 0 || x == _size_x - 1 || y == _size_y - 1 || z == _size_z - 1)
-        return true;
-    return !_occupancy_grid.at(x - 1, y, z).occupied || !_occupancy_grid.at(x + 1, y, z).occupied ||
-           !_occupancy_grid.at(x, y - 1, z).occupied || !_occupancy_grid.at(x, y + 1, z).occupied ||
-           !_occupancy_grid.at(x, y, z - 1).occupied || !_occupancy_grid.at(x, y, z + 1).occupied;
-}
-
 // ---- cube mesh --------------------------------------------------------------
 
 std::uint8_t ShadowObject::cellDataState(int x, int y, int z, const std::vector<int>* labels, int mainLabel)
@@ -365,27 +356,12 @@ TriMesh* ShadowObject::buildShadowMesh()
     if (markDisconnected)
         mainLabel = labelComponents(*this, labels);
 
-    auto counted = [this](int x, int y, int z) {
-        return _occupancy_grid.at(x, y, z).occupied && (!_hollow || isExposed(x, y, z));
-    };
-    int count = 0;
-    for (int x = 0; x < _size_x; ++x)
-        for (int y = 0; y < _size_y; ++y)
-            for (int z = 0; z < _size_z; ++z)
-                count += counted(x, y, z) ? 1 : 0;
-    _nof_mesh_cells = count;
-
     if (!_shadow_mesh)
         _shadow_mesh = std::make_unique<TriMesh>();
-    CubeMeshWriter cubes(*_shadow_mesh, count, _cell_size);
-    for (int x = 0; x < _size_x; ++x)
-        for (int y = 0; y < _size_y; ++y)
-            for (int z = 0; z < _size_z; ++z) {
-                if (!counted(x, y, z))
-                    continue;
-                const int state = cellDataState(x, y, z, markDisconnected ? &labels : nullptr, mainLabel);
-                const int greedy = (_occupancy_grid.at(x, y, z).flags & CellFlags::GreedyAdded) ? 1 : 0;
-                cubes.add(x, y, z, state, greedy);
-            }
+    _nof_mesh_cells = writeCubeMesh(_occupancy_grid, _hollow, _cell_size, *_shadow_mesh, [&](int x, int y, int z) {
+        const int state = cellDataState(x, y, z, markDisconnected ? &labels : nullptr, mainLabel);
+        const int greedy = (_occupancy_grid.at(x, y, z).flags & CellFlags::GreedyAdded) ? 1 : 0;
+        return std::pair<int, int>(state, greedy);
+    });
     return _shadow_mesh.get();
 }

@@ -97,7 +97,6 @@ public:
     bool occupiedBox(CellIndex& low, CellIndex& high) const;
     // A cell is exposed when it lies on the grid border or has a free face
     // neighbour.
-    bool isExposed(int x, int y, int z) const;
     // Index of cell (x, y, z) in a component label array: (z N + y) N + x.
     std::size_t componentIndex(int x, int y, int z) const;
 
