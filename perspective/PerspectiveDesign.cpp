@@ -1,6 +1,6 @@
 #include "perspective/PerspectiveDesign.h"
 
-#include "perspective/PerspectiveDiagnostics.h"
+#include "perspective/Diagnostics.h"
 #include "volume/Comparison.h"
 #include "volume/DarkPixelSearch.h"
 #include "volume/ShadowView.h"

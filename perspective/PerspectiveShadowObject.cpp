@@ -1,6 +1,6 @@
 #include "perspective/PerspectiveShadowObject.h"
 
-#include "perspective/PerspectiveDiagnostics.h"
+#include "perspective/Diagnostics.h"
 #include "volume/CubeMesh.h"
 #include "volume/ShadowView.h"
 
