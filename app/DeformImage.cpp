@@ -2,21 +2,11 @@
 
 DeformImage::DeformImage(QWidget* parent) : QLabel(parent) {}
 
-DeformImage::~DeformImage()
-{
-    setModel(nullptr);
-}
+DeformImage::~DeformImage() = default;
 
-void DeformImage::setModel(DeformationModel* model)
+void DeformImage::showRendering(const QImage& rendering)
 {
-    if (_model)
-        _model->set_render_callback({});
-    _model = model;
-    if (!_model)
-        return;
-    _model->set_render_callback([this](const QImage& rendering) { setPixmap(QPixmap::fromImage(rendering)); });
-    if (!_model->empty())
-        setPixmap(QPixmap::fromImage(_model->rendering()));
+    setPixmap(QPixmap::fromImage(rendering));
 }
 
 void DeformImage::mousePressEvent(QMouseEvent* /*event*/) {}

@@ -40,10 +40,8 @@ KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
 {
     setupKalvexForm(_form, this);
     voxelResolution_edit_changed();
-    DeformImage* const deformed[3] = {_form.imageLabel_x, _form.imageLabel_y, _form.imageLabel_z};
-    for (int k = 0; k < 3; ++k)
-        deformed[k]->setModel(&_session.picture(k));
-    _session.setHollow(_form.chkRenderHollow->isChecked());
+    showPictureModels(false);
+    _session.volume().setHollow(_form.chkRenderHollow->isChecked());
     setupWindow();
     setupWorkflow();
     _example_dialog = new ExampleOpenDialog(this);
@@ -57,8 +55,10 @@ KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
 // The session (and its pictures) goes before the labels that show them.
 KalvexWindow::~KalvexWindow()
 {
-    for (DeformImage* label : {_form.imageLabel_x, _form.imageLabel_y, _form.imageLabel_z})
-        label->setModel(nullptr);
+    for (int k = 0; k < 3; ++k) {
+        _session.watchPicture(k, {});
+        _session.pointLights().watchPicture(k, {});
+    }
 }
 
 // ---- construction ----------------------------------------------------------------
@@ -442,7 +442,7 @@ void KalvexWindow::btn_readyToEdit_released()
         _form.gbx_simple_deform->setEnabled(false);
         _form.gbx_simple_edit->setEnabled(true);
         const int radius = _form.spn_simple_edit_radius->value();
-        _session.setEditRadius(radius);
+        _session.volume().setEditRadius(radius);
         _form.editToolboxRadius->setValue(radius);
         exampleBased_loadDatabaseModels_released();
         _form.gbx_simple_finish->setEnabled(true);
@@ -455,7 +455,7 @@ void KalvexWindow::btn_readyToEdit_released()
 
 void KalvexWindow::spn_simple_edit_radius_released(int radius)
 {
-    _session.setEditRadius(radius);
+    _session.volume().setEditRadius(radius);
     _form.editToolboxRadius->setValue(radius);
 }
 
@@ -483,15 +483,15 @@ void KalvexWindow::simple_animate_released()
         _animation_notice_pending = false;
     }
     _form.simple_camera_x->setChecked(true);
-    if (_session.views().size() == 3) {
-        _view->animate(_form.animateSpinBox->value(), _session.views()[2]._projection_mode);
+    if (_session.viewCount() == 3) {
+        _view->animate(_form.animateSpinBox->value(), _session.viewMode(2));
         _view->update();
     }
 }
 
 void KalvexWindow::simple_camera_view_update_released()
 {
-    if (_session.master())
+    if (_session.volume().exists())
         _view->setCameraView(cameraGroupSelection());
 }
 

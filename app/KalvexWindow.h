@@ -7,7 +7,7 @@
 
 #include "app/KalvexForm.h"
 #include "app/Presets.h"
-#include "perspective/PerspectiveDesign.h"
+#include "files/SceneFiles.h"
 #include "session/DesignSession.h"
 
 #include <QMainWindow>
@@ -37,7 +37,7 @@ public:
     ExampleOpenDialog* exampleDialog() const { return _example_dialog; }
     DesignSession& session() { return _session; }
     const DesignSession& session() const { return _session; }
-    ShadowObject* master() { return _session.master(); }
+    ShadowObject* master() { return _session.volume().master(); }
     const std::vector<ShadowView>& viewObjects() const { return _session.views(); }
     float voxelResolution() const { return _session.cellSize(); }
 
@@ -205,21 +205,20 @@ private:
     void showCellSize();
     void sendVolumeDimensions();
     void resetSliceRange();
-    QString saveResultPictures();
+    QString saveComparisonPictures();
     void updateHistoryButtons();
 
-    DesignSession::ScenePictures shownPictures() const;
+    ScenePictures shownPictures() const;
 
     // edits: show the edited volume with the camera kept
     void showEdit(const Report& result);
 
     // point lights: the deformable pictures the labels show (the point-light
     // design's or the three views'), the point-light volume and its comparisons
-    bool reportStatus(const Result<QString>& status);
     void showPictureModels(bool pointLights);
     void showPerspective();
-    bool loadPerspective(const std::vector<PerspectiveViewSource>* sources);
-    PerspectiveAdjustOptions perspectiveOptions() const;
+    bool loadPerspective(const std::vector<PointLightView>* views);
+    PointLightOptions perspectiveOptions() const;
 
     // finishing: a mesh in voxel units shown where the volume's cubes are
     bool showVoxelUnitMesh(const TriMesh& mesh, const QString& path = {});

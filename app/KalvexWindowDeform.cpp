@@ -7,7 +7,6 @@
 
 #include "app/WaitCursor.h"
 #include "render/SceneGLWidget.h"
-#include "volume/VolumeBuilder.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -35,8 +34,7 @@ void KalvexWindow::afterAdjustment(const Report& result, int loopCount)
 {
     if (!report(result))
         return;
-    const std::vector<ShadowView>& views = _session.views();
-    projectionButton(views[std::size_t((loopCount - 1) % 3)]._projection_mode)->setChecked(true);
+    projectionButton(_session.viewMode((loopCount - 1) % 3))->setChecked(true);
     _form.adjustImages->setEnabled(false);
     _form.saveCurrentTestResults->setEnabled(true);
 }
@@ -97,17 +95,17 @@ void KalvexWindow::applyCellSize(float cellSize)
 {
     const Report result = _session.increaseResolution(cellSize);
     showCellSize();
-    if (!_session.views().empty())
+    if (_session.viewCount() > 0)
         showVolume();
     report(result);
-    if (_session.master())
+    if (_session.volume().exists())
         resetSliceRange();
 }
 
 void KalvexWindow::increaseResolution_released()
 {
     WaitCursor wait;
-    applyCellSize(finerCellSize(_session.cellSize()));
+    applyCellSize(DesignSession::finerCellSize(_session.cellSize()));
 }
 
 void KalvexWindow::btn_simple_increase_res_released()

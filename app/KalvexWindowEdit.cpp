@@ -6,6 +6,7 @@
 #include "app/KalvexWindow.h"
 
 #include "app/WaitCursor.h"
+#include "files/ResultFiles.h"
 #include "render/SceneGLWidget.h"
 
 #include <QCheckBox>
@@ -18,7 +19,7 @@
 void KalvexWindow::showEdit(const Report& result)
 {
     if (report(result)) {
-        if (_session.master())
+        if (_session.volume().exists())
             showVolume();
         else
             showPerspective();
@@ -27,9 +28,13 @@ void KalvexWindow::showEdit(const Report& result)
 }
 
 // The pick ray comes in the drawn object's coordinates: the volume's cube mesh
-// moved by minus the mesh centre and scaled by the mesh scale.
+// moved by minus the mesh centre and scaled by the mesh scale. Without a
+// volume the subtractive brush carves the point-light volume.
 void KalvexWindow::sceneView_toolRequested()
 {
+    const bool pointLights = !_session.volume().exists();
+    if (pointLights && (activeTool() != DesignVolume::SubtractBrush || !_session.pointLights().mesh()))
+        return;
     float origin[3], direction[3];
     _view->pickRay(origin, direction);
     const point d(direction[0], direction[1], direction[2]);
@@ -38,46 +43,51 @@ void KalvexWindow::sceneView_toolRequested()
     WaitCursor wait;
     const point centre(_mesh_centre[0], _mesh_centre[1], _mesh_centre[2]);
     const point o = point(origin[0], origin[1], origin[2]) * (1.0f / _mesh_scale) + centre;
-    showEdit(_session.applyTool(activeTool(), o, d * (1.0f / _mesh_scale), float(_form.editToolboxRadius->value()),
-                                _form.remove_complete_rays_only->isChecked()));
+    const float radius = float(_form.editToolboxRadius->value());
+    const bool completeOnly = _form.remove_complete_rays_only->isChecked();
+    if (pointLights)
+        showEdit(_session.pointLights().subtractBrush(o, d * (1.0f / _mesh_scale), radius, completeOnly));
+    else
+        showEdit(_session.volume().applyTool(activeTool(), o, d * (1.0f / _mesh_scale), radius, completeOnly));
 }
 
 void KalvexWindow::edit_makeOneComponent_released()
 {
     WaitCursor wait;
-    showEdit(_session.makeOneComponent(Presets::kModelImages));
+    const Result<CleanUp> cleaned = _session.volume().makeOneComponent();
+    showEdit(cleaned.ok() ? saveComponentFiles(_session, cleaned.value(), Presets::kModelImages) : fail(cleaned.error()));
 }
 
 void KalvexWindow::edit_autoConnect_released()
 {
     WaitCursor wait;
-    showEdit(_session.autoConnect());
+    showEdit(_session.volume().autoConnect());
 }
 
 void KalvexWindow::edit_removeRandomBalls_released()
 {
     WaitCursor wait;
-    showEdit(_session.removeRandomBalls(_form.nof_random_cells->value(), float(_form.random_cells_radius->value())));
+    showEdit(_session.volume().removeRandomBalls(_form.nof_random_cells->value(), float(_form.random_cells_radius->value())));
 }
 
 void KalvexWindow::edit_smooth_released()
 {
     WaitCursor wait;
-    showEdit(_session.smooth(float(_form.smooth_radius->value()), float(_form.smooth_threshold->value() / 100.0)));
+    showEdit(_session.volume().smooth(float(_form.smooth_radius->value()), float(_form.smooth_threshold->value() / 100.0)));
 }
 
 void KalvexWindow::edit_removeCellsInBox_released()
 {
     WaitCursor wait;
-    showEdit(_session.removeCellsInBox());
+    showEdit(_session.volume().removeCellsInBox());
 }
 
 void KalvexWindow::edit_removeBallsAtBoxBorder_released()
 {
     WaitCursor wait;
-    showEdit(_session.removeBallsAtBoxBorder(_form.nof_random_cells->value(),
-                                             float(_form.random_cells_radius->value()),
-                                             float(_form.spnEditRbfbbDistance->value())));
+    showEdit(_session.volume().removeBallsAtBoxBorder(_form.nof_random_cells->value(),
+                                                      float(_form.random_cells_radius->value()),
+                                                      float(_form.spnEditRbfbbDistance->value())));
 }
 
 // The pictures go: the deformation controls with them.
@@ -93,6 +103,6 @@ void KalvexWindow::edit_cleanUp_released()
 void KalvexWindow::edit_save_contouredMesh_released()
 {
     WaitCursor wait;
-    report(_session.saveContouredMesh(Presets::kModelImages, _form.interpolationMode_triangulator->currentText(),
-                                      float(_form.isovalue_triangulator->value())));
+    report(saveContouredMesh(_session, Presets::kModelImages, _form.interpolationMode_triangulator->currentText(),
+                             float(_form.isovalue_triangulator->value())));
 }

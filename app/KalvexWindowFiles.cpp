@@ -6,6 +6,8 @@
 
 #include "app/DeformImage.h"
 #include "app/WaitCursor.h"
+#include "files/ResultFiles.h"
+#include "files/SceneFiles.h"
 #include "render/SceneGLWidget.h"
 #include "surface/MeshWriters.h"
 
@@ -33,12 +35,12 @@ void KalvexWindow::actionSaveScene_slot()
 }
 
 // The pictures as loaded and as deformed, as the picture labels show them.
-DesignSession::ScenePictures KalvexWindow::shownPictures() const
+ScenePictures KalvexWindow::shownPictures() const
 {
     const KalvexForm& f = _form;
     QLabel* const labels[6] = {f.originalLabel_x, f.originalLabel_y, f.originalLabel_z,
                                f.imageLabel_x,    f.imageLabel_y,    f.imageLabel_z};
-    DesignSession::ScenePictures pictures;
+    ScenePictures pictures;
     for (int k = 0; k < 6; ++k)
         pictures[std::size_t(k)] = labels[k]->pixmap().toImage();
     return pictures;
@@ -47,7 +49,7 @@ DesignSession::ScenePictures KalvexWindow::shownPictures() const
 void KalvexWindow::saveSceneTo(const QString& path)
 {
     WaitCursor wait;
-    report(_session.saveScene(path, shownPictures()));
+    report(saveScene(_session, path, shownPictures()));
 }
 
 void KalvexWindow::actionOpenScene_slot()
@@ -63,8 +65,8 @@ void KalvexWindow::openSceneFrom(const QString& path)
 {
     WaitCursor wait;
     KalvexForm& f = _form;
-    DesignSession::ScenePictures pictures;
-    if (!report(_session.openScene(path, &pictures)))
+    ScenePictures pictures;
+    if (!report(openScene(_session, path, &pictures)))
         return;
     clearPictures();
     showCellSize();
@@ -93,26 +95,26 @@ void KalvexWindow::openSceneFrom(const QString& path)
 void KalvexWindow::saveCurrentTestResults_released()
 {
     WaitCursor wait;
-    report(_session.saveTestPictures(Presets::kModelImages));
+    report(saveTestPictures(_session, Presets::kModelImages));
 }
 
 void KalvexWindow::saveLC_resultImages_released()
 {
     WaitCursor wait;
-    report(_session.saveResultPictures(Presets::kModelImages));
+    report(saveResultPictures(_session, Presets::kModelImages));
 }
 
 void KalvexWindow::saveState_released()
 {
     WaitCursor wait;
-    report(_session.saveResultMeshes(Presets::kModelImages));
+    report(saveResultMeshes(_session, Presets::kModelImages));
 }
 
 void KalvexWindow::loadAndCompute_shadowMesh_released()
 {
     WaitCursor wait;
     std::array<QImage, 3> pictures;
-    if (!report(_session.loadAndCompute(Presets::kModelImages, &pictures)))
+    if (!report(loadAndCompute(_session, Presets::kModelImages, &pictures)))
         return;
     DeformImage* const labels[3] = {_form.imageLabel_x, _form.imageLabel_y, _form.imageLabel_z};
     for (int k = 0; k < 3; ++k)
@@ -128,10 +130,9 @@ void KalvexWindow::saveMeshBoundary_ps_released()
     if (path.isEmpty())
         return;
     WaitCursor wait;
-    const std::string written = saveMeshBoundary(path.toLocal8Bit().constData());
-    if (written.empty())
-        setStatus(QStringLiteral("Cannot write the boundary of %1.").arg(path));
+    const Result<QString> written = saveMeshBoundary(path);
+    if (!written.ok())
+        setStatus(written.error());
     else
-        setStatus(QStringLiteral("saveMeshBoundary_ps_released: ") + QString::fromLocal8Bit(written.c_str()) +
-                  QStringLiteral("."));
+        setStatus(QStringLiteral("saveMeshBoundary_ps_released: ") + written.value() + QStringLiteral("."));
 }

@@ -3,6 +3,8 @@
 #include "app/KalvexWindow.h"
 
 #include "app/WaitCursor.h"
+#include "files/PrintFiles.h"
+#include "files/ResultFiles.h"
 #include "render/SceneGLWidget.h"
 
 #include <QComboBox>
@@ -23,7 +25,7 @@ bool KalvexWindow::showVoxelUnitMesh(const TriMesh& mesh, const QString& path)
     const point centre(_mesh_centre[0], _mesh_centre[1], _mesh_centre[2]);
     for (point& v : shown->vertices)
         v = (v * _session.cellSize() - centre) * _mesh_scale;
-    if (!path.isEmpty() && (!QDir().mkpath(QFileInfo(path).path()) || !shown->write(path.toLocal8Bit().constData())))
+    if (!path.isEmpty() && !saveMesh(*shown, path).ok())
         return false;
     sendVolumeDimensions();
     _view->setMesh(shown.release(), false, nullptr, nullptr, X_PROJECTION, true);
@@ -34,11 +36,11 @@ bool KalvexWindow::showVoxelUnitMesh(const TriMesh& mesh, const QString& path)
 void KalvexWindow::exampleBased_showShadowMesh_released()
 {
     WaitCursor wait;
-    if (!_session.master()) {
+    if (!_session.volume().exists()) {
         setStatus(QStringLiteral("No shadow object yet."));
         return;
     }
-    const TriMesh* smooth = _session.smoothMesh(true);
+    const TriMesh* smooth = _session.volume().smoothMesh(true);
     if (!smooth) {
         setStatus(QStringLiteral("TriangulationReconstructor: failed!"));
         return;
@@ -56,7 +58,7 @@ void KalvexWindow::exampleBased_showShadowMesh_released()
 void KalvexWindow::exampleBased_loadDatabaseModels_released()
 {
     WaitCursor wait;
-    if (!report(_session.loadExampleModels(Presets::kExampleModels)))
+    if (!report(_session.filling().loadModels(Presets::kExampleModels)))
         return;
     _form.exampleBased_savePovScene->setEnabled(true);
     _form.exampleBased_computeSculpture->setEnabled(true);
@@ -69,17 +71,17 @@ bool KalvexWindow::exampleBased_computeSculpture_released()
     QProgressBar* bar = _form.simple_progressBar;
     bar->show();
     bar->reset();
-    const Report result = _session.fillWithExamples(
+    const Report result = _session.filling().fill(
         Presets::kExampleModels, [bar](double done) { bar->setValue(static_cast<int>(100.0 * done)); });
     bar->hide();
     report(result);
-    if (result.message == DesignSession::kContourFailure) {
+    if (!result.ok() && result.error() == Filling::kContourFailure) {
         showNotice(QStringLiteral("crash report"), QStringLiteral("failed to contour voxels -> mesh"));
         return false;
     }
-    if (!result.ok)
+    if (!result.ok())
         return false;
-    showVoxelUnitMesh(*_session.exampleSculpture());
+    showVoxelUnitMesh(*_session.filling().sculpture());
     _form.exampleBased_ICPrefine->setEnabled(true);
     return true;
 }
@@ -87,20 +89,20 @@ bool KalvexWindow::exampleBased_computeSculpture_released()
 void KalvexWindow::exampleBased_ICPrefine_released()
 {
     WaitCursor wait;
-    if (report(_session.refineExamples()) && _session.exampleSculpture())
-        showVoxelUnitMesh(*_session.exampleSculpture());
+    if (report(_session.filling().refine()) && _session.filling().sculpture())
+        showVoxelUnitMesh(*_session.filling().sculpture());
 }
 
 void KalvexWindow::exampleBased_saveSculptureMesh_released()
 {
     WaitCursor wait;
-    report(_session.saveExampleMeshes(Presets::kModelImages));
+    report(saveExampleMeshes(_session, Presets::kModelImages));
 }
 
 void KalvexWindow::exampleBased_savePovScene_released()
 {
     WaitCursor wait;
-    report(_session.saveExamplePovScene(Presets::kModelImages));
+    report(saveExamplePovScene(_session, Presets::kModelImages));
 }
 
 // ---- printing -----------------------------------------------------------------------------------
@@ -109,7 +111,7 @@ void KalvexWindow::exampleBased_savePovScene_released()
 void KalvexWindow::btn_simple_export_print_released()
 {
     bool examples = false;
-    if (_session.exampleSculpture()) {
+    if (_session.filling().sculpture()) {
         const QStringList choices = {QStringLiteral("the carved volume (one closed part)"),
                                      QStringLiteral("the example sculpture (overlapping closed models)")};
         bool ok = false;
@@ -136,7 +138,7 @@ void KalvexWindow::btn_simple_export_print_released()
         return;
     if (examples) {
         WaitCursor wait;
-        report(_session.exportExampleSculpture(path, float(size), shownPictures()));
+        report(exportExampleSculpture(_session, path, float(size), shownPictures()));
     } else {
         exportSculptureTo(path, size);
     }
@@ -147,10 +149,10 @@ void KalvexWindow::btn_simple_export_print_released()
 void KalvexWindow::exportSculptureTo(const QString& path, double sizeMm)
 {
     WaitCursor wait;
-    DesignSession::SculptureOptions options;
+    SculptureOptions options;
     const int mode = _form.interpolationMode_triangulator->currentIndex();
     options.mode = mode >= 0 ? mode : options.mode;
     options.iso = float(_form.isovalue_triangulator->value());
     options.sizeMm = float(sizeMm);
-    report(_session.exportSculpture(path, options, shownPictures()));
+    report(exportSculpture(_session, path, options, shownPictures()));
 }

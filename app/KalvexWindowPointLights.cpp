@@ -7,6 +7,7 @@
 
 #include "app/DeformImage.h"
 #include "app/WaitCursor.h"
+#include "files/ResultFiles.h"
 #include "render/SceneGLWidget.h"
 #include "surface/VoxelContouring.h"
 
@@ -30,45 +31,40 @@ Result<double> fieldNumber(const QLineEdit* field)
     bool ok = false;
     const double value = field->text().trimmed().toDouble(&ok);
     if (!ok)
-        return Result<double>::failure(
+        return fail(
             QStringLiteral("%1 is not a number: \"%2\".").arg(field->objectName(), field->text()));
-    return {value, {}};
+    return value;
 }
 
 // The picture and camera of one group of the perspective panel's fields.
-Result<PerspectiveViewSource> viewFromFields(const PerspectiveViewFields& fields)
+Result<PointLightView> viewFromFields(const PerspectiveViewFields& fields)
 {
-    using Failure = Result<PerspectiveViewSource>;
-    PerspectiveViewSource source;
+    PointLightView source;
     source.picture = Presets::kModelImages + QLatin1Char('/') + fields.image_name->text().trimmed();
-    Vector3* const vectors[3] = {&source.camera.center, &source.camera.lookAt, &source.camera.up};
+    std::array<double, 3>* const vectors[3] = {&source.camera.center, &source.camera.lookAt, &source.camera.up};
     QLineEdit* const* const rows[3] = {fields.center, fields.lookAt, fields.upVector};
     for (int v = 0; v < 3; ++v) {
         for (int i = 0; i < 3; ++i) {
             const Result<double> value = fieldNumber(rows[v][i]);
             if (!value.ok())
-                return Failure::failure(value.error);
-            (*vectors[v])[std::size_t(i)] = value.value;
+                return fail(value.error());
+            (*vectors[v])[std::size_t(i)] = value.value();
         }
     }
     const Result<double> focal = fieldNumber(fields.focal_distance);
     if (!focal.ok())
-        return Failure::failure(focal.error);
-    source.camera.focalDistance = focal.value;
+        return fail(focal.error());
+    source.camera.focalDistance = focal.value();
     bool ok = false;
     source.camera.imageSize = fields.image_size->text().trimmed().toInt(&ok);
     if (!ok)
-        return Failure::failure(QStringLiteral("%1 is not a whole number: \"%2\".")
-                                    .arg(fields.image_size->objectName(), fields.image_size->text()));
-    return {source, {}};
+        return fail(QStringLiteral("%1 is not a whole number: \"%2\".")
+                        .arg(fields.image_size->objectName(), fields.image_size->text()));
+    return source;
 }
 
 }  // namespace
 
-bool KalvexWindow::reportStatus(const Result<QString>& status)
-{
-    return report(status.ok() ? Report{status.value, true} : Report::failure(status.error));
-}
 
 // ---- what the window shows -------------------------------------------------------------
 
@@ -76,11 +72,16 @@ void KalvexWindow::showPictureModels(bool pointLights)
 {
     DeformImage* const labels[3] = {_form.imageLabel_x, _form.imageLabel_y, _form.imageLabel_z};
     for (int k = 0; k < 3; ++k) {
-        DeformationModel* model = pointLights ? &_session.perspective().picture(k) : &_session.picture(k);
-        if (labels[k]->model() == model)
-            continue;
-        labels[k]->clear();
-        labels[k]->setModel(model);
+        DeformImage* label = labels[k];
+        label->clear();
+        auto show = [label](const QImage& rendering) { label->showRendering(rendering); };
+        if (pointLights) {
+            _session.watchPicture(k, {});
+            _session.pointLights().watchPicture(k, show);
+        } else {
+            _session.pointLights().watchPicture(k, {});
+            _session.watchPicture(k, show);
+        }
     }
 }
 
@@ -88,17 +89,12 @@ void KalvexWindow::showPictureModels(bool pointLights)
 // comparisons, cell count and pictures go to the labels.
 void KalvexWindow::showPerspective()
 {
-    PerspectiveDesign& design = _session.perspective();
+    const PointLights& design = _session.pointLights();
     const TriMesh* mesh = design.mesh();
     if (!mesh || mesh->faces.empty()) {
         _view->clearObjects();
     } else {
-        PerspectiveShadowObject& object = *design.object();
-        float low[3], high[3];
-        object.boundingBox(low, high);
-        int cells[3];
-        for (int i = 0; i < 3; ++i)
-            cells[i] = int((high[i] - low[i]) / object._cell_size + 0.5f);
+        const std::array<int, 3> cells = design.dimensions();
         _view->setVolumeDimensions(cells[0], cells[1], cells[2]);
         _view->setMeshCopy(*mesh, true, _mesh_centre, &_mesh_scale, X_PROJECTION, true);
     }
@@ -120,18 +116,16 @@ void KalvexWindow::showPerspective()
 
 // A new point-light design from `sources`, or from the built-in example when
 // null. Nothing changes when a picture or camera is refused.
-bool KalvexWindow::loadPerspective(const std::vector<PerspectiveViewSource>* sources)
+bool KalvexWindow::loadPerspective(const std::vector<PointLightView>* views)
 {
-    PerspectiveDesign& design = _session.perspective();
-    design.setVoxelResolution(_session.cellSize());
-    if (!reportStatus(sources ? design.load(*sources) : design.loadExample()))
+    PointLights& design = _session.pointLights();
+    if (!report(views ? design.load(*views, _session.cellSize()) : design.loadExample(_session.cellSize())))
         return false;
     showPictureModels(true);
     QLabel* const originals[3] = {_form.originalLabel_x, _form.originalLabel_y, _form.originalLabel_z};
     for (int k = 0; k < 3; ++k) {
         if (k < design.viewCount())
-            originals[k]->setPixmap(
-                QPixmap::fromImage(QImage(design.object()->view(k)._source_path).scaledToWidth(kLabelWidth)));
+            originals[k]->setPixmap(QPixmap::fromImage(QImage(design.picturePath(k)).scaledToWidth(kLabelWidth)));
         else
             originals[k]->clear();
     }
@@ -139,12 +133,11 @@ bool KalvexWindow::loadPerspective(const std::vector<PerspectiveViewSource>* sou
     return true;
 }
 
-PerspectiveAdjustOptions KalvexWindow::perspectiveOptions() const
+PointLightOptions KalvexWindow::perspectiveOptions() const
 {
-    PerspectiveAdjustOptions options;
+    PointLightOptions options;
     options.minSize = _form.fixImages_minSize->value();
     options.preserveShape = _form.preserve_shape_check->isChecked();
-    options.handleScale = PerspectiveAdjustOptions::handleScaleFor(_session.cellSize());
     return options;
 }
 
@@ -176,15 +169,12 @@ void KalvexWindow::simple_perspectiveOpt_released()
     QProgressBar* bar = _form.persp_progressIterate;
     bar->show();
     bar->reset();
-    const Result<QString> status = _session.perspective().optimize(
-        _form.simple_pers_nofIter->value(), perspectiveOptions(), [bar](int value) { bar->setValue(value); });
+    const Report status = _session.pointLights().optimize(_form.simple_pers_nofIter->value(), perspectiveOptions(),
+                                                         [bar](int value) { bar->setValue(value); });
     bar->setValue(100);
     bar->hide();
     showPerspective();
-    if (status.ok())
-        setStatus(QStringLiteral("adjusted images."));
-    else
-        setStatus(status.error);
+    setStatus(status.ok() ? QStringLiteral("recomputed shadow mesh.") : status.error());
 }
 
 // ---- the perspective panel ----------------------------------------------------------------
@@ -192,16 +182,16 @@ void KalvexWindow::simple_perspectiveOpt_released()
 void KalvexWindow::perspective_loadFromUI_released()
 {
     WaitCursor wait;
-    std::vector<PerspectiveViewSource> sources;
+    std::vector<PointLightView> sources;
     for (const PerspectiveViewFields& fields : _form.perspectiveView) {
         if (!fields.present->isChecked())
             continue;
-        const Result<PerspectiveViewSource> source = viewFromFields(fields);
+        const Result<PointLightView> source = viewFromFields(fields);
         if (!source.ok()) {
-            setStatus(source.error);
+            setStatus(source.error());
             return;
         }
-        sources.push_back(source.value);
+        sources.push_back(source.value());
     }
     loadPerspective(&sources);
 }
@@ -215,7 +205,7 @@ void KalvexWindow::perspective_lazy_released()
 void KalvexWindow::perspective_ShowShadow_released()
 {
     WaitCursor wait;
-    if (!reportStatus(_session.perspective().show()))
+    if (!report(_session.pointLights().show()))
         return;
     showPerspective();
     _form.perspective_saveMesh->setEnabled(true);
@@ -225,46 +215,46 @@ void KalvexWindow::perspective_ShowShadow_released()
 void KalvexWindow::perspective_edit_released()
 {
     WaitCursor wait;
-    if (reportStatus(_session.perspective().removeRandomCells()))
+    if (report(_session.pointLights().removeRandomCells()))
         showPerspective();
 }
 
 void KalvexWindow::perspective_saveMesh_released()
 {
     WaitCursor wait;
-    report(_session.savePerspectiveMesh(Presets::kModelImages));
+    report(savePointLightMesh(_session, Presets::kModelImages));
 }
 
 void KalvexWindow::perspective_saveSmoothMesh_released()
 {
     WaitCursor wait;
-    if (_session.perspective().viewCount() == 0) {
+    if (_session.pointLights().viewCount() == 0) {
         setStatus(QStringLiteral("Load models first."));
         return;
     }
     setStatus(QStringLiteral("Reconstructing a smooth 3d mesh..."));
     const int position = _form.interpolationMode_triangulator->currentIndex();
     const bool listed = position >= LINEAR_INTERPOLATION && position <= CUBIC_BSPLINE_INTERPOLATION;
-    report(_session.savePerspectiveSmoothMesh(Presets::kModelImages, listed ? position : CATMULL_ROM_INTERPOLATION,
-                                              float(_form.isovalue_triangulator->value())));
+    report(savePointLightSmoothMesh(_session, Presets::kModelImages, listed ? position : CATMULL_ROM_INTERPOLATION,
+                                    float(_form.isovalue_triangulator->value())));
 }
 
 void KalvexWindow::perspective_recompute_shadow_released()
 {
     WaitCursor wait;
-    if (reportStatus(_session.perspective().recompute()))
+    if (report(_session.pointLights().recompute()))
         showPerspective();
 }
 
 void KalvexWindow::pers_adjustImages_released()
 {
     WaitCursor wait;
-    if (reportStatus(_session.perspective().adjust(perspectiveOptions())))
+    if (report(_session.pointLights().adjust(perspectiveOptions())))
         showPerspective();
 }
 
 void KalvexWindow::saveDeformedPersMeshes_released()
 {
     WaitCursor wait;
-    report(_session.savePerspectivePictures(Presets::kModelImages));
+    report(savePointLightPictures(_session, Presets::kModelImages));
 }

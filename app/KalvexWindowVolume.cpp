@@ -7,6 +7,7 @@
 
 #include "app/DeformImage.h"
 #include "app/WaitCursor.h"
+#include "files/ResultFiles.h"
 #include "render/SceneGLWidget.h"
 
 #include <QCheckBox>
@@ -19,16 +20,15 @@
 
 namespace {
 
-constexpr int kLabelWidth = 200;         // pictures and comparisons on the left
-constexpr int kSavedPictureWidth = 250;  // the comparison pictures written to disk
+constexpr int kLabelWidth = 200;  // pictures and comparisons on the left
 
 }  // namespace
 
 bool KalvexWindow::report(const Report& result)
 {
-    if (!result.message.isEmpty())
-        setStatus(result.message);
-    return result.ok;
+    if (!lineOf(result).isEmpty())
+        setStatus(lineOf(result));
+    return result.ok();
 }
 
 // ---- loaders ------------------------------------------------------------------------
@@ -46,7 +46,7 @@ bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float 
         b->setEnabled(false);
     QLabel* const originals[3] = {f.originalLabel_x, f.originalLabel_y, f.originalLabel_z};
     for (int k = 0; k < 3; ++k) {
-        const QImage& picture = _session.views()[std::size_t(k)]._image;
+        const QImage picture = _session.viewPicture(k);
         originals[k]->setPixmap(QPixmap::fromImage(picture.scaledToWidth(kLabelWidth)));
     }
     for (QRadioButton* b : {f.x_proj_button, f.y_proj_button, f.z_proj_button, f.fortyFive_proj_button,
@@ -192,7 +192,7 @@ std::optional<QString> KalvexWindow::computeVolume()
 {
     WaitCursor wait;
     bool shown = false;
-    if (!_session.views().empty()) {
+    if (_session.viewCount() > 0) {
         const bool built = report(_session.compute());
         showVolume(false);
         if (!built)
@@ -203,11 +203,11 @@ std::optional<QString> KalvexWindow::computeVolume()
         f.adjustImages->setEnabled(true);
         shown = true;
     }
-    const QString problem = saveResultPictures();
+    const QString problem = saveComparisonPictures();
     selected_camera_view();
     if (!problem.isEmpty())
         setStatus(problem);
-    if (_session.master())
+    if (_session.volume().exists())
         resetSliceRange();
     return shown ? std::optional<QString>(problem) : std::nullopt;
 }
@@ -215,7 +215,7 @@ std::optional<QString> KalvexWindow::computeVolume()
 void KalvexWindow::recompute_shadow_released()
 {
     WaitCursor wait;
-    if (_session.views().empty())
+    if (_session.viewCount() == 0)
         return;
     report(_session.recompute());
     showVolume(false);
@@ -235,7 +235,7 @@ void KalvexWindow::showVolume(bool obliqueComparisons)
 // Without a cell the view is emptied. Returns whether a mesh is shown.
 bool KalvexWindow::showMesh()
 {
-    const TriMesh* mesh = _session.hasCells() ? _session.buildShadowMesh() : nullptr;
+    const TriMesh* mesh = _session.volume().hasCells() ? _session.volume().buildShadowMesh() : nullptr;
     if (!mesh || mesh->faces.empty()) {
         _view->clearObjects();
         _view->update();
@@ -252,12 +252,11 @@ bool KalvexWindow::showMesh()
 void KalvexWindow::showComparisons(bool obliqueComparisons)
 {
     QLabel* const labels[3] = {_form.currentResultLabel_x, _form.currentResultLabel_y, _form.currentResultLabel_z};
-    const std::vector<ShadowView>& views = _session.views();
     for (int k = 0; k < 3; ++k) {
-        const int mode = k < int(views.size()) ? views[std::size_t(k)]._projection_mode : NO_VIEW;
+        const int mode = _session.viewMode(k);
         if (!obliqueComparisons && (mode == Sixty_PROJECTION || mode == OneTwenty_PROJECTION))
             continue;
-        const QImage& comparison = _session.comparison(k);
+        const QImage& comparison = _session.volume().comparison(k);
         if (comparison.isNull())
             labels[k]->clear();
         else
@@ -268,10 +267,10 @@ void KalvexWindow::showComparisons(bool obliqueComparisons)
 
 void KalvexWindow::showCellCount()
 {
-    const bool cells = _session.hasCells();
-    const QString count = QString::number(_session.counts().cells);
+    const bool cells = _session.volume().hasCells();
+    const QString count = QString::number(_session.volume().counts().cells);
     _form.currentNofCells->setText(cells ? count : QStringLiteral("--"));
-    _form.projectionCells->setText(QStringLiteral("cells: ") + (_session.master() ? count : QStringLiteral("--")));
+    _form.projectionCells->setText(QStringLiteral("cells: ") + (_session.volume().exists() ? count : QStringLiteral("--")));
 }
 
 // Both cell-size widgets show the session's value; the coarseness level only
@@ -297,13 +296,13 @@ void KalvexWindow::voxelResolution_edit_changed()
 // The grid on the volume's box has one plane per cell boundary.
 void KalvexWindow::sendVolumeDimensions()
 {
-    const std::array<int, 3> cells = _session.volumeDimensions();
+    const std::array<int, 3> cells = _session.volume().dimensions();
     _view->setVolumeDimensions(cells[0], cells[1], cells[2]);
 }
 
 void KalvexWindow::resetSliceRange()
 {
-    const int top = _session.master()->sizeZ();
+    const int top = _session.volume().resolution();
     for (QSpinBox* slice : {_form.spnMinSlice, _form.spnMaxSlice})
         slice->setRange(0, top);
     _form.spnMinSlice->setValue(0);
@@ -312,26 +311,15 @@ void KalvexWindow::resetSliceRange()
 
 // The comparison pictures, 250 wide, in "simple_shapes". Returns a status
 // line when they cannot be written.
-QString KalvexWindow::saveResultPictures()
+QString KalvexWindow::saveComparisonPictures()
 {
-    const QString folder = Presets::kModelImages + QStringLiteral("/simple_shapes");
-    const char* const names[3] = {"/x_image.png", "/y_image.png", "/z_image.png"};
-    for (int k = 0; k < 3; ++k) {
-        const QImage& comparison = _session.comparison(k);
-        if (comparison.isNull())
-            continue;
-        if (!QDir().mkpath(folder))
-            return QStringLiteral("Cannot create folder %1.").arg(folder);
-        const QString path = folder + QLatin1String(names[k]);
-        if (!comparison.scaledToWidth(kSavedPictureWidth, Qt::FastTransformation).save(path))
-            return QStringLiteral("Cannot write %1.").arg(path);
-    }
-    return {};
+    const Report saved = ::saveComparisonPictures(_session, Presets::kModelImages + QStringLiteral("/simple_shapes"));
+    return saved.ok() ? QString() : saved.error();
 }
 
 void KalvexWindow::selected_camera_view()
 {
-    if (!_session.master())
+    if (!_session.volume().exists())
         return;
     int mode = basicTabSelection();
     if (mode == all_ortho)
@@ -353,17 +341,17 @@ void KalvexWindow::projection_mode_changed()
 void KalvexWindow::editToolboxRadius_changed(int radius)
 {
     WaitCursor wait;
-    _session.setEditRadius(radius);
-    if (!_session.hasCells())
+    _session.volume().setEditRadius(radius);
+    if (!_session.volume().hasCells())
         return;
-    _view->updateCellData(*_session.buildShadowMesh());
+    _view->updateCellData(*_session.volume().buildShadowMesh());
     _view->update();
 }
 
 void KalvexWindow::chkRenderHollow_changed(int state)
 {
-    _session.setHollow(state != 0);
-    if (_session.hasCells())
+    _session.volume().setHollow(state != 0);
+    if (_session.volume().hasCells())
         showMesh();
 }
 
@@ -401,8 +389,8 @@ void KalvexWindow::setDisplayFlag(int flag, bool on)
 {
     WaitCursor wait;
     _view->setRenderFlag(static_cast<unsigned>(flag), on);
-    _session.setDisplayFlag(flag, on);
-    if (_session.hasCells())
+    _session.volume().setDisplayFlag(flag, on);
+    if (_session.volume().hasCells())
         showMesh();
     _view->update();
 }
@@ -422,15 +410,15 @@ void KalvexWindow::editRedo_released()
 void KalvexWindow::stepHistory(bool undo)
 {
     WaitCursor wait;
-    if (undo ? _session.undo() : _session.redo())
+    if (undo ? _session.volume().undo() : _session.volume().redo())
         showVolume();
     updateHistoryButtons();
 }
 
 void KalvexWindow::updateHistoryButtons()
 {
-    _form.editUndo->setEnabled(_session.canUndo());
-    _form.editRedo->setEnabled(_session.canRedo());
+    _form.editUndo->setEnabled(_session.volume().canUndo());
+    _form.editRedo->setEnabled(_session.volume().canRedo());
 }
 
 // ---- frame grabbing -------------------------------------------------------------------------
@@ -439,7 +427,7 @@ void KalvexWindow::updateHistoryButtons()
 // moves through the range, and is put back at the end.
 void KalvexWindow::grab_frames_released()
 {
-    if (!_session.master())
+    if (!_session.volume().exists())
         return;
     WaitCursor wait;
     const int low = _form.spnMinSlice->value();

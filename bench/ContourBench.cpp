@@ -2,6 +2,7 @@
 // views) at cell size 3 (n = 83) on a field three times finer, iso-value 0.8:
 // "Contour/83" in Catmull-Rom placement, "Contour/83/mode:m" for each
 // placement rule that marches (0 Linear .. 3 Catmull-Rom).
+#include "BenchSupport.h"
 #include "session/DesignSession.h"
 #include "volume/VolumeContouring.h"
 
@@ -18,10 +19,10 @@ void BM_Contour(benchmark::State& state, int mode)
 {
     DesignSession session;
     const QString folder = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/");
-    session.load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, 3.0f, false,
-                 DesignSession::Pictures::Plain);
-    session.compute();
-    ShadowObject& hull = *session.master();
+    mustRun(session.load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, 3.0f, false,
+                 DesignSession::Pictures::Plain));
+    mustRun(session.compute());
+    ShadowObject& hull = *session.volume().master();
     TriMesh mesh;
     for (auto _ : state) {
         benchmark::DoNotOptimize(contourVolume(hull, kIso, mode, mesh, kFactor));

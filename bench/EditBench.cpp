@@ -1,6 +1,7 @@
 // Edits on the hull of the three bird pictures at cell size 3 (N = 83), as in
 // the edit stage: a radius-5 subtractive brush with the cube-mesh rebuild
 // that shows it, per projection set, and joining every piece to the largest.
+#include "BenchSupport.h"
 #include "session/DesignSession.h"
 #include "volume/Components.h"
 #include "volume/EditOperations.h"
@@ -15,8 +16,8 @@ std::unique_ptr<DesignSession> birdHull(int set)
     DesignSession::PictureFiles pictures;
     for (int k = 0; k < 3; ++k)
         pictures[std::size_t(k)] = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/bird%1.png").arg(k + 1);
-    session->load(set, pictures, 3.0f, false, DesignSession::Pictures::Plain);
-    session->compute();
+    mustRun(session->load(set, pictures, 3.0f, false, DesignSession::Pictures::Plain));
+    mustRun(session->compute());
     return session;
 }
 
@@ -32,7 +33,7 @@ Ray middleRay(ShadowObject& volume)
 void BM_BrushEdit(benchmark::State& state)
 {
     const std::unique_ptr<DesignSession> session = birdHull(int(state.range(0)));
-    ShadowObject& volume = *session->master();
+    ShadowObject& volume = *session->volume().master();
     volume._hollow = true;  // as the window shows it
     GridBox box;
     box.high = point(1, 1, 1) * (83 * 3.0f);
@@ -54,7 +55,7 @@ void BM_BrushEdit(benchmark::State& state)
 void BM_AutoConnect(benchmark::State& state)
 {
     const std::unique_ptr<DesignSession> session = birdHull(0);
-    ShadowObject& volume = *session->master();
+    ShadowObject& volume = *session->volume().master();
     for (int a = 0; a < 83; ++a)
         for (int b = 0; b < 83; ++b)
             for (int slab = 38; slab < 45; ++slab)

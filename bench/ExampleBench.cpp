@@ -9,10 +9,11 @@
 //   6 x 6 solve) of a placed model against the n = 50 target, with pairs
 //   within squared distance 10 as when refining; the counter
 //   "per_1000_vertices" is the time per 1,000 source vertices.
-#include "example/ExampleCompletion.h"
-#include "example/NuRegistration.h"
-#include "example/VertexDistanceField.h"
-#include "example/VertexIndex.h"
+#include "BenchSupport.h"
+#include "completion/ExampleCompletion.h"
+#include "completion/NuRegistration.h"
+#include "completion/VertexDistanceField.h"
+#include "completion/VertexIndex.h"
 #include "session/DesignSession.h"
 
 #include <benchmark/benchmark.h>
@@ -32,9 +33,9 @@ std::unique_ptr<DesignSession> birdHull(float cellSize)
 {
     auto session = std::make_unique<DesignSession>();
     const QString folder = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/");
-    session->load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, cellSize, false,
-                  DesignSession::Pictures::Plain);
-    session->compute();
+    mustRun(session->load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, cellSize, false,
+                  DesignSession::Pictures::Plain));
+    mustRun(session->compute());
     return session;
 }
 
@@ -43,13 +44,13 @@ void BM_PreparePlace(benchmark::State& state)
     const float cellSize = float(state.range(0));
     const auto session = birdHull(cellSize);
     ExampleCompletion completion;
-    completion.loadDatabase(kModels, cellSize);
+    mustRun(completion.loadDatabase(kModels, cellSize));
     double prepareMs = 0.0, placeMs = 0.0;
     QElapsedTimer timer;
     for (auto _ : state) {
         std::srand(1);
         timer.start();
-        if (!completion.prepare(*session->master()).ok()) {
+        if (!completion.prepare(*session->volume().master()).ok()) {
             state.SkipWithError("contouring failed");
             return;
         }
@@ -69,7 +70,7 @@ void BM_PreparePlace(benchmark::State& state)
 void BM_CellDistances(benchmark::State& state, bool field)
 {
     const auto session = birdHull(3.0f);
-    ShadowObject& hull = *session->master();
+    ShadowObject& hull = *session->volume().master();
     const std::vector<point> vertices = hull.smoothMesh(true)->vertices;
     const int n = hull.resolution();
     for (auto _ : state) {
@@ -93,11 +94,11 @@ void BM_RegistrationStep(benchmark::State& state)
 {
     const auto session = birdHull(5.0f);
     ExampleCompletion completion;
-    completion.loadDatabase(kModels, 5.0f);
-    completion.prepare(*session->master());
+    mustRun(completion.loadDatabase(kModels, 5.0f));
+    mustRun(completion.prepare(*session->volume().master()));
     std::srand(1);
-    completion.place();
-    const Placement& placed = completion.placements().front();
+    mustRun(completion.place());
+    const ModelPlacement& placed = completion.placements().front();
     NuRegistration registration(*completion.target(), int(state.range(0)),
                                 ExampleCompletion::kRefineMaxSquaredDistance, 0.0);
     registration.setSource(completion.model(placed.model), placed.transform, placed.scale);

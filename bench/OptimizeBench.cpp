@@ -2,6 +2,7 @@
 // views), at cell sizes 5 and 3: the adjustment (a volume computed from the
 // views, the repair steps, the picture deformation) and the rebuild from the
 // deformed pictures. Each iteration starts from the freshly loaded pictures.
+#include "BenchSupport.h"
 #include "session/DesignSession.h"
 
 #include <QDir>
@@ -45,17 +46,17 @@ void BM_OptimizePass(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         DesignSession session;
-        session.load(0, paths, cellSize);
-        session.compute();  // the hull of the loaded pictures, as after "generate"
+        mustRun(session.load(0, paths, cellSize));
+        mustRun(session.compute());  // the hull of the loaded pictures, as after "generate"
         state.ResumeTiming();
 
         QElapsedTimer timer;
         timer.start();
-        session.adjust(parameters);
+        mustRun(session.adjust(parameters));
         adjust += elapsedMs(timer);
-        session.recompute();
+        mustRun(session.recompute());
         recompute += elapsedMs(timer);
-        benchmark::DoNotOptimize(session.master());
+        benchmark::DoNotOptimize(session.volume().master());
     }
     const double n = double(state.iterations());
     state.counters["adjust_ms"] = adjust / n;

@@ -2,6 +2,7 @@
 // building it (adding the views: projection, figure distances; then the master
 // grid and the cube mesh with the per-pixel lists) and one adjustment pass
 // (six consistency steps, the picture deformation and the rebuild).
+#include "BenchSupport.h"
 #include "perspective/PerspectiveDesign.h"
 
 #include <QDir>
@@ -46,7 +47,7 @@ void BM_PerspectiveBuild(benchmark::State& state)
         timer.start();
         PerspectiveShadowObject object;
         for (std::size_t k = 0; k < views.size(); ++k)
-            object.addView(renderings[k], views[k].picture, views[k].camera);
+            mustRun(object.addView(renderings[k], views[k].picture, views[k].camera));
         add += elapsedMs(timer);
         object.rebuildMaster();
         master += elapsedMs(timer);
@@ -70,14 +71,14 @@ void BM_PerspectiveOptimizePass(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         PerspectiveDesign design;
-        design.loadExample(folder);
-        design.show();
+        mustRun(design.loadExample(folder));
+        mustRun(design.show());
         missingBefore = 0;
         for (int m : design.counts().missing)
             missingBefore += m;
         state.ResumeTiming();
 
-        design.adjust(options);
+        mustRun(design.adjust(options));
 
         state.PauseTiming();
         missingAfter = 0;

@@ -117,7 +117,7 @@ Result<AdjustmentStats> adjustImages(const std::vector<ShadowView*>& views, cons
 {
     AdjustmentStats stats;
     if (views.size() != 3 || !isSupportedSetup(views[2]->_projection_mode))
-        return Result<AdjustmentStats>::failure(QStringLiteral("adjustImages_released: unhandled case"));
+        return fail(QStringLiteral("adjustImages_released: unhandled case"));
 
     QElapsedTimer timer;
     timer.start();
@@ -149,7 +149,7 @@ Result<AdjustmentStats> adjustImages(const std::vector<ShadowView*>& views, cons
             model->preserve_shape();
     }
     stats.deformMs = timer.nsecsElapsed() / 1e6;
-    return {stats, {}};
+    return stats;
 }
 
 std::vector<int> progressValues(int passes)

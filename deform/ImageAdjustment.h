@@ -7,7 +7,7 @@
 // requested pixel). The pictures are then deformed and the volume rebuilt.
 
 #include "surface/TriMesh.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
 #include "volume/ShadowView.h"
 
 #include <QImage>

@@ -64,24 +64,23 @@ PerspectiveDesign::~PerspectiveDesign() = default;
 Result<std::vector<PerspectiveDesign::Prepared>>
 PerspectiveDesign::prepare(const std::vector<PerspectiveViewSource>& sources, int firstSlot) const
 {
-    using Failure = Result<std::vector<Prepared>>;
     if (sources.empty())
-        return Failure::failure(QStringLiteral("No picture to load."));
+        return fail(QStringLiteral("No picture to load."));
     if (firstSlot + static_cast<int>(sources.size()) > kMaxViews)
-        return Failure::failure(QStringLiteral("A point-light design holds at most %1 views.").arg(kMaxViews));
+        return fail(QStringLiteral("A point-light design holds at most %1 views.").arg(kMaxViews));
     std::vector<Prepared> prepared(sources.size());
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const QString& path = sources[i].picture;
         if (const QString problem = cameraProblem(sources[i].camera); !problem.isEmpty())
-            return Failure::failure(QStringLiteral("The camera of %1 is unusable: %2.").arg(path, problem));
+            return fail(QStringLiteral("The camera of %1 is unusable: %2.").arg(path, problem));
         if (QImage(path).isNull() || loadPictureFile(prepared[i].model, path, false).isNull())
-            return Failure::failure(QStringLiteral("Cannot read picture %1.").arg(path));
+            return fail(QStringLiteral("Cannot read picture %1.").arg(path));
         const int width = ShadowView::resolutionFor(PerspectiveShadowObject::kCellSize);
         if (PerspectiveView::figureMask(prepared[i].model.rendering(), width).count() == 0)
-            return Failure::failure(QStringLiteral("Picture %1 has no figure pixel.").arg(path));
+            return fail(QStringLiteral("Picture %1 has no figure pixel.").arg(path));
         prepared[i].source = sources[i];
     }
-    return {std::move(prepared), {}};
+    return prepared;
 }
 
 // Hands each checked picture to the design's own model (which keeps its
@@ -102,31 +101,31 @@ void PerspectiveDesign::commit(std::vector<Prepared>& prepared, int firstSlot)
     _counts = {};
 }
 
-PerspectiveDesign::Status PerspectiveDesign::addView(const PerspectiveViewSource& source)
+Report PerspectiveDesign::addView(const PerspectiveViewSource& source)
 {
     Result<std::vector<Prepared>> prepared = prepare({source}, viewCount());
     if (!prepared.ok())
-        return Status::failure(prepared.error);
+        return fail(prepared.error());
     if (!_object)
         _object = std::make_unique<PerspectiveShadowObject>(_voxel_resolution);
-    commit(prepared.value, viewCount());
-    return {kLoaded, {}};
+    commit(prepared.value(), viewCount());
+    return StatusLine{kLoaded};
 }
 
-PerspectiveDesign::Status PerspectiveDesign::load(const std::vector<PerspectiveViewSource>& sources)
+Report PerspectiveDesign::load(const std::vector<PerspectiveViewSource>& sources)
 {
     Result<std::vector<Prepared>> prepared = prepare(sources, 0);
     if (!prepared.ok())
-        return Status::failure(prepared.error);
+        return fail(prepared.error());
     clear();
     _object = std::make_unique<PerspectiveShadowObject>(_voxel_resolution);
-    commit(prepared.value, 0);
-    return {kLoaded, {}};
+    commit(prepared.value(), 0);
+    return StatusLine{kLoaded};
 }
 
-PerspectiveDesign::Status PerspectiveDesign::loadExample(const QString& folder)
+Report PerspectiveDesign::loadExample(const QString& folder)
 {
-    const Status loaded = load(exampleViews(folder));
+    const Report loaded = load(exampleViews(folder));
     if (loaded.ok()) {
         qCDebug(kalvexPerspective, "x-image inserted");
         qCDebug(kalvexPerspective, "xy-image inserted");
@@ -147,15 +146,20 @@ void PerspectiveDesign::clear()
 
 // ---- steps --------------------------------------------------------------------------------
 
-PerspectiveDesign::Status PerspectiveDesign::show()
+Report PerspectiveDesign::show()
 {
     if (viewCount() == 0)
-        return Status::failure(kLoadFirst);
+        return fail(kLoadFirst);
+    rebuild();
+    return StatusLine{kShown};
+}
+
+void PerspectiveDesign::rebuild()
+{
     _object->rebuildMaster();
     _object->buildShadowMesh();
     _object->refreshViews();
     updateComparisons();
-    return {kShown, {}};
 }
 
 void PerspectiveDesign::refresh()
@@ -194,10 +198,10 @@ void PerspectiveDesign::updateComparisons()
     }
 }
 
-PerspectiveDesign::Status PerspectiveDesign::recompute()
+Report PerspectiveDesign::recompute()
 {
     if (viewCount() == 0)
-        return Status::failure(kLoadFirst);
+        return fail(kLoadFirst);
     auto rebuilt = std::make_unique<PerspectiveShadowObject>(_voxel_resolution);
     rebuilt->_hollow = _object->_hollow;
     for (int k = 0; k < viewCount(); ++k) {
@@ -212,8 +216,8 @@ PerspectiveDesign::Status PerspectiveDesign::recompute()
         (void)added;
     }
     _object = std::move(rebuilt);
-    show();
-    return {kRecomputed, {}};
+    rebuild();
+    return StatusLine{kRecomputed};
 }
 
 // Region of missing pixels of view v, then for each of its pixels the seen
@@ -274,19 +278,19 @@ void PerspectiveDesign::consistencyStep(int v, int minSize)
     _request_pictures[std::size_t(b)] = working[std::size_t(b)];
 }
 
-PerspectiveDesign::Status PerspectiveDesign::adjust(const PerspectiveAdjustOptions& options)
+Report PerspectiveDesign::adjust(const PerspectiveAdjustOptions& options)
 {
     if (viewCount() == 0)
-        return Status::failure(kLoadFirst);
+        return fail(kLoadFirst);
     if (viewCount() != kMaxViews)
-        return Status::failure(QStringLiteral("The adjustment needs three views."));
+        return fail(QStringLiteral("The adjustment needs three views."));
     if (!(std::isfinite(options.handleScale) && options.handleScale > 0.0f))
-        return Status::failure(QStringLiteral("The handle scale must be a number above 0."));
+        return fail(QStringLiteral("The handle scale must be a number above 0."));
 
     for (RequestList& list : _requests)
         list.clear();
     for (int r = 0; r < kAdjustmentPasses; ++r) {
-        show();
+        rebuild();
         consistencyStep((r + 2) % kMaxViews, options.minSize);
     }
     for (int k = 0; k < kMaxViews; ++k) {
@@ -311,14 +315,14 @@ PerspectiveDesign::Status PerspectiveDesign::adjust(const PerspectiveAdjustOptio
     return recompute();
 }
 
-PerspectiveDesign::Status PerspectiveDesign::optimize(int passes, const PerspectiveAdjustOptions& options,
+Report PerspectiveDesign::optimize(int passes, const PerspectiveAdjustOptions& options,
                                                       const std::function<void(int)>& beforePass,
                                                       const std::function<void(int)>& afterPass)
 {
     if (passes < 0)
-        return Status::failure(QStringLiteral("The number of passes cannot be negative."));
+        return fail(QStringLiteral("The number of passes cannot be negative."));
     const std::vector<int> progress = progressValues(passes);
-    Status status{QString(), {}};
+    Report status = StatusLine{};
     for (int pass = 0; pass < passes; ++pass) {
         if (beforePass)
             beforePass(progress[std::size_t(pass)]);
@@ -331,11 +335,11 @@ PerspectiveDesign::Status PerspectiveDesign::optimize(int passes, const Perspect
     return status;
 }
 
-PerspectiveDesign::Status PerspectiveDesign::removeRandomCells(int k)
+Report PerspectiveDesign::removeRandomCells(int k)
 {
     if (viewCount() == 0)
-        return Status::failure(kLoadFirst);
+        return fail(kLoadFirst);
     const PerspectiveShadowObject::RandomRemoval removal = _object->removeRandomCells(k);
     refresh();
-    return {QString::number(removal.removed) + QStringLiteral(" many cells removed."), {}};
+    return StatusLine{QString::number(removal.removed) + QStringLiteral(" many cells removed.")};
 }

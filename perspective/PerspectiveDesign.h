@@ -4,14 +4,14 @@
 // them, each view's comparison image, the request lists of the last
 // adjustment and the pass counter.
 //
-// Every step returns a Status: on success the status line to show (value),
+// Every step returns a Report: on success the status line to show (value),
 // otherwise the one line that tells why the step did not run (error). Bad
 // input leaves the design as it was.
 
 #include "deform/DeformationModel.h"
 #include "deform/ImageAdjustment.h"
 #include "perspective/PerspectiveShadowObject.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
 
 #include <QImage>
 #include <QString>
@@ -39,8 +39,6 @@ struct PerspectiveAdjustOptions {
 
 class PerspectiveDesign {
 public:
-    using Status = Result<QString>;
-
     static constexpr int kMaxViews = 3;
     static constexpr int kAdjustmentPasses = 6;  // consistency steps per adjustment, views 2, 0, 1, 2, 0, 1
     static constexpr float kCostLimit = 20.0f;   // a cell is requested when its cost is at most this
@@ -67,35 +65,36 @@ public:
     // Adds one view after the present ones ("Loaded images(s)."). Refused: a
     // fourth view, an unreadable picture, a picture without figure pixels, a
     // camera that fails cameraProblem.
-    Status addView(const PerspectiveViewSource& source);
+    Report addView(const PerspectiveViewSource& source);
     // A new volume from these views, replacing the design; every view is
     // checked before anything changes.
-    Status load(const std::vector<PerspectiveViewSource>& sources);
+    Report load(const std::vector<PerspectiveViewSource>& sources);
     // load(exampleViews(folder)).
-    Status loadExample(const QString& folder = exampleFolder());
+    Report loadExample(const QString& folder = exampleFolder());
     // No views, no volume, counters back to 0.
     void clear();
     // The window's voxel resolution, taken by the next volume made.
     void setVoxelResolution(float voxelResolution) { _voxel_resolution = voxelResolution; }
+    float voxelResolution() const { return _voxel_resolution; }
 
     // ---- steps ----------------------------------------------------------------------
     // Master grid from the views, cube mesh, per-pixel lists, comparisons
     // ("Perspective mesh shown.").
-    Status show();
+    Report show();
     // The views made again from the (deformed) pictures with the same
     // cameras, then show ("recomputed shadow mesh.").
-    Status recompute();
+    Report recompute();
     // One adjustment: six consistency steps (each after a show) collect
     // requests, which become handles that deform the pictures; then the pass
     // counter goes up and the volume is recomputed. Needs three views.
-    Status adjust(const PerspectiveAdjustOptions& options);
+    Report adjust(const PerspectiveAdjustOptions& options);
     // `passes` adjustments. `beforePass` gets the progress value (0..100)
     // before each, `afterPass` the pass number after it.
-    Status optimize(int passes, const PerspectiveAdjustOptions& options,
+    Report optimize(int passes, const PerspectiveAdjustOptions& options,
                     const std::function<void(int)>& beforePass = {}, const std::function<void(int)>& afterPass = {});
     // Frees up to k + 1 random removable cells, builds the mesh and the
     // comparisons again ("N many cells removed.").
-    Status removeRandomCells(int k = kRandomRemovalCount);
+    Report removeRandomCells(int k = kRandomRemovalCount);
     // The cube mesh, per-pixel lists and comparisons of the volume as it is
     // now (after an edit of its cells); the master grid is not rebuilt.
     void refresh();
@@ -106,8 +105,10 @@ public:
     const PerspectiveShadowObject* object() const { return _object.get(); }
     // The volume's cube mesh as last built (null before the first show).
     TriMesh* mesh() { return _object ? _object->shadowMesh() : nullptr; }
+    const TriMesh* mesh() const { return _object ? _object->shadowMesh() : nullptr; }
     // The deformable picture of view k (its address never changes).
     DeformationModel& picture(int k) { return _pictures[std::size_t(k)]; }
+    const DeformationModel& picture(int k) const { return _pictures[std::size_t(k)]; }
     // View k's W x H comparison image of the volume as last shown (null
     // before): black shadow on the figure, orange figure pixel without an
     // occupied cell, brown shadow outside the figure, white elsewhere.
@@ -123,6 +124,8 @@ private:
     struct Prepared;
     Result<std::vector<Prepared>> prepare(const std::vector<PerspectiveViewSource>& sources, int firstSlot) const;
     void commit(std::vector<Prepared>& prepared, int firstSlot);
+    // Master grid, cube mesh, per-pixel lists and comparisons of the views.
+    void rebuild();
     void consistencyStep(int v, int minSize);
     void updateComparisons();
 

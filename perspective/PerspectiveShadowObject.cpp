@@ -19,7 +19,7 @@ PerspectiveShadowObject::PerspectiveShadowObject(float voxelResolution) : _voxel
 
 PerspectiveShadowObject::~PerspectiveShadowObject() = default;
 
-bool PerspectiveShadowObject::isInGrid(const CellIndex& c)
+bool PerspectiveShadowObject::isInGrid(const CellIndex& c) const
 {
     return c.x >= 0 && c.y >= 0 && c.z >= 0 && c.x < _size_x && c.y < _size_y && c.z < _size_z;
 }
@@ -30,7 +30,7 @@ Result<int> PerspectiveShadowObject::addView(const QImage& picture, const QStrin
                                              const PerspectiveCamera& camera)
 {
     if (const QString problem = cameraProblem(camera); !problem.isEmpty())
-        return Result<int>::failure(problem);
+        return fail(problem);
     return addViewInGridUnits(picture, sourcePath, toGridUnits(camera, _size_x));
 }
 
@@ -38,13 +38,13 @@ Result<int> PerspectiveShadowObject::addViewInGridUnits(const QImage& picture, c
                                                         const PerspectiveCamera& camera)
 {
     if (const QString problem = cameraProblem(camera); !problem.isEmpty())
-        return Result<int>::failure(problem);
+        return fail(problem);
     qCDebug(kalvexPerspective).noquote() << "processing file " + sourcePath + ".";
     _view_grids.emplace_back(_size_x);
     _views.push_back(std::make_unique<PerspectiveView>(picture, sourcePath, camera, _cell_size));
     const int k = viewCount() - 1;
     processView(k);
-    return {k, {}};
+    return k;
 }
 
 // Occupancy, distance to the figure and pixel of every cell in view k.
@@ -231,7 +231,7 @@ TriMesh* PerspectiveShadowObject::buildShadowMesh()
     return _shadow_mesh.get();
 }
 
-void PerspectiveShadowObject::boundingBox(float min[3], float max[3])
+void PerspectiveShadowObject::boundingBox(float min[3], float max[3]) const
 {
     for (int k = 0; k < 3; ++k)
         min[k] = max[k] = 0.0f;

@@ -14,7 +14,7 @@
 #include "surface/TriMesh.h"
 #include "volume/EditableShadowObject.h"
 #include "volume/Grids.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
 
 #include <cstdint>
 #include <memory>
@@ -54,12 +54,12 @@ public:
     PerspectiveShadowObject& operator=(const PerspectiveShadowObject&) = delete;
 
     // ---- volume slots -----------------------------------------------------------
-    bool isOccupied(const CellIndex& c) override { return isInGrid(c) && _master.at(c.x, c.y, c.z).occupied; }
-    int resolution() override { return _size_x; }
+    bool isOccupied(const CellIndex& c) const override { return isInGrid(c) && _master.at(c.x, c.y, c.z).occupied; }
+    int resolution() const override { return _size_x; }
     // Cube mesh of the occupied master cells (only exposed ones when hollow),
     // then the views' per-pixel lists and point indices built again.
     TriMesh* buildShadowMesh() override;
-    bool isInGrid(const CellIndex& c) override;
+    bool isInGrid(const CellIndex& c) const override;
     // Keeps the views' occupied-cell lists and grids in step with the master.
     void setOccupied(const CellIndex& c, bool occupied) override;
     Cell& cellAt(int x, int y, int z) override { return _master.at(x, y, z); }
@@ -68,10 +68,10 @@ public:
     // Not checked for point lights: always true.
     bool areShadowsStillValid(bool checkCovered, bool checkUncovered) override;
     // Box of the cube mesh in picture pixels; zeros before a mesh is built.
-    void boundingBox(float min[3], float max[3]) override;
-    int sizeX() override { return _size_x; }
-    int sizeY() override { return _size_y; }
-    int sizeZ() override { return _size_z; }
+    void boundingBox(float min[3], float max[3]) const override;
+    int sizeX() const override { return _size_x; }
+    int sizeY() const override { return _size_y; }
+    int sizeZ() const override { return _size_z; }
 
     // ---- views ------------------------------------------------------------------
     // Adds a view of `picture` (the deformable picture's rendering) with a
@@ -107,6 +107,7 @@ public:
     RandomRemoval removeRandomCells(int k);
 
     TriMesh* shadowMesh() { return _shadow_mesh.get(); }
+    const TriMesh* shadowMesh() const { return _shadow_mesh.get(); }
 
     // ---- fields -------------------------------------------------------------------
     float _cell_size = kCellSize;

@@ -1,12 +1,8 @@
 #include "session/DesignSession.h"
 
 #include "deform/GreedyLayers.h"
-#include "example/ExampleCompletion.h"
-#include "perspective/PerspectiveDesign.h"
 #include "volume/Comparison.h"
-#include "volume/Components.h"
 #include "volume/Diagnostics.h"
-#include "volume/EditOperations.h"
 #include "volume/Finalization.h"
 #include "volume/VolumeBuilder.h"
 
@@ -29,12 +25,13 @@ double elapsedMs(QElapsedTimer& timer)
 
 }  // namespace
 
-DesignSession::DesignSession() : _perspective(std::make_unique<PerspectiveDesign>(_cell_size)) {}
+DesignSession::DesignSession() = default;
 
 // The volume refers to the views: it goes first.
 DesignSession::~DesignSession()
 {
-    _master.reset();
+    _filling.clear();
+    _volume.adopt(nullptr);
 }
 
 // ---- pictures and views ---------------------------------------------------------------
@@ -43,16 +40,16 @@ Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, b
 {
     const auto modes = projectionSetModes(set);
     if (!modes)
-        return Report::failure(QStringLiteral("Unknown projection set %1.").arg(set));
+        return fail(QStringLiteral("Unknown projection set %1.").arg(set));
     if (!isValidCellSize(cellSize))
-        return Report::failure(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
+        return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
     // Every picture is checked before anything changes.
     for (const QString& path : paths) {
         const QImage picture(path);
         if (picture.isNull())
-            return Report::failure(QStringLiteral("Cannot read picture %1.").arg(path));
+            return fail(QStringLiteral("Cannot read picture %1.").arg(path));
         if (!ShadowView::pictureHasDarkPixel(picture, cellSize))
-            return Report::failure(QStringLiteral("Picture %1 has no dark pixel.").arg(path));
+            return fail(QStringLiteral("Picture %1 has no dark pixel.").arg(path));
     }
     reset();
     _cell_size = cellSize;
@@ -65,26 +62,52 @@ Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, b
         _views.emplace_back(picture, paths[k], (*modes)[k], _cell_size);
     }
     _views_need_quantisation = true;
-    return {QStringLiteral("Loaded three pictures."), true};
+    return StatusLine{QStringLiteral("Loaded three pictures.")};
 }
 
 void DesignSession::reset()
 {
-    _master.reset();
+    _filling.clear();
+    _volume.adopt(nullptr);
     _views.clear();
-    _comparisons = {};
-    _counts = {};
     _set = -1;
     _views_need_quantisation = false;
     _layer_counter = 0;
     _optimize_passes = 0;
-    _perspective->clear();
-    _examples.reset();
+    _point_lights.clear();
+}
+
+int DesignSession::viewMode(int slot) const
+{
+    return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._projection_mode : NO_VIEW;
+}
+
+QImage DesignSession::viewPicture(int slot) const
+{
+    return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._image : QImage();
+}
+
+int DesignSession::figurePixels(int slot) const
+{
+    return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._image_map.count() : 0;
+}
+
+void DesignSession::watchPicture(int slot, std::function<void(const QImage&)> shown)
+{
+    DeformationModel& picture = _pictures[std::size_t(slot)];
+    if (shown && !picture.empty())
+        shown(picture.rendering());
+    picture.set_render_callback(std::move(shown));
 }
 
 bool DesignSession::isValidCellSize(float cellSize)
 {
     return std::isfinite(cellSize) && cellSize >= kSmallestCellSize && cellSize <= kLargestCellSize;
+}
+
+float DesignSession::finerCellSize(float cellSize)
+{
+    return ::finerCellSize(cellSize);
 }
 
 bool DesignSession::setCellSize(float cellSize)
@@ -127,43 +150,22 @@ void DesignSession::buildMaster()
 {
     QElapsedTimer timer;
     timer.start();
-    _master.reset();
-    _master = ::buildMaster(_views, _cell_size);
-    _master->_display_flags = _display_flags;
-    _master->_hollow = _hollow;
-    _master->_edit_radius = _edit_radius;
-    refresh();
+    _volume.adopt(nullptr);
+    _volume.adopt(::buildMaster(_views, _cell_size));
     _timings.build = elapsedMs(timer);
-}
-
-void DesignSession::refresh()
-{
-    _comparisons = {};
-    _counts = {};
-    if (!_master)
-        return;
-    _counts.cells = _master->occupiedCount();
-    updateOccupiedBox(*_master);
-    for (std::size_t k = 0; k < _views.size() && k < 3; ++k) {
-        _comparisons[k] = comparisonImage(*_master, _views[k]);
-        const ComparisonCounts counted = countComparison(_comparisons[k]);
-        _counts.missing[k] = counted.missing;
-        _counts.extra[k] = counted.extra;
-        _counts.shadow[k] = counted.shadow;
-    }
 }
 
 Report DesignSession::volumeReport(const QString& success) const
 {
-    if (_counts.cells == 0)
-        return Report::failure(kEmptyVolume);
-    return {success, true};
+    if (_volume.counts().cells == 0)
+        return fail(kEmptyVolume);
+    return StatusLine{success};
 }
 
 Report DesignSession::compute()
 {
     if (_views.empty())
-        return Report::failure(kNothingToProcess);
+        return fail(kNothingToProcess);
     quantizeViewsIfNeeded();
     buildMaster();
     return volumeReport(QStringLiteral("Computed shadow mesh."));
@@ -172,8 +174,8 @@ Report DesignSession::compute()
 Report DesignSession::recompute()
 {
     if (_views.empty())
-        return Report::failure(kNothingToProcess);
-    _master.reset();
+        return fail(kNothingToProcess);
+    _volume.adopt(nullptr);
     std::vector<ShadowView> rebuilt;
     rebuilt.reserve(_views.size());
     for (std::size_t k = 0; k < _views.size(); ++k) {
@@ -196,16 +198,12 @@ Report DesignSession::recompute()
 Report DesignSession::increaseResolution(float cellSize)
 {
     if (!setCellSize(cellSize))
-        return Report::failure(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
+        return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
     if (_views.empty())
-        return {QString(), true};
-    const Report rebuilt = recompute();
-    if (!rebuilt.ok)
+        return StatusLine{};
+    if (const Report rebuilt = recompute(); !rebuilt.ok())
         return rebuilt;
-    return {QStringLiteral("Increased resolution: cell size %1, %2 cells per side.")
-                .arg(_cell_size)
-                .arg(_master->resolution()),
-            true};
+    return StatusLine{QStringLiteral("initial shadow mesh computed.")};
 }
 
 // ---- making the pictures agree -------------------------------------------------------------
@@ -213,13 +211,17 @@ Report DesignSession::increaseResolution(float cellSize)
 Report DesignSession::adjust(const AdjustParameters& parameters)
 {
     if (_views.size() != 3)
-        return Report::failure(kNothingToProcess);
-    compute();
+        return fail(kNothingToProcess);
+    quantizeViewsIfNeeded();
+    buildMaster();
+    std::array<QImage, 3> comparisons;
+    for (int k = 0; k < 3; ++k)
+        comparisons[std::size_t(k)] = _volume.comparison(k);
     const Result<AdjustmentStats> adjusted =
-        adjustImages(viewPointers(), _comparisons, deformablePictures(), parameters);
+        adjustImages(viewPointers(), comparisons, deformablePictures(), parameters);
     if (!adjusted.ok())
-        return Report::failure(adjusted.error);
-    return {QStringLiteral("Optimized images."), true};
+        return fail(adjusted.error());
+    return StatusLine{QStringLiteral("Optimized images.")};
 }
 
 Report DesignSession::optimize(int passes, const AdjustParameters& parameters,
@@ -229,22 +231,23 @@ Report DesignSession::optimize(int passes, const AdjustParameters& parameters,
     for (int pass = 0; pass < passes; ++pass) {
         if (beforePass)
             beforePass(progress[std::size_t(pass)]);
-        const Report adjusted = adjust(parameters);
-        if (!adjusted.ok)
+        if (const Report adjusted = adjust(parameters); !adjusted.ok())
             return adjusted;
-        recompute();
+        // A pass that leaves the volume empty still counts; the volume shows as it is.
+        if (const Report rebuilt = recompute(); !rebuilt.ok())
+            qCDebug(kalvexVolume, "%s", qPrintable(rebuilt.error()));
         ++_optimize_passes;
         if (afterPass)
             afterPass(pass);
     }
-    return {QStringLiteral("Optimized images."), true};
+    return StatusLine{QStringLiteral("Optimized images.")};
 }
 
 Report DesignSession::selectNextLayer()
 {
     if (_views.size() != 3)
-        return Report::failure(kNothingToProcess);
-    Report report{QStringLiteral("Master volume computed."), true};
+        return fail(kNothingToProcess);
+    QString line = QStringLiteral("Master volume computed.");
     if (_layer_counter == 0) {
         quantizeViews(_views);
         _views_need_quantisation = false;
@@ -252,198 +255,59 @@ Report DesignSession::selectNextLayer()
     } else {
         const std::vector<ShadowView*> views = viewPointers();
         for (int step = 0; step < kGreedyStepsPerPress; ++step)
-            greedyStep(*_master, views);
-        refresh();
-        report.message = QStringLiteral("Performed %1 greedy step(s).").arg(kGreedyStepsPerPress);
+            greedyStep(*_volume.master(), views);
+        _volume.refresh();
+        line = QStringLiteral("Performed %1 greedy step(s).").arg(kGreedyStepsPerPress);
     }
     ++_layer_counter;
-    return report;
+    return StatusLine{line};
 }
 
 Report DesignSession::finalize(int mode, float threshold)
 {
-    if (!_master)
-        return Report::failure(kNothingToProcess);
+    if (!_volume.exists())
+        return fail(kNothingToProcess);
     if (mode == all_ortho)
         mode = X_PROJECTION;
     const int slot = comparisonSlot(mode);
-    const std::vector<Pixel> marked = slot < 0 ? std::vector<Pixel>() : missingPixels(_comparisons[std::size_t(slot)]);
-    const Result<int> filled = fillMissingPixels(*_master, viewPointers(), mode, marked, threshold);
+    const std::vector<Pixel> marked = slot < 0 ? std::vector<Pixel>() : missingPixels(_volume.comparison(slot));
+    const Result<int> filled = fillMissingPixels(*_volume.master(), viewPointers(), mode, marked, threshold);
     if (!filled.ok())
-        return Report::failure(filled.error);
-    refresh();
-    return {QStringLiteral("finalized results in %1-view.").arg(QLatin1String(projectionModeName(mode))), true};
-}
-
-// ---- edits -------------------------------------------------------------------------------------
-
-Report DesignSession::edited(int count, const char* text)
-{
-    refresh();
-    return {QString::number(count) + QLatin1String(text), true};
-}
-
-Report DesignSession::applyTool(int tool, const point& origin, const point& direction, float radius, bool completeOnly)
-{
-    if (!(len2(direction) > 0.0f))
-        return Report::failure(QString());
-    const Ray ray(origin, direction);
-    GridBox box;
-    if (!_master) {
-        // The point-light volume takes the subtractive brush only.
-        PerspectiveShadowObject* object = _perspective->object();
-        if (tool != SubtractBrush || !object || !_perspective->mesh())
-            return Report::failure(QString());
-        const int n = object->resolution();
-        box.high = point(1, 1, 1) * (float(n) * object->_cell_size);
-        box.n[0] = box.n[1] = box.n[2] = n;
-        const int removed = subtractBrush(*object, box, ray, radius, completeOnly);
-        _perspective->refresh();
-        return {QString::number(removed) + QStringLiteral(" cell(s) removed."), true};
-    }
-    const int n = _master->resolution();
-    box.high = point(1, 1, 1) * (float(n) * _cell_size);
-    box.n[0] = box.n[1] = box.n[2] = n;
-    switch (tool) {
-    case AddBrush: return edited(addBrush(*_master, box, ray, radius), " cell(s) added.");
-    case SubtractBrush: {
-        QElapsedTimer timer;
-        timer.start();
-        const int removed = subtractBrush(*_master, box, ray, radius, completeOnly);
-        qCDebug(kalvexVolume, "Time elapsed: %d ms", static_cast<int>(timer.elapsed()));
-        return edited(removed, " cell(s) removed.");
-    }
-    case SubtractRay: return edited(subtractRay(*_master, box, ray, completeOnly, radius), " cell(s) removed.");
-    default: return edited(erode(*_master, box, ray, 1000, radius), " cell(s) removed.");
-    }
-}
-
-Report DesignSession::autoConnect()
-{
-    if (!_master)
-        return Report::failure(QString());
-    return edited(autoConnectAll(*_master), " cell(s) removed.");
-}
-
-Report DesignSession::makeOneComponent(const QString& folder)
-{
-    if (!_master)
-        return Report::failure(QString());
-    const Result<CleanUp> cleaned =
-        ::makeOneComponent(*_master, _cell_size, folder + QStringLiteral("/cluster_centroid.vtx"));
-    if (!cleaned.ok())
-        return Report::failure(cleaned.error);
-    refresh();
-    const QString meshFile = folder + QStringLiteral("/shadow_mesh.obj");
-    if (!_master->buildShadowMesh()->write(meshFile.toLocal8Bit().constData()))
-        return Report::failure(QStringLiteral("Cannot write %1.").arg(meshFile));
-    return {QStringLiteral("edit_makeOneComponent_released"), true};
-}
-
-Report DesignSession::smooth(float sigma, float threshold)
-{
-    if (!_master)
-        return Report::failure(QString());
-    return edited(::smooth(*_master, sigma, threshold), " cell(s) changed.");
-}
-
-Report DesignSession::removeRandomBalls(int count, float radius)
-{
-    if (!_master)
-        return Report::failure(QString());
-    QElapsedTimer timer;
-    timer.start();
-    const int removed = ::removeRandomBalls(*_master, count, radius);
-    qCDebug(kalvexVolume, "Time elapsed: %d ms", static_cast<int>(timer.elapsed()));
-    return edited(removed, " ball(s) removed.");
-}
-
-Report DesignSession::removeCellsInBox()
-{
-    if (!_master)
-        return Report::failure(QString());
-    return edited(::removeCellsInBox(*_master), " cell(s) removed.");
-}
-
-Report DesignSession::removeBallsAtBoxBorder(int count, float radius, float depth)
-{
-    if (!_master)
-        return Report::failure(QString());
-    return edited(::removeBallsAtBoxBorder(*_master, count, radius, depth), " ball(s) removed.");
+        return fail(filled.error());
+    _volume.refresh();
+    return StatusLine{QStringLiteral("finalized results in %1-view.").arg(QLatin1String(projectionModeName(mode)))};
 }
 
 Report DesignSession::cleanUp()
 {
-    if (_master)
-        _master->_source_views.clear();
+    if (_volume.exists())
+        _volume.master()->_source_views.clear();
     _views.clear();
     _views_need_quantisation = false;
-    refresh();
-    return {QStringLiteral("Now dont deform any more."), true};
+    _volume.refresh();
+    return StatusLine{QStringLiteral("Now dont deform any more.")};
 }
 
-// ---- history -----------------------------------------------------------------------------------
+// ---- volumes without pictures -------------------------------------------------------------
 
-bool DesignSession::canUndo() const
+void DesignSession::adoptVolume(std::unique_ptr<ShadowObject> volume)
 {
-    return _master && _master->canUndo();
+    reset();
+    _cell_size = volume->_cell_size;
+    _volume.adopt(std::move(volume));
 }
 
-bool DesignSession::canRedo() const
+Report DesignSession::carveFromShadowPictures(const std::array<QImage, 3>& pictures)
 {
-    return _master && _master->canRedo();
+    std::array<int, 3> modes = *projectionSetModes(0);
+    for (std::size_t k = 0; k < 3 && k < _views.size(); ++k)
+        modes[k] = _views[k]._projection_mode;
+    _volume.adopt(::carveFromShadowPictures(pictures, modes, _cell_size));
+    return StatusLine{QStringLiteral("loaded directly from image: # of voxels -- ") +
+                      QString::number(_volume.buildShadowMesh()->faces.size())};
 }
 
-bool DesignSession::undo()
+Result<Sculpture> DesignSession::sculpture(const SculptureOptions& options) const
 {
-    if (!canUndo())
-        return false;
-    _master->undo();
-    refresh();
-    return true;
-}
-
-bool DesignSession::redo()
-{
-    if (!canRedo())
-        return false;
-    _master->redo();
-    refresh();
-    return true;
-}
-
-// ---- display -----------------------------------------------------------------------------------
-
-std::array<int, 3> DesignSession::volumeDimensions() const
-{
-    CellIndex low, high;
-    if (!_master || !_master->occupiedBox(low, high))
-        return {0, 0, 0};
-    return {high.x - low.x + 1, high.y - low.y + 1, high.z - low.z + 1};
-}
-
-void DesignSession::setDisplayFlag(int flag, bool on)
-{
-    _display_flags = on ? (_display_flags | flag) : (_display_flags & ~flag);
-    if (_master)
-        _master->_display_flags = _display_flags;
-}
-
-void DesignSession::setHollow(bool hollow)
-{
-    _hollow = hollow;
-    if (_master)
-        _master->_hollow = hollow;
-}
-
-void DesignSession::setEditRadius(int radius)
-{
-    _edit_radius = radius;
-    if (_master)
-        _master->_edit_radius = radius;
-}
-
-TriMesh* DesignSession::buildShadowMesh()
-{
-    return _master ? _master->buildShadowMesh() : nullptr;
+    return makeSculpture(_volume.master(), options);
 }

@@ -91,22 +91,6 @@ void writeBoundaryLoops(TriMesh mesh, std::ostream& out, float ox, float oy)
     writeFrame(out, ox, oy);
 }
 
-std::string saveMeshBoundary(const std::string& objPath)
-{
-    const std::unique_ptr<TriMesh> mesh(TriMesh::read(objPath.c_str()));
-    if (!mesh)
-        return {};
-    std::string psPath = objPath;
-    const std::size_t at = psPath.rfind(".obj");
-    psPath = at == std::string::npos ? psPath + "_bdy.ps" : psPath.replace(at, 4, "_bdy.ps");
-    std::ofstream out(psPath);
-    if (!out)
-        return {};
-    writeBoundaryLoops(*mesh, out, 200.0f, 254.52f);
-    out << "showpage \n";
-    return out ? psPath : std::string();
-}
-
 bool writePovScene(TriMesh mesh, const std::string& scenePath)
 {
     {

@@ -19,10 +19,6 @@ void writeTriangleOutlines(TriMesh mesh, std::ostream& out, float ox, float oy);
 // follows boundary edges (edges of one face) until it cannot go on.
 void writeBoundaryLoops(TriMesh mesh, std::ostream& out, float ox, float oy);
 
-// The boundary of a planar mesh file as a page: FILE.obj -> FILE_bdy.ps at
-// the origin (200, 254.52). Returns the drawing's path, or an empty string
-// when the mesh cannot be read or the drawing cannot be written.
-std::string saveMeshBoundary(const std::string& objPath);
 
 // A POV-Ray scene file holding "test" and, beside it (".pov" replaced by
 // "_mesh.pov"), the mesh moved to its centre. False when a file cannot be

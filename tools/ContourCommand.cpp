@@ -3,6 +3,8 @@
 
 #include "CliSupport.h"
 
+#include "files/ResultFiles.h"
+#include "files/SceneFiles.h"
 #include "session/DesignSession.h"
 #include "surface/VoxelContouring.h"
 
@@ -76,8 +78,8 @@ int runContour(const QStringList& args)
 
     DesignSession session;
     if (scene) {
-        if (const Report opened = session.openScene(*scene); !opened.ok)
-            return cli::fail(opened.message);
+        if (const Report opened = openScene(session, *scene); !opened.ok())
+            return cli::fail(opened.error());
     } else {
         int set = 0;
         double cellSize = 5.0;
@@ -86,21 +88,23 @@ int runContour(const QStringList& args)
         const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
         const Report loaded =
             session.load(set, pictures, static_cast<float>(cellSize), false, DesignSession::Pictures::Plain);
-        if (!loaded.ok)
-            return cli::fail(loaded.message);
-        session.compute();
+        if (!loaded.ok())
+            return cli::fail(loaded.error());
+        // An empty hull contours to nothing; the JSON says so.
+        static_cast<void>(session.compute().ok());
     }
 
     QElapsedTimer timer;
     timer.start();
-    const Result<TriMesh> contoured = session.contour(iso, mode, factor);
+    const Result<TriMesh> contoured = session.volume().contour(iso, mode, factor);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    const std::size_t vertices = contoured.ok() ? contoured.value.vertices.size() : 0;
-    const std::size_t faces = contoured.ok() ? contoured.value.faces.size() : 0;
-    if (faces > 0 && !contoured.value.write(out.toLocal8Bit().constData()))
-        return cli::fail(QStringLiteral("Cannot write %1.").arg(out));
-    const std::string json = "{\"resolution\": " + std::to_string(session.master()->resolution()) +
-                             ", \"cells\": " + std::to_string(session.counts().cells) +
+    const std::size_t vertices = contoured.ok() ? contoured.value().vertices.size() : 0;
+    const std::size_t faces = contoured.ok() ? contoured.value().faces.size() : 0;
+    if (faces > 0)
+        if (const Report saved = saveMesh(contoured.value(), out); !saved.ok())
+            return cli::fail(saved.error());
+    const std::string json = "{\"resolution\": " + std::to_string(session.volume().resolution()) +
+                             ", \"cells\": " + std::to_string(session.volume().counts().cells) +
                              ", \"vertices\": " + std::to_string(vertices) + ", \"faces\": " + std::to_string(faces) +
                              ", \"ms\": " + cli::jsonNumber(ms) + "}\n";
     std::fputs(json.c_str(), stdout);

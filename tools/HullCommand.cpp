@@ -3,6 +3,8 @@
 
 #include "CliSupport.h"
 
+#include "files/ResultFiles.h"
+#include "files/SceneFiles.h"
 #include "session/DesignSession.h"
 
 #include <QDir>
@@ -71,36 +73,33 @@ int runHull(const QStringList& args)
     timer.start();
     DesignSession session;
     const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
-    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize), false, DesignSession::Pictures::Plain); !loaded.ok)
-        return cli::fail(loaded.message);
+    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize), false, DesignSession::Pictures::Plain); !loaded.ok())
+        return cli::fail(loaded.error());
     const double loadMs = elapsedMs(timer);
-    session.compute();  // an empty hull is a result too
+    static_cast<void>(session.compute().ok());  // an empty hull is a result too
     timer.restart();
 
-    if (!shadowDir.isEmpty() && !QDir().mkpath(shadowDir))
-        return cli::fail(QStringLiteral("Cannot create folder %1.").arg(shadowDir));
     double meshMs = 0.0;
     if (!meshPath.isEmpty()) {
-        session.setHollow(false);
-        const TriMesh* mesh = session.buildShadowMesh();
+        session.volume().setHollow(false);
+        const TriMesh* mesh = session.volume().buildShadowMesh();
         meshMs = elapsedMs(timer);
-        if (!mesh->write(meshPath.toLocal8Bit().constData()))
-            return cli::fail(QStringLiteral("Cannot write mesh %1.").arg(meshPath));
+        if (const Report saved = saveMesh(*mesh, meshPath); !saved.ok())
+            return cli::fail(saved.error());
     }
 
-    const DesignSession::Counts& counts = session.counts();
-    std::string json = "{\"resolution\": " + std::to_string(session.master()->resolution()) +
+    const DesignVolume::Counts& counts = session.volume().counts();
+    std::string json = "{\"resolution\": " + std::to_string(session.volume().resolution()) +
                        ", \"cell_size\": " + cli::jsonNumber(cellSize) +
                        ", \"cells\": " + std::to_string(counts.cells) + ", \"views\": [";
     for (int k = 0; k < 3; ++k) {
-        const ShadowView& view = session.views()[std::size_t(k)];
         if (!shadowDir.isEmpty()) {
             const QString file = QDir(shadowDir).filePath(QStringLiteral("view%1.png").arg(k));
-            if (!session.comparison(k).save(file))
-                return cli::fail(QStringLiteral("Cannot write %1.").arg(file));
+            if (const Report saved = savePicture(session.volume().comparison(k), file); !saved.ok())
+                return cli::fail(saved.error());
         }
-        json += (k ? ", " : "") + std::string("{\"mode\": ") + std::to_string(view._projection_mode) +
-                ", \"dark\": " + std::to_string(view._image_map.count()) +
+        json += (k ? ", " : "") + std::string("{\"mode\": ") + std::to_string(session.viewMode(k)) +
+                ", \"dark\": " + std::to_string(session.figurePixels(k)) +
                 ", \"shadow\": " + std::to_string(counts.shadow[k]) +
                 ", \"missing\": " + std::to_string(counts.missing[k]) +
                 ", \"extra\": " + std::to_string(counts.extra[k]) + "}";

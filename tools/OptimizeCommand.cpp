@@ -5,6 +5,7 @@
 
 #include "CliSupport.h"
 
+#include "files/ResultFiles.h"
 #include "session/DesignSession.h"
 
 #include <QDir>
@@ -41,24 +42,13 @@ const char* kOptimizeHelp =
     "Bad usage, an unreadable picture or a picture without a dark pixel: one line on stderr,\n"
     "exit code 2, nothing written.\n";
 
-std::string countsJson(const DesignSession::Counts& c)
+std::string countsJson(const DesignVolume::Counts& c)
 {
     auto list = [](const std::array<int, 3>& v) {
         return "[" + std::to_string(v[0]) + ", " + std::to_string(v[1]) + ", " + std::to_string(v[2]) + "]";
     };
     return "\"cells\": " + std::to_string(c.cells) + ", \"missing\": " + list(c.missing) +
            ", \"extra\": " + list(c.extra);
-}
-
-// The deformed picture as saved for printing: pure black on white, 250 wide.
-QImage blackOnWhite(const QImage& rendering)
-{
-    QImage image = rendering.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != 0xFF000000)
-                image.setPixel(x, y, 0xFFFFFFFF);
-    return image.scaledToWidth(250, Qt::FastTransformation);
 }
 
 }  // namespace
@@ -93,37 +83,32 @@ int runOptimize(const QStringList& args)
 
     DesignSession session;
     const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
-    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize)); !loaded.ok)
-        return cli::fail(loaded.message);
-    if (!outDir.isEmpty() && !QDir().mkpath(outDir))
-        return cli::fail(QStringLiteral("Cannot create folder %1.").arg(outDir));
+    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize)); !loaded.ok())
+        return cli::fail(loaded.error());
 
     // The same steps as the window's "optimize": an adjustment and a rebuild per pass.
-    session.compute();
-    std::string json = "{\"resolution\": " + std::to_string(session.master()->resolution()) +
-                       ", \"initial\": {" + countsJson(session.counts()) + "}, \"passes\": [";
+    static_cast<void>(session.compute().ok());  // an empty hull shows in the counts
+    std::string json = "{\"resolution\": " + std::to_string(session.volume().resolution()) +
+                       ", \"initial\": {" + countsJson(session.volume().counts()) + "}, \"passes\": [";
     QElapsedTimer timer;
     const Report optimized = session.optimize(
         passes, parameters, [&](int) { timer.start(); },
         [&](int pass) {
             const double ms = double(timer.nsecsElapsed()) / 1e6;
-            json += (pass ? ", {" : "{") + countsJson(session.counts()) + ", \"ms\": " + cli::jsonNumber(ms) + "}";
+            json += (pass ? ", {" : "{") + countsJson(session.volume().counts()) + ", \"ms\": " + cli::jsonNumber(ms) +
+                    "}";
         });
-    if (!optimized.ok)
-        return cli::fail(optimized.message);
+    if (!optimized.ok())
+        return cli::fail(optimized.error());
     json += "]}\n";
 
     if (!outDir.isEmpty()) {
-        const QDir dir(outDir);
-        for (int k = 0; k < 3; ++k) {
-            const QString file = dir.filePath(QStringLiteral("deformed%1.png").arg(k));
-            if (!blackOnWhite(session.picture(k).rendering()).save(file))
-                return cli::fail(QStringLiteral("Cannot write %1.").arg(file));
-        }
-        session.setHollow(false);
-        const QString meshFile = dir.filePath(QStringLiteral("hull.obj"));
-        if (!session.buildShadowMesh()->write(meshFile.toLocal8Bit().constData()))
-            return cli::fail(QStringLiteral("Cannot write %1.").arg(meshFile));
+        if (const Report saved = saveDeformedPictures(session, outDir); !saved.ok())
+            return cli::fail(saved.error());
+        session.volume().setHollow(false);
+        const QString meshFile = QDir(outDir).filePath(QStringLiteral("hull.obj"));
+        if (const Report saved = saveMesh(*session.volume().buildShadowMesh(), meshFile); !saved.ok())
+            return cli::fail(saved.error());
     }
     std::fputs(json.c_str(), stdout);
     return 0;

@@ -4,8 +4,8 @@
 
 #include "CliSupport.h"
 
-#include "perspective/PerspectiveDesign.h"
-#include "volume/SceneFile.h"
+#include "files/ResultFiles.h"
+#include "session/DesignSession.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -47,7 +47,7 @@ const char* kPerspectiveHelp =
 
 const QString kViewUsage = QStringLiteral("--view needs a picture and 11 numbers: cx cy cz lx ly lz ux uy uz f size");
 
-std::string countsJson(const PerspectiveDesign::Counts& c)
+std::string countsJson(const PointLights::Counts& c)
 {
     auto list = [](const std::vector<int>& v) {
         std::string text = "[";
@@ -60,7 +60,7 @@ std::string countsJson(const PerspectiveDesign::Counts& c)
 }
 
 // Reads the 11 numbers after a --view picture; false with an error.
-bool parseCamera(const QStringList& numbers, PerspectiveCamera& camera, QString& error)
+bool parseCamera(const QStringList& numbers, PointLightCamera& camera, QString& error)
 {
     double value[10];
     for (int i = 0; i < 10; ++i) {
@@ -84,36 +84,6 @@ bool parseCamera(const QStringList& numbers, PerspectiveCamera& camera, QString&
     return true;
 }
 
-// Black figure on white, W x H.
-QImage maskPicture(const ByteMap& mask)
-{
-    QImage image(mask.first(), mask.second(), QImage::Format_RGB32);
-    for (int py = 0; py < image.height(); ++py)
-        for (int px = 0; px < image.width(); ++px)
-            image.setPixel(px, py, mask.at(px, py) ? 0xFF000000 : 0xFFFFFFFF);
-    return image;
-}
-
-QString writeResults(PerspectiveDesign& design, const QString& outDir)
-{
-    const QDir dir(outDir);
-    PerspectiveShadowObject& object = *design.object();
-    const QString sceneFile = dir.filePath(QStringLiteral("volume.kxscene"));
-    QFile scene(sceneFile);
-    if (!scene.open(QIODevice::WriteOnly) ||
-        !writeScene(scene, sceneOf(object, PerspectiveShadowObject::kCellSize, {NO_VIEW, NO_VIEW, NO_VIEW})))
-        return QStringLiteral("Cannot write %1.").arg(sceneFile);
-    for (int k = 0; k < object.viewCount(); ++k) {
-        const QString file = dir.filePath(QStringLiteral("mask%1.png").arg(k));
-        if (!maskPicture(object.view(k)._figure_mask).save(file))
-            return QStringLiteral("Cannot write %1.").arg(file);
-    }
-    const QString meshFile = dir.filePath(QStringLiteral("hull.obj"));
-    if (!design.mesh()->write(meshFile.toLocal8Bit().constData()))
-        return QStringLiteral("Cannot write %1.").arg(meshFile);
-    return {};
-}
-
 }  // namespace
 
 int runPerspective(const QStringList& args)
@@ -123,7 +93,7 @@ int runPerspective(const QStringList& args)
         return 0;
     }
     // A --view takes twelve values, more than the option parser knows of.
-    std::vector<PerspectiveViewSource> views;
+    std::vector<PointLightView> views;
     QStringList rest;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] != QLatin1String("--view")) {
@@ -132,7 +102,7 @@ int runPerspective(const QStringList& args)
         }
         if (i + 12 >= args.size())
             return cli::fail(kViewUsage);
-        PerspectiveViewSource view;
+        PointLightView view;
         view.picture = args[i + 1];
         QString error;
         if (!parseCamera(args.mid(i + 2, 11), view.camera, error))
@@ -146,40 +116,40 @@ int runPerspective(const QStringList& args)
     if (!parsed.positional.isEmpty())
         return cli::fail(QStringLiteral("perspective takes pictures only after --view (try --help)"));
     int passes = 4;
-    PerspectiveAdjustOptions options;
+    PointLightOptions options;
     options.preserveShape = parsed.has("--preserve-shape");
     QString error;
     if (!cli::intOption(parsed, "--passes", 0, 100, passes, error) ||
         !cli::intOption(parsed, "--min-size", 1, 50, options.minSize, error))
         return cli::fail(error);
 
-    PerspectiveDesign design;
-    const PerspectiveDesign::Status loaded = views.empty() ? design.loadExample() : design.load(views);
+    DesignSession session;
+    PointLights& design = session.pointLights();
+    const Report loaded = views.empty() ? design.loadExample() : design.load(views, design.cellSize());
     if (!loaded.ok())
-        return cli::fail(loaded.error);
-    if (passes > 0 && design.viewCount() != PerspectiveDesign::kMaxViews)
+        return cli::fail(loaded.error());
+    if (passes > 0 && design.viewCount() != PointLights::kMaxViews)
         return cli::fail(QStringLiteral("optimise passes need three views (give --passes 0 for fewer)"));
     const QString outDir = parsed.value("--out").value_or(QString());
-    if (!outDir.isEmpty() && !QDir().mkpath(outDir))
-        return cli::fail(QStringLiteral("Cannot create folder %1.").arg(outDir));
 
-    design.show();
-    std::string json = "{\"resolution\": " + std::to_string(design.object()->resolution()) + ", \"initial\": {" +
+    if (const Report shown = design.show(); !shown.ok())
+        return cli::fail(shown.error());
+    std::string json = "{\"resolution\": " + std::to_string(design.resolution()) + ", \"initial\": {" +
                        countsJson(design.counts()) + "}, \"passes\": [";
     QElapsedTimer timer;
-    const PerspectiveDesign::Status optimized = design.optimize(
+    const Report optimized = design.optimize(
         passes, options, [&](int) { timer.start(); },
         [&](int pass) {
             const double ms = double(timer.nsecsElapsed()) / 1e6;
             json += (pass ? ", {" : "{") + countsJson(design.counts()) + ", \"ms\": " + cli::jsonNumber(ms) + "}";
         });
     if (!optimized.ok())
-        return cli::fail(optimized.error);
+        return cli::fail(optimized.error());
     json += "]}\n";
 
     if (!outDir.isEmpty())
-        if (const QString problem = writeResults(design, outDir); !problem.isEmpty())
-            return cli::fail(problem);
+        if (const Report saved = savePointLightResults(session, outDir); !saved.ok())
+            return cli::fail(saved.error());
     std::fputs(json.c_str(), stdout);
     return 0;
 }

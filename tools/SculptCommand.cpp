@@ -3,6 +3,8 @@
 
 #include "CliSupport.h"
 
+#include "files/PrintFiles.h"
+#include "files/ResultFiles.h"
 #include "session/DesignSession.h"
 
 #include <QDir>
@@ -61,7 +63,7 @@ int runSculpt(const QStringList& args)
     double cellSize = 5.0;
     if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
         return cli::fail(problem);
-    DesignSession::SculptureOptions options;
+    SculptureOptions options;
     struct IntOption {
         const char* name;
         int low, high;
@@ -94,18 +96,18 @@ int runSculpt(const QStringList& args)
     timer.start();
     DesignSession session;
     const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
-    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize)); !loaded.ok)
-        return cli::fail(loaded.message);
-    session.compute();
-    if (const Report optimized = session.optimize(passes, AdjustParameters()); !optimized.ok)
-        return cli::fail(optimized.message);
+    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize)); !loaded.ok())
+        return cli::fail(loaded.error());
+    static_cast<void>(session.compute().ok());  // an empty hull is refused below
+    if (const Report optimized = session.optimize(passes, AdjustParameters()); !optimized.ok())
+        return cli::fail(optimized.error());
     const double optimizeMs = double(timer.nsecsElapsed()) / 1e6;
     timer.restart();
-    const Result<DesignSession::Sculpture> made = session.sculpture(options);
+    const Result<Sculpture> made = session.sculpture(options);
     if (!made.ok())
-        return cli::fail(made.error);
+        return cli::fail(made.error());
     const double sculptMs = double(timer.nsecsElapsed()) / 1e6;
-    const DesignSession::Sculpture& sculpture = made.value;
+    const Sculpture& sculpture = made.value();
     const MeshCheck& check = sculpture.check;
     std::string json = "{\"cells\": " + std::to_string(sculpture.cells) +
                        ", \"components\": " + std::to_string(check.parts) +
@@ -113,29 +115,25 @@ int runSculpt(const QStringList& args)
                        ", \"open_edges\": " + std::to_string(check.openEdges) +
                        ", \"nonmanifold_edges\": " + std::to_string(check.nonManifoldEdges) + ", \"size_mm\": [" +
                        cli::jsonNumber(sculpture.sizeMm[0]) + ", " + cli::jsonNumber(sculpture.sizeMm[1]) + ", " +
-                       cli::jsonNumber(sculpture.sizeMm[2]) + "], \"missing\": " + list(session.counts().missing) +
+                       cli::jsonNumber(sculpture.sizeMm[2]) + "], \"missing\": " + list(session.volume().counts().missing) +
                        ", \"ms\": {\"optimize\": " + cli::jsonNumber(optimizeMs) +
                        ", \"sculpt\": " + cli::jsonNumber(sculptMs) + "}}\n";
     std::fputs(json.c_str(), stdout);
     if (!check.printable())
         return cli::fail(QStringLiteral("the surface is not closed, manifold and in one part; nothing written"));
 
-    if (!QDir().mkpath(outDir))
-        return cli::fail(QStringLiteral("Cannot create folder %1.").arg(outDir));
-    const QDir dir(outDir);
-    DesignSession::ScenePictures scenePictures;
+    if (const Report saved = saveDeformedPictures(session, outDir); !saved.ok())
+        return cli::fail(saved.error());
+    ScenePictures scenePictures;
     for (int k = 0; k < 3; ++k) {
-        const QImage deformed = session.picture(k).rendering();
-        scenePictures[std::size_t(k)] = session.views()[std::size_t(k)]._image;
-        scenePictures[std::size_t(k) + 3] = deformed;
-        const QString file = dir.filePath(QStringLiteral("deformed%1.png").arg(k));
-        if (!deformed.scaledToWidth(250, Qt::FastTransformation).save(file))
-            return cli::fail(QStringLiteral("Cannot write %1.").arg(file));
+        scenePictures[std::size_t(k)] = session.viewPicture(k);
+        scenePictures[std::size_t(k) + 3] = session.picture(k).rendering();
     }
+    const QDir dir(outDir);
     for (const char* name : {"sculpture.stl", "sculpture.3mf"}) {
         const QString file = dir.filePath(QLatin1String(name));
-        if (const Report exported = session.exportSculpture(file, options, scenePictures); !exported.ok)
-            return cli::fail(exported.message);
+        if (const Report exported = exportSculpture(session, sculpture, file, scenePictures); !exported.ok())
+            return cli::fail(exported.error());
     }
     return 0;
 }

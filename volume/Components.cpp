@@ -197,7 +197,7 @@ Bridging bridgePieces(ShadowObject& volume)
     }
 }
 
-Result<CleanUp> makeOneComponent(EditableShadowObject& volume, float cellSize, const QString& centroidFile)
+CleanUp makeOneComponent(EditableShadowObject& volume, float cellSize)
 {
     const Grid grid(volume);
     std::vector<int> labels(grid.cells(), -1);
@@ -237,12 +237,6 @@ Result<CleanUp> makeOneComponent(EditableShadowObject& volume, float cellSize, c
                 if (const int l = labels[grid.index(x, y, z)]; l >= 0)
                     components[std::size_t(l)].push_back({x, y, z});
 
-    std::ofstream out;
-    if (!centroidFile.isEmpty()) {
-        out.open(centroidFile.toLocal8Bit().constData());
-        if (!out)
-            return Result<CleanUp>::failure(QStringLiteral("Cannot write %1.").arg(centroidFile));
-    }
     CleanUp result;
     result.components = static_cast<int>(components.size());
     for (const std::vector<CellIndex>& cells : components) {
@@ -260,7 +254,7 @@ Result<CleanUp> makeOneComponent(EditableShadowObject& volume, float cellSize, c
         }
         for (float& v : centroid)
             v = (v / float(cells.size()) + 0.5f) * cellSize;
-        out << centroid[0] << '\t' << centroid[1] << '\t' << centroid[2] << '\n';
+        result.centroids.emplace_back(centroid[0], centroid[1], centroid[2]);
     }
-    return {result, {}};
+    return result;
 }

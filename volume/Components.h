@@ -7,7 +7,8 @@
 // Label arrays hold one int per cell, cell (x, y, z) at (z N + y) N + x.
 
 #include "volume/EditableShadowObject.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
+#include "surface/TriMesh.h"
 
 #include <QString>
 
@@ -51,12 +52,11 @@ class ShadowObject;
 Bridging bridgePieces(ShadowObject& volume);
 
 struct CleanUp {
-    int components = 0;  // 26-connected components found
-    int removed = 0;     // cells freed with their components of fewer than 6 cells
+    int components = 0;            // 26-connected components found
+    int removed = 0;               // cells freed with their components of fewer than 6 cells
+    std::vector<point> centroids;  // of the components kept, in picture pixels
 };
 // Frees every 26-connected component of fewer than 6 cells (without any
-// shadow test) and writes the centroids of the others, in picture pixels of
-// cells of `cellSize`, to `centroidFile` (one "x<TAB>y<TAB>z" line each; no
-// file for an empty name). Nothing changes when the file cannot be written.
-// Records no history step.
-Result<CleanUp> makeOneComponent(EditableShadowObject& volume, float cellSize, const QString& centroidFile);
+// shadow test) and gives the centroids of the others, in picture pixels of
+// cells of `cellSize`. Records no history step.
+CleanUp makeOneComponent(EditableShadowObject& volume, float cellSize);

@@ -22,19 +22,19 @@ public:
     EditableShadowObject& operator=(EditableShadowObject&&) noexcept = default;
 
     // ---- the volume slots ---------------------------------------------------
-    virtual bool isOccupied(const CellIndex& c) = 0;
-    virtual int resolution() = 0;
+    virtual bool isOccupied(const CellIndex& c) const = 0;
+    virtual int resolution() const = 0;
     virtual TriMesh* buildShadowMesh() = 0;
-    virtual bool isInGrid(const CellIndex& c) = 0;
+    virtual bool isInGrid(const CellIndex& c) const = 0;
     virtual void setOccupied(const CellIndex& c, bool occupied) = 0;
     virtual Cell& cellAt(int x, int y, int z) = 0;
     virtual bool isCellAddable(int x, int y, int z) = 0;
     virtual bool isCellRemovable(const CellIndex& c) = 0;
     virtual bool areShadowsStillValid(bool checkCovered, bool checkUncovered) = 0;
-    virtual void boundingBox(float min[3], float max[3]) = 0;
-    virtual int sizeX() = 0;
-    virtual int sizeY() = 0;
-    virtual int sizeZ() = 0;
+    virtual void boundingBox(float min[3], float max[3]) const = 0;
+    virtual int sizeX() const = 0;
+    virtual int sizeY() const = 0;
+    virtual int sizeZ() const = 0;
 
     // ---- edit history -----------------------------------------------------
     // A snapshot holds the occupancy of cell (x, y, z) at x + N*y + N*N*z.

@@ -22,7 +22,7 @@ QImage Figure::toImage() const
 Result<Figure> figureOf(const QImage& picture, const FigureOptions&)
 {
     if (picture.isNull())
-        return Result<Figure>::failure(QStringLiteral("The picture is empty."));
+        return fail(QStringLiteral("The picture is empty."));
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     Figure figure{rgb.width(), rgb.height(), std::vector<std::uint8_t>(std::size_t(rgb.width()) * rgb.height(), 0)};
     for (int y = 0; y < rgb.height(); ++y) {
@@ -32,17 +32,17 @@ Result<Figure> figureOf(const QImage& picture, const FigureOptions&)
                 figure.mask[std::size_t(y) * rgb.width() + x] = 1;
     }
     if (figure.count() == 0)
-        return Result<Figure>::failure(QStringLiteral("The picture has no dark pixel."));
-    return {std::move(figure), {}};
+        return fail(QStringLiteral("The picture has no dark pixel."));
+    return figure;
 }
 
 Result<Figure> loadFigure(const QString& path, const FigureOptions& options)
 {
     const QImage picture(path);
     if (picture.isNull())
-        return Result<Figure>::failure(QStringLiteral("Cannot read picture %1.").arg(path));
+        return fail(QStringLiteral("Cannot read picture %1.").arg(path));
     Result<Figure> figure = figureOf(picture, options);
     if (!figure.ok())
-        figure.error = QStringLiteral("Picture %1 has no dark pixel.").arg(path);
+        return fail(QStringLiteral("Picture %1 has no dark pixel.").arg(path));
     return figure;
 }

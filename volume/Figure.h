@@ -4,7 +4,7 @@
 // through a Figure before it is put on the 250 x 250 canvas (volume/Placement.h),
 // so the views and the deformable pictures see black-on-white pictures only.
 
-#include "volume/Result.h"
+#include "surface/Result.h"
 
 #include <QImage>
 #include <QString>

@@ -11,16 +11,16 @@ Result<int> fillMissingPixels(ShadowObject& master, const std::vector<ShadowView
     case Z_PROJECTION: variantFailure = QStringLiteral("fillin_cluster_orthogonal: unhandled case"); break;
     case FortyFive_PROJECTION:
     case OneTwenty_PROJECTION: variantFailure = QStringLiteral("fillin_cluster_fortyFive: unhandled case"); break;
-    default: return Result<int>::failure(QStringLiteral("finalizeOptimization_released: unhandled case"));
+    default: return fail(QStringLiteral("finalizeOptimization_released: unhandled case"));
     }
     int v = -1;
     for (int k = 0; k < 3; ++k)
         if (views[k]->_projection_mode == mode)
             v = k;
     if (marked.empty())
-        return {};
+        return 0;
     if (v < 0)
-        return Result<int>::failure(variantFailure);
+        return fail(variantFailure);
 
     const OtherViews others = otherViews(views, v);
     const int n = master.resolution();
@@ -32,5 +32,5 @@ Result<int> fillMissingPixels(ShadowObject& master, const std::vector<ShadowView
             ++filled;
         }
     }
-    return {filled, {}};
+    return filled;
 }

@@ -4,7 +4,7 @@
 // on the pixel's ray that best agrees with the two other views, when the
 // agreement is good enough.
 
-#include "volume/Result.h"
+#include "surface/Result.h"
 #include "volume/ShadowObject.h"
 
 #include <vector>

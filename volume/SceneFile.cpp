@@ -18,7 +18,7 @@ int sceneGridSize(std::int32_t extent, float cellSize)
     return static_cast<int>(cells);
 }
 
-SceneData sceneOf(EditableShadowObject& volume, float cellSize, const std::vector<int>& viewModes)
+SceneData sceneOf(const EditableShadowObject& volume, float cellSize, const std::vector<int>& viewModes)
 {
     SceneData scene;
     scene.cellSize = cellSize;
@@ -48,45 +48,44 @@ bool writeScene(QIODevice& device, const SceneData& scene)
 
 Result<SceneData> readScene(QIODevice& device)
 {
-    using R = Result<SceneData>;
     if (!device.isOpen() || !device.isReadable())
-        return R::failure(QStringLiteral("The scene file cannot be read."));
+        return fail(QStringLiteral("The scene file cannot be read."));
     QDataStream in(&device);
     in.setFloatingPointPrecision(QDataStream::SinglePrecision);
     SceneData scene;
     std::int32_t views = 0;
     in >> scene.cellSize >> scene.extent[0] >> scene.extent[1] >> scene.extent[2] >> views;
     if (in.status() != QDataStream::Ok)
-        return R::failure(QStringLiteral("The scene file is shorter than its header."));
+        return fail(QStringLiteral("The scene file is shorter than its header."));
     if (!std::isfinite(scene.cellSize) || !(scene.cellSize > 0.0f))
-        return R::failure(QStringLiteral("The scene file's cell size %1 is not a positive number.").arg(scene.cellSize));
+        return fail(QStringLiteral("The scene file's cell size %1 is not a positive number.").arg(scene.cellSize));
     for (int a = 0; a < 3; ++a) {
         if (scene.extent[a] < 1)
-            return R::failure(QStringLiteral("The scene file's extent %1 is not positive.").arg(scene.extent[a]));
+            return fail(QStringLiteral("The scene file's extent %1 is not positive.").arg(scene.extent[a]));
         scene.size[a] = sceneGridSize(scene.extent[a], scene.cellSize);
         if (scene.size[a] < 1 || scene.size[a] > kMaxSceneCells)
-            return R::failure(QStringLiteral("The scene file describes a grid of %1 cells per side (at most %2).")
+            return fail(QStringLiteral("The scene file describes a grid of %1 cells per side (at most %2).")
                                   .arg(scene.size[a])
                                   .arg(kMaxSceneCells));
     }
     if (views < 0 || views > kMaxViews)
-        return R::failure(QStringLiteral("The scene file names %1 views.").arg(views));
+        return fail(QStringLiteral("The scene file names %1 views.").arg(views));
     scene.viewModes.resize(std::size_t(views));
     for (std::int32_t& mode : scene.viewModes) {
         in >> mode;
         if (in.status() != QDataStream::Ok)
-            return R::failure(QStringLiteral("The scene file is shorter than its header."));
+            return fail(QStringLiteral("The scene file is shorter than its header."));
         if (mode < -1 || mode > 5)
-            return R::failure(QStringLiteral("The scene file has an unknown view mode %1.").arg(mode));
+            return fail(QStringLiteral("The scene file has an unknown view mode %1.").arg(mode));
     }
     const std::size_t cells = std::size_t(scene.size[0]) * scene.size[1] * scene.size[2];
     scene.occupancy.resize(cells);
     if (in.readRawData(reinterpret_cast<char*>(scene.occupancy.data()), static_cast<int>(cells)) != int(cells))
-        return R::failure(QStringLiteral("The scene file is shorter than its header says."));
+        return fail(QStringLiteral("The scene file is shorter than its header says."));
     char extra = 0;
     if (in.readRawData(&extra, 1) != 0)
-        return R::failure(QStringLiteral("The scene file is longer than its header says."));
+        return fail(QStringLiteral("The scene file is longer than its header says."));
     for (std::uint8_t& byte : scene.occupancy)
         byte = byte != 0 ? 1 : 0;
-    return {std::move(scene), {}};
+    return scene;
 }

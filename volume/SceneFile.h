@@ -8,7 +8,7 @@
 // precision. A scene file is untrusted input: readScene checks it in full.
 
 #include "volume/EditableShadowObject.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
 
 #include <QIODevice>
 
@@ -33,7 +33,7 @@ constexpr int kMaxSceneCells = 512;
 int sceneGridSize(std::int32_t extent, float cellSize);
 
 // The scene of `volume` with its cell size and view modes.
-SceneData sceneOf(EditableShadowObject& volume, float cellSize, const std::vector<int>& viewModes);
+SceneData sceneOf(const EditableShadowObject& volume, float cellSize, const std::vector<int>& viewModes);
 
 // Writes the scene; false when the device is not writable or a write fails.
 bool writeScene(QIODevice& device, const SceneData& scene);

@@ -102,12 +102,12 @@ ShadowObject::~ShadowObject()
 
 // floor(250 / cell size) for a volume built from pictures; a volume read
 // from a scene file has the size the file gives.
-int ShadowObject::resolution()
+int ShadowObject::resolution() const
 {
     return _size_x;
 }
 
-bool ShadowObject::isInGrid(const CellIndex& c)
+bool ShadowObject::isInGrid(const CellIndex& c) const
 {
     return c.x >= 0 && c.y >= 0 && c.z >= 0 && c.x < _size_x && c.y < _size_y && c.z < _size_z;
 }
@@ -188,22 +188,22 @@ TriMesh* ShadowObject::smoothMesh(bool recompute)
 
 // ---- scene files --------------------------------------------------------------
 
-bool ShadowObject::writeScene(QIODevice& device)
+bool ShadowObject::writeScene(QIODevice& device) const
 {
     return ::writeScene(device, sceneOf(*this, _cell_size, _view_modes));
 }
 
-QString ShadowObject::readScene(QIODevice& device)
+Result<void> ShadowObject::readScene(QIODevice& device)
 {
     const Result<SceneData> read = ::readScene(device);
     if (!read.ok())
-        return read.error;
-    const SceneData& scene = read.value;
+        return fail(read.error());
+    const SceneData& scene = read.value();
     if (scene.size[0] != scene.size[1] || scene.size[1] != scene.size[2])
-        return QStringLiteral("The scene file's grid of %1 x %2 x %3 cells is not a cube.")
+        return fail(QStringLiteral("The scene file's grid of %1 x %2 x %3 cells is not a cube.")
             .arg(scene.size[0])
             .arg(scene.size[1])
-            .arg(scene.size[2]);
+            .arg(scene.size[2]));
     ShadowObject volume;
     volume._cell_size = scene.cellSize;
     volume.allocate(scene.size[0]);
@@ -311,7 +311,7 @@ bool ShadowObject::occupiedBox(CellIndex& low, CellIndex& high) const
     return high.x >= 0;
 }
 
-void ShadowObject::boundingBox(float min[3], float max[3])
+void ShadowObject::boundingBox(float min[3], float max[3]) const
 {
     for (int k = 0; k < 3; ++k)
         min[k] = max[k] = 0.0f;

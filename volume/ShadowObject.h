@@ -7,6 +7,7 @@
 // N = floor(250 / cell size) cells per axis; cell (x, y, z) spans
 // [x s, (x+1) s] x [y s, (y+1) s] x [z s, (z+1) s] picture pixels.
 
+#include "surface/Result.h"
 #include "surface/TriMesh.h"
 #include "volume/EditableShadowObject.h"
 #include "volume/Grids.h"
@@ -34,10 +35,10 @@ public:
     ~ShadowObject() override;
 
     // ---- volume slots ---------------------------------------------------------
-    bool isOccupied(const CellIndex& c) override { return _occupancy_grid.at(c.x, c.y, c.z).occupied; }
-    int resolution() override;
+    bool isOccupied(const CellIndex& c) const override { return _occupancy_grid.at(c.x, c.y, c.z).occupied; }
+    int resolution() const override;
     TriMesh* buildShadowMesh() override;
-    bool isInGrid(const CellIndex& c) override;
+    bool isInGrid(const CellIndex& c) const override;
     // Occupancy changes go through here (it keeps the per-view ray counts);
     // cellAt is for the flags.
     void setOccupied(const CellIndex& c, bool occupied) override;
@@ -46,10 +47,10 @@ public:
     bool isCellRemovable(const CellIndex& c) override;
     bool areShadowsStillValid(bool checkCovered, bool checkUncovered) override;
     // Corners of the occupied cells' box in picture pixels; zeros when empty.
-    void boundingBox(float min[3], float max[3]) override;
-    int sizeX() override { return _size_x; }
-    int sizeY() override { return _size_y; }
-    int sizeZ() override { return _size_z; }
+    void boundingBox(float min[3], float max[3]) const override;
+    int sizeX() const override { return _size_x; }
+    int sizeY() const override { return _size_y; }
+    int sizeZ() const override { return _size_z; }
 
     // ---- building ---------------------------------------------------------------
     // Occupies every cell that lies inside the figure (distance 0) of every
@@ -66,11 +67,11 @@ public:
     // ---- scene files ------------------------------------------------------------
     // Writes cell size, extent, view modes and occupancy; false when the
     // device cannot take them.
-    bool writeScene(QIODevice& device);
+    bool writeScene(QIODevice& device) const;
     // Becomes the volume of the scene file (no views behind it, every flag
-    // clear, the shadow maps of its occupancy recorded). Returns the line
-    // that tells why a file was refused; the object is unchanged then.
-    QString readScene(QIODevice& device);
+    // clear, the shadow maps of its occupancy recorded). A refused file
+    // leaves the object unchanged.
+    Result<void> readScene(QIODevice& device);
 
     // Sum of the views' non-zero distances at cell (x, y, z).
     float cost(int x, int y, int z) const;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-bool contourVolume(EditableShadowObject& volume, float iso, int mode, TriMesh& target, int factor)
+bool contourVolume(const EditableShadowObject& volume, float iso, int mode, TriMesh& target, int factor)
 {
     const int n = volume.resolution();
     if (n < 1)

@@ -10,4 +10,4 @@ class EditableShadowObject;
 // Replaces `target` with the surface at `iso` placed by `mode`; false, with
 // `target` unchanged, when no triangle was produced. The volume is asked only
 // for its resolution and, per cell, whether it is occupied.
-bool contourVolume(EditableShadowObject& volume, float iso, int mode, TriMesh& target, int factor);
+bool contourVolume(const EditableShadowObject& volume, float iso, int mode, TriMesh& target, int factor);

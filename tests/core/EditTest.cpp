@@ -173,24 +173,18 @@ TEST(Components, LabelsMainComponentJoinsAndCleanUp)
     blocked.create_reprojection_image_map(0, Z_PROJECTION);
     EXPECT_EQ(autoConnectAll(blocked), 0);
 
-    // The clean-up: pieces of 5 cells go, 6 stay; nothing changes without a file.
+    // The clean-up: pieces of 5 cells go, 6 stay with their centroid.
     ShadowObject pieces = emptyMaster(25.0f, {-1, -1, -1});
     for (int z = 0; z < 5; ++z)
         pieces.setOccupied({0, 0, z}, true);
     for (int z = 0; z < 6; ++z)
         pieces.setOccupied({5, 5, z}, true);
-    EXPECT_FALSE(makeOneComponent(pieces, 25.0f, QStringLiteral("/no/such/folder/c.vtx")).ok());
-    EXPECT_EQ(countOccupiedCells(pieces), 11);
-    QTemporaryDir dir;
-    const QString file = dir.filePath("cluster_centroid.vtx");
-    const Result<CleanUp> cleaned = makeOneComponent(pieces, 25.0f, file);
-    ASSERT_TRUE(cleaned.ok());
-    EXPECT_EQ(cleaned.value.components, 2);
-    EXPECT_EQ(cleaned.value.removed, 5);
+    const CleanUp cleaned = makeOneComponent(pieces, 25.0f);
+    EXPECT_EQ(cleaned.components, 2);
+    EXPECT_EQ(cleaned.removed, 5);
     EXPECT_EQ(countOccupiedCells(pieces), 6);
-    QFile centroids(file);
-    ASSERT_TRUE(centroids.open(QIODevice::ReadOnly));
-    EXPECT_EQ(centroids.readAll(), QByteArray("137.5\t137.5\t75\n"));  // ((5 + 0.5) * 25, ..., (2.5 + 0.5) * 25)
+    ASSERT_EQ(cleaned.centroids.size(), 1u);
+    EXPECT_EQ(cleaned.centroids[0], point(5.5f * 25.0f, 5.5f * 25.0f, 3.0f * 25.0f));
 }
 
 // ---- the promise -------------------------------------------------------------------
@@ -217,9 +211,9 @@ TEST_P(EditsKeepShadows, RandomEditsOnBirdHulls)
     DesignSession::PictureFiles birds;
     for (int k = 0; k < 3; ++k)
         birds[std::size_t(k)] = bundledPicture("birds/bird1.png").replace("bird1", QStringLiteral("bird%1").arg(k + 1));
-    ASSERT_TRUE(session.load(set, birds, 10.0f, false, DesignSession::Pictures::Plain).ok);
-    ASSERT_TRUE(session.compute().ok);
-    ShadowObject& volume = *session.master();
+    ASSERT_TRUE(session.load(set, birds, 10.0f, false, DesignSession::Pictures::Plain).ok());
+    ASSERT_TRUE(session.compute().ok());
+    ShadowObject& volume = *session.volume().master();
     const int n = volume.resolution();  // 25
     const std::vector<CellIndex> first = occupiedCells(volume);
     std::mt19937 random(set + 1);

@@ -3,8 +3,8 @@
 // draws of one placement, the drop of a drifted placement and the numbered
 // files of the kept ones, and failures returned instead of ending the program.
 
-#include "example/ExampleCompletion.h"
-#include "example/VertexDistanceField.h"
+#include "completion/ExampleCompletion.h"
+#include "completion/VertexDistanceField.h"
 #include "volume/ShadowObject.h"
 
 #include <QDir>
@@ -98,7 +98,7 @@ TEST(ExamplePlacing, OnePlacementDrawsCellTurnAndModelInOrder)
     volume->_source_views = {&view};
 
     ExampleCompletion completion;
-    ASSERT_EQ(completion.loadDatabase(kModels, 25.0f).value, 4);  // diagonals of 1
+    ASSERT_EQ(completion.loadDatabase(kModels, 25.0f).value(), 4);  // diagonals of 1
     ASSERT_TRUE(completion.prepare(*volume).ok());
 
     // A seed whose cell lies so deep that no model vertex finds a surface
@@ -119,9 +119,9 @@ TEST(ExamplePlacing, OnePlacementDrawsCellTurnAndModelInOrder)
 
     std::srand(seed);
     double done = 0.0;
-    ASSERT_EQ(completion.place([&](double fraction) { done = fraction; }).value, 1);
+    ASSERT_EQ(completion.place([&](double fraction) { done = fraction; }).value(), 1);
     EXPECT_EQ(done, 1.0);
-    const Placement& placed = completion.placements()[0];
+    const ModelPlacement& placed = completion.placements()[0];
     EXPECT_EQ(placed.model, model);
     EXPECT_EQ(placed.scale, std::clamp(std::fabs(completion.cellDistance(12, 12, z)) / 2.0f, 0.8f, 3.0f));
     EXPECT_EQ(placed.transform.t, (Vec3{12, 12, double(z)}));
@@ -144,7 +144,7 @@ TEST(ExampleResult, DriftedPlacementIsDroppedAndKeptOnesAreNumberedFrom100)
 
     // Placements whose first vertex lands at x = `x` (no turn, scale 1).
     auto at = [&](float x) {
-        Placement p;
+        ModelPlacement p;
         p.transform.t = {double(x - first[0]), double(12.0f - first[1]), double(12.0f - first[2])};
         return p;
     };
@@ -162,8 +162,8 @@ TEST(ExampleResult, DriftedPlacementIsDroppedAndKeptOnesAreNumberedFrom100)
 
     QTemporaryDir dir;
     const Result<QString> saved = completion.saveSeparateMeshes(dir.path());
-    ASSERT_TRUE(saved.ok()) << saved.error.toStdString();
-    EXPECT_EQ(saved.value, dir.filePath("exampleBasedResults/output100.obj"));
+    ASSERT_TRUE(saved.ok()) << saved.error().toStdString();
+    EXPECT_EQ(saved.value(), dir.filePath("exampleBasedResults/output100.obj"));
     const QStringList files = QDir(dir.filePath("exampleBasedResults")).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{"output100.obj", "output101.obj", "output102.obj"}));
     std::unique_ptr<TriMesh> last(TriMesh::read(QFile::encodeName(dir.filePath("exampleBasedResults/output102.obj"))));
@@ -178,14 +178,14 @@ TEST(ExampleFailures, ReturnedAsLines)
     EXPECT_EQ(completion.loadDatabase(QStringLiteral("/nonexistent"), 5.0f).ok(), false);
 
     const auto empty = std::make_unique<ShadowObject>(10.0f);
-    EXPECT_EQ(completion.prepare(*empty).error.toStdString(), "failed to contour voxels -> mesh.");
+    EXPECT_EQ(completion.prepare(*empty).error().toStdString(), "failed to contour voxels -> mesh.");
 
     // A volume without views offers no shadow pixel: no placement.
     const auto volume = blockVolume(8, 16);
-    ASSERT_EQ(completion.loadDatabase(kModels, 10.0f).value, 4);
+    ASSERT_EQ(completion.loadDatabase(kModels, 10.0f).value(), 4);
     ASSERT_TRUE(completion.prepare(*volume).ok());
     const Result<int> placed = completion.place();
     EXPECT_FALSE(placed.ok());
-    EXPECT_FALSE(placed.error.isEmpty());
+    EXPECT_FALSE(placed.error().isEmpty());
     EXPECT_FALSE(completion.refine(5, 1, 10.0).ok());
 }

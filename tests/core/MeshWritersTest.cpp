@@ -1,6 +1,7 @@
 // PostScript outlines and boundary loops (exact text, and a page that
 // Ghostscript draws), and the POV-Ray scene pair.
 
+#include "files/ResultFiles.h"
 #include "surface/MeshWriters.h"
 
 #include <QImage>
@@ -62,8 +63,10 @@ TEST(MeshWriters, BoundaryPageIsDrawnByGhostscript)
     QTemporaryDir dir;
     const std::string obj = dir.filePath("square.obj").toStdString();
     ASSERT_TRUE(square().write(obj.c_str()));
-    const std::string ps = saveMeshBoundary(obj);
-    EXPECT_EQ(ps, dir.filePath("square_bdy.ps").toStdString());
+    const Result<QString> written = saveMeshBoundary(QString::fromStdString(obj));
+    ASSERT_TRUE(written.ok()) << written.error().toStdString();
+    EXPECT_EQ(written.value(), dir.filePath("square_bdy.ps"));
+    const std::string ps = written.value().toStdString();
     std::ifstream in(ps);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_TRUE(text.size() > 10 && text.substr(text.size() - 10) == "showpage \n");

@@ -1,4 +1,4 @@
-#include "example/NuMatrix.h"
+#include "completion/NuMatrix.h"
 
 #include <gtest/gtest.h>
 

@@ -240,8 +240,8 @@ protected:
 
 TEST_F(PerspectiveDesignTest, OneAdjustmentOnTheExampleLowersTheMissingPixels)
 {
-    ASSERT_EQ(design.loadExample(copyExample(_dir)).value, QStringLiteral("Loaded images(s)."));
-    ASSERT_EQ(design.show().value, QStringLiteral("Perspective mesh shown."));
+    ASSERT_EQ(design.loadExample(copyExample(_dir)).value().text, QStringLiteral("Loaded images(s)."));
+    ASSERT_EQ(design.show().value().text, QStringLiteral("Perspective mesh shown."));
     const int initial = total(design.counts().missing);
     ASSERT_GT(initial, 0);
     for (int k = 0; k < 3; ++k) {
@@ -280,16 +280,16 @@ TEST_F(PerspectiveDesignTest, BadInputLeavesTheDesignUnchanged)
     };
     for (const auto& [name, source] : bad) {
         SCOPED_TRACE(name);
-        const PerspectiveDesign::Status added = design.addView(source);
+        const Report added = design.addView(source);
         EXPECT_FALSE(added.ok());
-        EXPECT_FALSE(added.error.contains('\n'));
+        EXPECT_FALSE(added.error().contains('\n'));
         EXPECT_FALSE(design.load({example[0], source}).ok());
         EXPECT_EQ(design.object(), object);
         EXPECT_EQ(design.viewCount(), 2);
         EXPECT_TRUE(design.picture(2).empty());
         EXPECT_EQ(design.object()->occupiedCount(), cells);
     }
-    EXPECT_EQ(design.adjust({}).error, QStringLiteral("The adjustment needs three views."));
+    EXPECT_EQ(design.adjust({}).error(), QStringLiteral("The adjustment needs three views."));
     EXPECT_EQ(design.passCount(), 0);
     EXPECT_FALSE(PerspectiveDesign().show().ok());
 }
@@ -324,9 +324,9 @@ TEST(PerspectiveCli, WrittenVolumeIsTheCellsInsideEveryWrittenMask)
     QFile sceneFile(QDir(out).filePath(QStringLiteral("volume.kxscene")));
     ASSERT_TRUE(sceneFile.open(QIODevice::ReadOnly));
     const Result<SceneData> scene = readScene(sceneFile);
-    ASSERT_TRUE(scene.ok()) << scene.error.toStdString();
-    ASSERT_EQ(scene.value.size, (std::array<int, 3>{50, 50, 50}));
-    EXPECT_EQ(scene.value.viewModes, (std::vector<std::int32_t>{-1, -1, -1}));
+    ASSERT_TRUE(scene.ok()) << scene.error().toStdString();
+    ASSERT_EQ(scene.value().size, (std::array<int, 3>{50, 50, 50}));
+    EXPECT_EQ(scene.value().viewModes, (std::vector<std::int32_t>{-1, -1, -1}));
 
     // The masks, read back, as views with the same cameras.
     PerspectiveShadowObject reference;
@@ -343,7 +343,7 @@ TEST(PerspectiveCli, WrittenVolumeIsTheCellsInsideEveryWrittenMask)
                 bool inAll = true;
                 for (int k = 0; k < 3; ++k)
                     inAll = inAll && reference.view(k).project(x, y, z).inFigure;
-                ASSERT_EQ(scene.value.occupancy[scene.value.cellIndex(x, y, z)] != 0, inAll)
+                ASSERT_EQ(scene.value().occupancy[scene.value().cellIndex(x, y, z)] != 0, inAll)
                     << x << " " << y << " " << z;
                 cells += inAll ? 1 : 0;
                 for (int k = 0; k < 3 && inAll; ++k) {

@@ -77,7 +77,7 @@ TEST(Print, StlAnd3mfReadBackTheSameTriangles)
 
 // Pixel centres of an N x N map covered by the sculpture's projection along
 // an axis (map pixel c of a cell size s has its centre at (c + 0.5) s).
-std::vector<std::uint8_t> castByMesh(const DesignSession::Sculpture& sculpture, int axis, int n, float cellSize)
+std::vector<std::uint8_t> castByMesh(const Sculpture& sculpture, int axis, int n, float cellSize)
 {
     const TriMesh& mesh = sculpture.mesh;
     const int u = axis == 0 ? 1 : 0, v = axis == 2 ? 1 : 2;  // map column and row axes
@@ -138,13 +138,13 @@ TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
         ASSERT_TRUE(pictures[k].save(files[std::size_t(k)]));
     }
     DesignSession session;
-    ASSERT_TRUE(session.load(0, files, 5.0f, false, DesignSession::Pictures::Plain).ok);
-    ASSERT_TRUE(session.compute().ok);
-    DesignSession::SculptureOptions options;
+    ASSERT_TRUE(session.load(0, files, 5.0f, false, DesignSession::Pictures::Plain).ok());
+    ASSERT_TRUE(session.compute().ok());
+    SculptureOptions options;
     options.sizeMm = 80.0f;
-    const Result<DesignSession::Sculpture> made = session.sculpture(options);
-    ASSERT_TRUE(made.ok()) << made.error.toStdString();
-    const DesignSession::Sculpture& sculpture = made.value;
+    const Result<Sculpture> made = session.sculpture(options);
+    ASSERT_TRUE(made.ok()) << made.error().toStdString();
+    const Sculpture& sculpture = made.value();
     EXPECT_TRUE(sculpture.check.printable());
     EXPECT_FLOAT_EQ(std::max({sculpture.sizeMm[0], sculpture.sizeMm[1], sculpture.sizeMm[2]}), 80.0f);
     for (int axis = 0; axis < 3; ++axis) {
@@ -155,7 +155,7 @@ TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
             for (int r = 0; r < n; ++r)
                 differing += (cast[std::size_t(c) * n + r] != 0) != (view._image_map.at(c, r) != 0);
         EXPECT_EQ(differing, 0) << "axis " << axis;
-        EXPECT_EQ(session.counts().missing[std::size_t(axis)] + session.counts().extra[std::size_t(axis)], 0);
+        EXPECT_EQ(session.volume().counts().missing[std::size_t(axis)] + session.volume().counts().extra[std::size_t(axis)], 0);
     }
 }
 

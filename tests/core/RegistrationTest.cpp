@@ -2,8 +2,8 @@
 // composition order, the normal equations of both error terms on a pairing
 // worked out by hand, and a model pulled back onto itself by every error term.
 
-#include "example/NuRegistration.h"
-#include "example/RigidTransform.h"
+#include "completion/NuRegistration.h"
+#include "completion/RigidTransform.h"
 
 #include <gtest/gtest.h>
 
@@ -127,7 +127,7 @@ TEST(RegistrationRun, RecoversAKnownMotionOfAModelOntoItself)
     NuRegistration unknown(*model, 3, 10.0, 0.0);
     unknown.setSource(*model, moved, 1.0f);
     const Result<int> refused = unknown.run(1);
-    EXPECT_EQ(refused.error.toStdString(),
+    EXPECT_EQ(refused.error().toStdString(),
               "NuRegistration::doRegistrationStep: Selected error term unknown at (3) or not implemented");
     EXPECT_EQ(unknown.source().vertices[0], moved.apply(model->vertices[0]));
 }

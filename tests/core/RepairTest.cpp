@@ -174,7 +174,7 @@ TEST(RepairAdjustment, TwoStepsPerViewSecondFindsNothing)
         std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
         AdjustParameters parameters;
         parameters.loopCount = loopCount;
-        return adjustImages(pointers(views), comparisons(*master, views), {}, parameters).value.handles;
+        return adjustImages(pointers(views), comparisons(*master, views), {}, parameters).value().handles;
     };
     const std::array<int, 3> six = run(6);
     // The second round of steps finds every region treated: same handles.
@@ -204,7 +204,7 @@ TEST(RepairAdjustment, HandlesAreInPixelsOfTheDeformablePicture)
     const Result<AdjustmentStats> adjusted =
         adjustImages(pointers(views), comparisons(*master, views), {nullptr, &picture, nullptr}, parameters);
     ASSERT_TRUE(adjusted.ok());
-    EXPECT_EQ(adjusted.value.handles, (std::array<int, 3>{0, 1, 1}));
+    EXPECT_EQ(adjusted.value().handles, (std::array<int, 3>{0, 1, 1}));
     const std::vector<point>& moved = picture._image_mesh.vertices;
     EXPECT_FLOAT_EQ(moved[0][0], 40.0f + 0.3f * 16.0f);  // on the source: 0.3 of the way
     EXPECT_FLOAT_EQ(moved[0][1], 40.0f);
@@ -220,9 +220,9 @@ TEST(RepairAdjustment, UnsupportedSetupsAreRefusedAndChangeNothing)
     std::unique_ptr<ShadowObject> master = buildMaster(views, kCell);
     const Result<AdjustmentStats> adjusted =
         adjustImages(pointers(views), comparisons(*master, views), {}, AdjustParameters());
-    EXPECT_EQ(adjusted.error, QStringLiteral("adjustImages_released: unhandled case"));
+    EXPECT_EQ(adjusted.error(), QStringLiteral("adjustImages_released: unhandled case"));
     EXPECT_EQ(views[0]._gray_and_not_treated.count(), std::size_t(kN * kN));
-    EXPECT_EQ(fillMissingPixels(*master, pointers(views), X_PROJECTION, {{1, 1}}, 1.0f).error,
+    EXPECT_EQ(fillMissingPixels(*master, pointers(views), X_PROJECTION, {{1, 1}}, 1.0f).error(),
               QStringLiteral("finalizeOptimization_released: unhandled case"));
     EXPECT_EQ(countOccupiedCells(*master), 1);
 }
@@ -315,16 +315,16 @@ TEST(Finalization, ThresholdZeroNeedsBothOtherViewsDarkAndFirstMinimumWins)
     master->setOccupied({8, 5, 5}, false);
     const std::vector<Pixel> marked = missingPixels(comparisonImage(*master, views[0]));
     EXPECT_EQ(marked, (std::vector<Pixel>{{5, 5}}));
-    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 0.0f).value, 1);
+    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 0.0f).value(), 1);
     EXPECT_TRUE(master->isOccupied({3, 5, 5}));
     EXPECT_FALSE(master->isOccupied({8, 5, 5}));
 
     // Z one row off: the best cell costs 1, above threshold 0, at threshold 1.
     views[2] = makeView(Z_PROJECTION, {{3, 6}, {8, 6}});
     master = buildMaster(views, kCell);
-    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 0.0f).value, 0);
+    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 0.0f).value(), 0);
     EXPECT_FALSE(master->isOccupied({3, 5, 5}));
-    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 1.0f).value, 1);
+    EXPECT_EQ(fillMissingPixels(*master, v, X_PROJECTION, marked, 1.0f).value(), 1);
     EXPECT_TRUE(master->isOccupied({3, 5, 5}));
 }
 

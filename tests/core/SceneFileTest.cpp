@@ -37,7 +37,7 @@ QString readError(const QByteArray& bytes)
     buffer.open(QIODevice::ReadOnly);
     ShadowObject volume = emptyMaster(25.0f, {X_PROJECTION, -1, -1});
     volume.setOccupied({1, 2, 3}, true);
-    const QString error = volume.readScene(buffer);
+    const QString error = volume.readScene(buffer).error();
     if (!error.isEmpty()) {
         EXPECT_TRUE(volume.isOccupied({1, 2, 3})) << "a refused file changed the volume";
     }
@@ -63,7 +63,7 @@ TEST(SceneFile, LayoutAndRoundTrip)
     buffer.close();
     buffer.open(QIODevice::ReadOnly);
     ShadowObject read;
-    ASSERT_EQ(read.readScene(buffer), QString());
+    ASSERT_TRUE(read.readScene(buffer).ok());
     EXPECT_EQ(read._cell_size, 25.0f);
     EXPECT_EQ(read.resolution(), 10);
     EXPECT_EQ(read._view_modes, (std::vector<int>{0, 1, 2}));

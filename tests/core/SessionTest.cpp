@@ -4,6 +4,7 @@
 
 #include "SyntheticPictures.h"
 
+#include "files/ResultFiles.h"
 #include "session/DesignSession.h"
 
 #include <QPainter>
@@ -34,7 +35,7 @@ protected:
 
     int missing() const
     {
-        const DesignSession::Counts& c = session.counts();
+        const DesignVolume::Counts& c = session.volume().counts();
         return c.missing[0] + c.missing[1] + c.missing[2];
     }
 
@@ -44,14 +45,14 @@ protected:
 
 TEST_F(Session, OptimizeLowersMissingPixelsAndKeepsRestPositions)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
-    session.compute();
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.compute().ok());
     const int before = missing();
     std::vector<int> progress;
     AdjustParameters parameters;
     parameters.preserveShape = false;
     const Report optimized = session.optimize(2, parameters, [&](int value) { progress.push_back(value); });
-    EXPECT_EQ(optimized.message, QStringLiteral("Optimized images."));
+    EXPECT_EQ(lineOf(optimized), QStringLiteral("Optimized images."));
     EXPECT_EQ(progress, (std::vector<int>{25, 75}));
     EXPECT_EQ(session.optimizePasses(), 2);
     EXPECT_LT(missing(), before);
@@ -61,55 +62,55 @@ TEST_F(Session, OptimizeLowersMissingPixelsAndKeepsRestPositions)
 
 TEST_F(Session, GreedyLayersStartWithABuildAfterEveryRecompute)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
-    EXPECT_EQ(session.selectNextLayer().message, QStringLiteral("Master volume computed."));
-    const int hull = session.counts().cells;
-    EXPECT_EQ(session.selectNextLayer().message, QStringLiteral("Performed 4 greedy step(s)."));
-    EXPECT_GT(session.counts().cells, hull);
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    EXPECT_EQ(lineOf(session.selectNextLayer()), QStringLiteral("Master volume computed."));
+    const int hull = session.volume().counts().cells;
+    EXPECT_EQ(lineOf(session.selectNextLayer()), QStringLiteral("Performed 4 greedy step(s)."));
+    EXPECT_GT(session.volume().counts().cells, hull);
     EXPECT_EQ(session.layerCounter(), 2);
-    session.recompute();
+    ASSERT_TRUE(session.recompute().ok());
     EXPECT_EQ(session.layerCounter(), 0);
-    EXPECT_EQ(session.selectNextLayer().message, QStringLiteral("Master volume computed."));
-    EXPECT_EQ(session.counts().cells, hull);
+    EXPECT_EQ(lineOf(session.selectNextLayer()), QStringLiteral("Master volume computed."));
+    EXPECT_EQ(session.volume().counts().cells, hull);
 }
 
 TEST_F(Session, FinalizeFillsTheChosenViewAndRefusesOtherSetUps)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
-    session.compute();
-    EXPECT_EQ(session.finalize(all_ortho, 20.0f).message, QStringLiteral("finalized results in X_PROJECTION-view."));
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.compute().ok());
+    EXPECT_EQ(lineOf(session.finalize(all_ortho, 20.0f)), QStringLiteral("finalized results in X_PROJECTION-view."));
     // The narrow bar reaches above and below the wide one: its missing rows
     // lie 4 map pixels (squared 16) from the wide bar, inside the disc.
-    const int before = session.counts().cells;
-    const int missingY = session.counts().missing[1];
-    EXPECT_EQ(session.finalize(Y_PROJECTION, 20.0f).message, QStringLiteral("finalized results in Y_PROJECTION-view."));
-    EXPECT_GT(session.counts().cells, before);
-    EXPECT_LT(session.counts().missing[1], missingY);
+    const int before = session.volume().counts().cells;
+    const int missingY = session.volume().counts().missing[1];
+    EXPECT_EQ(lineOf(session.finalize(Y_PROJECTION, 20.0f)), QStringLiteral("finalized results in Y_PROJECTION-view."));
+    EXPECT_GT(session.volume().counts().cells, before);
+    EXPECT_LT(session.volume().counts().missing[1], missingY);
     const Report refused = session.finalize(FortyFive_PROJECTION, 20.0f);
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.message, QStringLiteral("fillin_cluster_orthogonal: unhandled case"));
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(lineOf(refused), QStringLiteral("fillin_cluster_orthogonal: unhandled case"));
 }
 
 TEST_F(Session, ResolutionIncreaseRebuildsAtTheNewCellSize)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
-    session.compute();
-    EXPECT_EQ(session.increaseResolution(4.0f).message,
-              QStringLiteral("Increased resolution: cell size 4, 62 cells per side."));
-    EXPECT_EQ(session.master()->resolution(), 62);
-    EXPECT_EQ(session.comparison(0).width(), 62);
-    EXPECT_FALSE(session.increaseResolution(0.5f).ok);  // beyond 250 cells
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.compute().ok());
+    EXPECT_EQ(lineOf(session.increaseResolution(4.0f)),
+              QStringLiteral("initial shadow mesh computed."));
+    EXPECT_EQ(session.volume().master()->resolution(), 62);
+    EXPECT_EQ(session.volume().comparison(0).width(), 62);
+    EXPECT_FALSE(session.increaseResolution(0.5f).ok());  // beyond 250 cells
     EXPECT_EQ(session.cellSize(), 4.0f);
     EXPECT_FALSE(session.setCellSize(std::numeric_limits<float>::quiet_NaN()));
 }
 
 TEST_F(Session, UndoAndRedoRefreshTheCounts)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
-    EXPECT_EQ(session.master(), nullptr);
-    EXPECT_EQ(session.compute().message, QStringLiteral("Computed shadow mesh."));
-    ShadowObject& volume = *session.master();
-    const int cells = session.counts().cells;
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    EXPECT_EQ(session.volume().master(), nullptr);
+    EXPECT_EQ(lineOf(session.compute()), QStringLiteral("Computed shadow mesh."));
+    ShadowObject& volume = *session.volume().master();
+    const int cells = session.volume().counts().cells;
     CellIndex cell{-1, -1, -1};
     for (int x = 0; x < 50 && cell.x < 0; ++x)
         for (int z = 0; z < 50 && cell.x < 0; ++z)
@@ -120,11 +121,11 @@ TEST_F(Session, UndoAndRedoRefreshTheCounts)
     volume.takeSnapshot(snapshot);
     volume.setOccupied(cell, false);
     volume.recordEdit(snapshot);
-    EXPECT_TRUE(session.undo());
-    EXPECT_EQ(session.counts().cells, cells);
-    EXPECT_FALSE(session.undo());
-    EXPECT_TRUE(session.redo());
-    EXPECT_EQ(session.counts().cells, cells - 1);
+    EXPECT_TRUE(session.volume().undo());
+    EXPECT_EQ(session.volume().counts().cells, cells);
+    EXPECT_FALSE(session.volume().undo());
+    EXPECT_TRUE(session.volume().redo());
+    EXPECT_EQ(session.volume().counts().cells, cells - 1);
 }
 
 // Six times the signed volume a closed mesh encloses: positive when its
@@ -139,19 +140,19 @@ double signedVolume(const TriMesh& mesh)
 
 TEST_F(Session, SurfacesFaceTheOccupiedSideOrOutward)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 10.0f).ok);
-    session.compute();
-    const Result<TriMesh> raw = session.contour(0.8f, 3, 3);
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 10.0f).ok());
+    ASSERT_TRUE(session.compute().ok());
+    const Result<TriMesh> raw = session.volume().contour(0.8f, 3, 3);
     ASSERT_TRUE(raw.ok());
-    EXPECT_LT(signedVolume(raw.value), 0.0);  // toward the occupied side
-    TriMesh* smooth = session.smoothMesh(true);
+    EXPECT_LT(signedVolume(raw.value()), 0.0);  // toward the occupied side
+    const TriMesh* smooth = session.volume().smoothMesh(true);
     ASSERT_TRUE(smooth);
     EXPECT_GT(signedVolume(*smooth), 0.0);  // turned outward
-    EXPECT_EQ(session.smoothMesh(false), smooth);
-    EXPECT_EQ(session.contour(0.8f, 4, 3).error, QStringLiteral("TriangulationReconstructor: failed!"));
-    EXPECT_EQ(session.saveContouredMesh(_dir.path(), QStringLiteral("Bicubic"), 0.8f).message,
+    EXPECT_EQ(session.volume().smoothMesh(false), smooth);
+    EXPECT_EQ(session.volume().contour(0.8f, 4, 3).error(), QStringLiteral("TriangulationReconstructor: failed!"));
+    EXPECT_EQ(lineOf(saveContouredMesh(session, _dir.path(), QStringLiteral("Bicubic"), 0.8f)),
               QStringLiteral("strange mode selected!!"));
-    EXPECT_EQ(session.saveContouredMesh(_dir.path(), QStringLiteral("Linear"), 0.5f).message,
+    EXPECT_EQ(lineOf(saveContouredMesh(session, _dir.path(), QStringLiteral("Linear"), 0.5f)),
               QStringLiteral("result written to ") + _dir.path() + QStringLiteral("/smoothed_edited_mesh.obj"));
 }
 
@@ -159,20 +160,20 @@ TEST_F(Session, BadInputLeavesTheSessionAsItWas)
 {
     const QString blank = _dir.filePath("blank.png"), absent = _dir.filePath("nothing.png");
     ASSERT_TRUE(pictureWithPixels({}).save(blank));
-    EXPECT_EQ(session.load(0, {blank, blank, blank}, 5.0f).message,
+    EXPECT_EQ(lineOf(session.load(0, {blank, blank, blank}, 5.0f)),
               QStringLiteral("Picture %1 has no dark pixel.").arg(blank));
-    EXPECT_EQ(session.load(0, {absent, blank, blank}, 5.0f).message,
+    EXPECT_EQ(lineOf(session.load(0, {absent, blank, blank}, 5.0f)),
               QStringLiteral("Cannot read picture %1.").arg(absent));
-    EXPECT_FALSE(session.load(7, {blank, blank, blank}, 5.0f).ok);
-    EXPECT_FALSE(session.compute().ok);
-    EXPECT_EQ(session.finalize(X_PROJECTION, 4.0f).message, QStringLiteral("nothing to process."));
+    EXPECT_FALSE(session.load(7, {blank, blank, blank}, 5.0f).ok());
+    EXPECT_FALSE(session.compute().ok());
+    EXPECT_EQ(lineOf(session.finalize(X_PROJECTION, 4.0f)), QStringLiteral("nothing to process."));
 
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok);
-    session.compute();
-    const ShadowObject* volume = session.master();
-    EXPECT_FALSE(session.load(0, {blank, blank, blank}, 0.5f).ok);
-    EXPECT_FALSE(session.load(0, {absent, blank, blank}, 5.0f).ok);
-    EXPECT_EQ(session.master(), volume);
+    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.compute().ok());
+    const ShadowObject* volume = session.volume().master();
+    EXPECT_FALSE(session.load(0, {blank, blank, blank}, 0.5f).ok());
+    EXPECT_FALSE(session.load(0, {absent, blank, blank}, 5.0f).ok());
+    EXPECT_EQ(session.volume().master(), volume);
     EXPECT_EQ(session.views().size(), 3u);
 }
 

@@ -18,7 +18,7 @@ class DeformStageTest : public WindowTestCase {
     // The session's counts as kalvex-cli prints them.
     QJsonObject countsJson() const
     {
-        const DesignSession::Counts& c = _window->session().counts();
+        const DesignVolume::Counts& c = _window->session().volume().counts();
         return {{"cells", c.cells},
                 {"missing", QJsonArray{c.missing[0], c.missing[1], c.missing[2]}},
                 {"extra", QJsonArray{c.extra[0], c.extra[1], c.extra[2]}}};
@@ -43,7 +43,7 @@ private slots:
 
         click(f.btn_simple_increase_res);
         QCOMPARE(f.spn_simple_res->value(), 4);
-        QCOMPARE(status(), QStringLiteral("Increased resolution: cell size 4, 62 cells per side."));
+        QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
         click(f.btn_simple_increase_res);
         const ShadowObject* finest = _window->master();
         click(f.btn_simple_increase_res);  // level 3 is the finest: nothing happens

@@ -84,7 +84,7 @@ private slots:
                  qPrintable(status()));
         stl.reset(readBinaryStl(models.toStdString()));
         QVERIFY(stl && std::fabs(longestSide(*stl) - 60.0f) < 1e-3f);
-        QCOMPARE(stl->faces.size(), _window->session().exampleSculpture()->faces.size());
+        QCOMPARE(stl->faces.size(), _window->session().filling().sculpture()->faces.size());
         QVERIFY(checkMesh(*stl).parts > 1);
     }
 

@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(cellCount(), cells);  // the volume stays
 
         // The view shows the merged models, which the example panel refines and saves.
-        const TriMesh* sculpture = _window->session().exampleSculpture();
+        const TriMesh* sculpture = _window->session().filling().sculpture();
         QVERIFY(sculpture && !sculpture->faces.empty());
         auto shownVertices = [&] {
             const SceneGLWidget* view = _window->view();
@@ -63,7 +63,7 @@ private slots:
         QVERIFY(f.exampleBased_ICPrefine->isEnabled());
         f.exampleBased_ICPrefine->click();
         QCOMPARE(status(), QStringLiteral("icp refined."));
-        QCOMPARE(shownVertices(), _window->session().exampleSculpture()->vertices.size());
+        QCOMPARE(shownVertices(), _window->session().filling().sculpture()->vertices.size());
         f.exampleBased_saveSculptureMesh->click();
         QVERIFY2(status().startsWith(QStringLiteral("saved separate files as ")), qPrintable(status()));
         QVERIFY(QFile::exists(QStringLiteral("./Models/Images/exampleBasedResults/output100.obj")));

@@ -9,11 +9,11 @@
 // Error terms (the selector): 0 point-to-point, 1 point-to-plane, 2 both,
 // weighted w and 1 - w. Any other selector is refused with an error line.
 
-#include "example/NuMatrix.h"
-#include "example/RigidTransform.h"
-#include "example/VertexIndex.h"
+#include "completion/NuMatrix.h"
+#include "completion/RigidTransform.h"
+#include "completion/VertexIndex.h"
 #include "surface/TriMesh.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
 
 #include <QString>
 

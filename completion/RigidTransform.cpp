@@ -1,4 +1,4 @@
-#include "example/RigidTransform.h"
+#include "completion/RigidTransform.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "example/NuRegistration.h"
+#include "completion/NuRegistration.h"
 
-#include "example/Diagnostics.h"
+#include "completion/Diagnostics.h"
 
 namespace {
 
@@ -126,8 +126,8 @@ NuRegistration::NormalEquations NuRegistration::pointToPlane(const std::vector<P
 Result<NuRegistration::Velocity> NuRegistration::doRegistrationStep()
 {
     if (const QString problem = checkSelector(_selector); !problem.isEmpty()) {
-        qCDebug(kalvexExample, "%s", qPrintable(problem));
-        return Result<Velocity>::failure(problem);
+        qCDebug(kalvexCompletion, "%s", qPrintable(problem));
+        return fail(problem);
     }
     const std::vector<Pair> paired = pairs();
     NormalEquations e;
@@ -149,13 +149,13 @@ Result<NuRegistration::Velocity> NuRegistration::doRegistrationStep()
     // Without a pair every entry is 0: the solver would report the singular
     // system and hand back the zero right-hand side, that is no motion.
     if (e.pairs == 0)
-        return {v, {}};
+        return v;
     const NuVector x = e.A.solve(e.b * -1.0);
     if (x.size() != 6)
-        return {v, {}};
+        return v;
     v.c = {x[0], x[1], x[2]};
     v.cbar = {x[3], x[4], x[5]};
-    return {v, {}};
+    return v;
 }
 
 Result<int> NuRegistration::run(int iterations)
@@ -163,11 +163,11 @@ Result<int> NuRegistration::run(int iterations)
     for (int i = 0; i < iterations; ++i) {
         const Result<Velocity> step = doRegistrationStep();
         if (!step.ok())
-            return Result<int>::failure(step.error);
-        const RigidTransform motion = RigidTransform::fromVelocity(step.value.c, step.value.cbar);
+            return fail(step.error());
+        const RigidTransform motion = RigidTransform::fromVelocity(step.value().c, step.value().cbar);
         for (point& p : _source.vertices)
             p = motion.apply(p);
         _transform.compose(motion);
     }
-    return {iterations, {}};
+    return iterations;
 }

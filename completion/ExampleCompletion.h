@@ -13,10 +13,10 @@
 //
 // Units are grid units of the volume (one per voxel), as on the smooth mesh.
 
-#include "example/RigidTransform.h"
+#include "completion/RigidTransform.h"
 #include "surface/TriMesh.h"
 #include "volume/Grids.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
 
 #include <QString>
 
@@ -33,7 +33,7 @@ class VertexIndex;
 // One placed copy of a database model: model vertices are scaled by `scale`,
 // then moved by `transform`. A placement that drifted away from the volume is
 // no longer kept (it stays in the list but not in the result).
-struct Placement {
+struct ModelPlacement {
     int model = 0;
     RigidTransform transform;
     float scale = 1.0f;
@@ -123,13 +123,13 @@ public:
 
     // ---- results ---------------------------------------------------------------------
     // Placements in placing order; a caller may change them and rebuild.
-    std::vector<Placement>& placements() { return _placements; }
-    const std::vector<Placement>& placements() const { return _placements; }
+    std::vector<ModelPlacement>& placements() { return _placements; }
+    const std::vector<ModelPlacement>& placements() const { return _placements; }
     int keptCount() const;
     // The kept placements merged (empty before placing).
     const TriMesh& resultMesh() const { return _result; }
     // One placement's model, scaled and moved.
-    TriMesh placedModel(const Placement& placement) const;
+    TriMesh placedModel(const ModelPlacement& placement) const;
     // The volume's smooth surface taken by prepare; null before.
     const TriMesh* target() const { return _target.get(); }
     // Distance of cell (x, y, z) to the nearest target vertex, negative for an
@@ -167,7 +167,7 @@ private:
     std::vector<std::unique_ptr<TriMesh>> _models;
     std::unique_ptr<TriMesh> _target;  // copy of the volume's smooth mesh
     TriMesh _result;
-    std::vector<Placement> _placements;
+    std::vector<ModelPlacement> _placements;
     TriMesh::BBox _target_box;
     std::unique_ptr<VertexIndex> _target_index;
     int _n = 0;

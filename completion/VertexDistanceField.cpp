@@ -1,6 +1,6 @@
-#include "example/VertexDistanceField.h"
+#include "completion/VertexDistanceField.h"
 
-#include "example/VertexIndex.h"
+#include "completion/VertexIndex.h"
 
 #include <algorithm>
 #include <cmath>

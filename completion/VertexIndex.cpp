@@ -1,4 +1,4 @@
-#include "example/VertexIndex.h"
+#include "completion/VertexIndex.h"
 
 #include <ANN/ANN.h>
 

@@ -1,9 +1,9 @@
-#include "example/ExampleCompletion.h"
+#include "completion/ExampleCompletion.h"
 
-#include "example/Diagnostics.h"
-#include "example/NuRegistration.h"
-#include "example/VertexDistanceField.h"
-#include "example/VertexIndex.h"
+#include "completion/Diagnostics.h"
+#include "completion/NuRegistration.h"
+#include "completion/VertexDistanceField.h"
+#include "completion/VertexIndex.h"
 #include "surface/MeshWriters.h"
 #include "volume/ShadowObject.h"
 
@@ -68,13 +68,13 @@ ExampleCompletion::~ExampleCompletion() = default;
 Result<int> ExampleCompletion::loadDatabase(const QString& folder, float resolution)
 {
     if (!(resolution > 0.0f))
-        return Result<int>::failure(QStringLiteral("The voxel resolution must be above 0."));
+        return fail(QStringLiteral("The voxel resolution must be above 0."));
     _models.clear();
     for (const char* name : kModelNames)
         loadModel(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".obj"), resolution);
     if (_models.empty())
-        return Result<int>::failure(QStringLiteral("No example model could be read from %1.").arg(folder));
-    return {modelCount(), {}};
+        return fail(QStringLiteral("No example model could be read from %1.").arg(folder));
+    return modelCount();
 }
 
 bool ExampleCompletion::loadModel(const QString& path, float resolution)
@@ -85,7 +85,7 @@ bool ExampleCompletion::loadModel(const QString& path, float resolution)
     if (mesh)
         remove_unused_vertices(mesh.get());
     if (!mesh || mesh->faces.empty()) {
-        qCDebug(kalvexExample, "couldnt read file %s", qPrintable(path));
+        qCDebug(kalvexCompletion, "couldnt read file %s", qPrintable(path));
         return false;
     }
     mesh->move_mesh_to_center();
@@ -93,7 +93,7 @@ bool ExampleCompletion::loadModel(const QString& path, float resolution)
     const float diagonal = len(mesh->bbox.size());
     if (diagonal > 0.0f)
         mesh->scale_mesh(25.0f / resolution / diagonal);
-    qCDebug(kalvexExample, "loaded mesh with %d vertices, %d faces", int(mesh->vertices.size()),
+    qCDebug(kalvexCompletion, "loaded mesh with %d vertices, %d faces", int(mesh->vertices.size()),
             int(mesh->faces.size()));
     _models.push_back(std::move(mesh));
     return true;
@@ -115,10 +115,10 @@ Result<int> ExampleCompletion::prepare(ShadowObject& volume)
     const QString failed = QStringLiteral("failed to contour voxels -> mesh.");
     const int n = volume.resolution();
     if (n < 1 || volume.sizeY() != n || volume.sizeZ() != n)
-        return Result<int>::failure(failed);
+        return fail(failed);
     const TriMesh* smooth = volume.smoothMesh(true);
     if (!smooth)
-        return Result<int>::failure(failed);
+        return fail(failed);
 
     // A copy: the volume may build its smooth mesh again while this object
     // still registers against this one.
@@ -146,7 +146,7 @@ Result<int> ExampleCompletion::prepare(ShadowObject& volume)
     for (const ShadowView* view : volume._source_views)
         if (view)
             _views.push_back({view->_projection_mode, view->_image_map});
-    return {static_cast<int>(_target->vertices.size()), {}};
+    return static_cast<int>(_target->vertices.size());
 }
 
 float ExampleCompletion::cellDistance(int x, int y, int z) const
@@ -249,9 +249,9 @@ void ExampleCompletion::placeAt(const std::vector<CellIndex>& cells, NuRegistrat
 Result<int> ExampleCompletion::place(const Progress& progress)
 {
     if (!_target)
-        return Result<int>::failure(kNothingPrepared);
+        return fail(kNothingPrepared);
     if (_models.empty())
-        return Result<int>::failure(QStringLiteral("No database model loaded."));
+        return fail(QStringLiteral("No database model loaded."));
     _placements.clear();
 
     std::vector<std::vector<Pixel>> candidates;
@@ -292,22 +292,22 @@ Result<int> ExampleCompletion::place(const Progress& progress)
             }
         }
     }
-    qCDebug(kalvexExample, "%d placements from %d candidate pixels", int(_placements.size()), int(total));
+    qCDebug(kalvexCompletion, "%d placements from %d candidate pixels", int(_placements.size()), int(total));
     if (_placements.empty())
-        return Result<int>::failure(
+        return fail(
             QStringLiteral("No example model could be placed: no shadow pixel has an occupied cell on its ray."));
     rebuildResultMesh();
-    return {static_cast<int>(_placements.size()), {}};
+    return static_cast<int>(_placements.size());
 }
 
 Result<int> ExampleCompletion::refine(int selector, int iterations, double maxSquaredDistance)
 {
     if (const QString problem = NuRegistration::checkSelector(selector); !problem.isEmpty())
-        return Result<int>::failure(problem);
+        return fail(problem);
     if (!_target)
-        return Result<int>::failure(kNothingPrepared);
+        return fail(kNothingPrepared);
     NuRegistration registration(*_target, selector, maxSquaredDistance, 0.0);
-    for (Placement& placement : _placements) {
+    for (ModelPlacement& placement : _placements) {
         registration.setSource(*_models[std::size_t(placement.model)], placement.transform, placement.scale);
         const Result<int> ran = registration.run(iterations);
         assert(ran.ok());  // the selector was checked above
@@ -315,14 +315,14 @@ Result<int> ExampleCompletion::refine(int selector, int iterations, double maxSq
         placement.transform = registration.transform();
     }
     rebuildResultMesh();
-    return {keptCount(), {}};
+    return keptCount();
 }
 
 // ---- results -------------------------------------------------------------------------
 
 void ExampleCompletion::rebuildResultMesh()
 {
-    for (Placement& placement : _placements) {
+    for (ModelPlacement& placement : _placements) {
         assert(placement.model >= 0 && placement.model < modelCount());
         if (!placement.kept)
             continue;
@@ -332,7 +332,7 @@ void ExampleCompletion::rebuildResultMesh()
                 placement.kept = false;
     }
     _result = TriMesh();
-    for (const Placement& placement : _placements) {
+    for (const ModelPlacement& placement : _placements) {
         if (!placement.kept)
             continue;
         const TriMesh& m = model(placement.model);
@@ -347,10 +347,10 @@ void ExampleCompletion::rebuildResultMesh()
 int ExampleCompletion::keptCount() const
 {
     return static_cast<int>(
-        std::count_if(_placements.begin(), _placements.end(), [](const Placement& p) { return p.kept; }));
+        std::count_if(_placements.begin(), _placements.end(), [](const ModelPlacement& p) { return p.kept; }));
 }
 
-TriMesh ExampleCompletion::placedModel(const Placement& placement) const
+TriMesh ExampleCompletion::placedModel(const ModelPlacement& placement) const
 {
     const TriMesh& m = model(placement.model);
     TriMesh placed;
@@ -376,22 +376,22 @@ double ExampleCompletion::meanSquaredDistance() const
 Result<QString> ExampleCompletion::saveSeparateMeshes(const QString& folder) const
 {
     if (keptCount() == 0)
-        return Result<QString>::failure(QStringLiteral("No placed model to save."));
+        return fail(QStringLiteral("No placed model to save."));
     const QString dir = folder + QStringLiteral("/exampleBasedResults");
     if (!QDir().mkpath(dir))
-        return Result<QString>::failure(QStringLiteral("Cannot create folder %1.").arg(dir));
+        return fail(QStringLiteral("Cannot create folder %1.").arg(dir));
     QString first;
     int written = 0;
-    for (const Placement& placement : _placements) {
+    for (const ModelPlacement& placement : _placements) {
         if (!placement.kept)
             continue;
         const QString path = dir + QStringLiteral("/output%1.obj").arg(100 + written);
         if (!placedModel(placement).write(QFile::encodeName(path).constData()))
-            return Result<QString>::failure(QStringLiteral("Cannot write %1.").arg(path));
+            return fail(QStringLiteral("Cannot write %1.").arg(path));
         if (written++ == 0)
             first = path;
     }
-    return {first, {}};
+    return first;
 }
 
 Result<QString> ExampleCompletion::savePovScene(const QString& folder) const
@@ -405,6 +405,6 @@ Result<QString> ExampleCompletion::savePovScene(const QString& folder) const
         ok = writePovScene(_result, QFile::encodeName(path).toStdString());
     }
     if (!ok)
-        return Result<QString>::failure(QStringLiteral("Cannot write %1.").arg(path));
-    return {path, {}};
+        return fail(QStringLiteral("Cannot write %1.").arg(path));
+    return path;
 }

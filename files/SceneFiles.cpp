@@ -1,0 +1,55 @@
+#include "files/SceneFiles.h"
+
+#include "session/DesignSession.h"
+
+#include <QFile>
+
+namespace {
+
+const char* const kCompanions[6] = {"_origx.png", "_origy.png", "_origz.png", "_imgx.png", "_imgy.png", "_imgz.png"};
+
+}  // namespace
+
+QString sceneBase(const QString& path)
+{
+    QStringList pieces = path.split(QLatin1Char('.'));
+    if (pieces.size() > 1)
+        pieces.removeLast();
+    return pieces.join(QLatin1Char('.'));
+}
+
+Report saveScene(const DesignSession& session, const QString& path, const ScenePictures& pictures)
+{
+    const ShadowObject* volume = session.volume().master();
+    if (!volume)
+        return fail(QStringLiteral("No volume to save."));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !volume->writeScene(file))
+        return fail(QStringLiteral("Cannot write %1.").arg(path));
+    file.close();
+    const QString base = sceneBase(path);
+    for (int k = 0; k < 6; ++k) {
+        const QImage& picture = pictures[std::size_t(k)];
+        const QString companion = base + QLatin1String(kCompanions[k]);
+        if (!picture.isNull() && !picture.save(companion))
+            return fail(QStringLiteral("Cannot write %1.").arg(companion));
+    }
+    return StatusLine{QStringLiteral("Saved") + path + QStringLiteral(".")};
+}
+
+Report openScene(DesignSession& session, const QString& path, ScenePictures* pictures)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot read scene file %1.").arg(path));
+    auto volume = std::make_unique<ShadowObject>();
+    if (const Result<void> read = volume->readScene(file); !read.ok())
+        return fail(read.error());
+    session.adoptVolume(std::move(volume));
+    if (pictures) {
+        const QString base = sceneBase(path);
+        for (int k = 0; k < 6; ++k)
+            (*pictures)[std::size_t(k)] = QImage(base + QLatin1String(kCompanions[k]));
+    }
+    return StatusLine{QStringLiteral("Images loaded.")};
+}

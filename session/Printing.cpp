@@ -1,0 +1,94 @@
+// The printable sculpture: the volume made one piece, contoured and checked.
+
+#include "session/Printing.h"
+
+#include "surface/VoxelContouring.h"
+#include "volume/Components.h"
+#include "volume/ShadowObject.h"
+
+#include <algorithm>
+#include <tuple>
+#include <cmath>
+
+namespace {
+
+// Points in picture pixels turned half a turn about x (the pictures' bottom
+// rows go to the bed), then moved into the positive octant and scaled so that
+// the longest side is `sizeMm`. Returns the corner moved to the origin and
+// the scale.
+std::pair<point, float> placeOnBed(TriMesh& mesh, float sizeMm)
+{
+    for (point& v : mesh.vertices)
+        v = point(v[0], -v[1], -v[2]);
+    mesh.need_bbox();
+    const point extent = mesh.bbox.size();
+    const float scale = sizeMm / std::max({extent[0], extent[1], extent[2]});
+    const point low = mesh.bbox.min;
+    for (point& v : mesh.vertices)
+        v = (v - low) * scale;
+    mesh.need_bbox();
+    return {low, scale};
+}
+
+}  // namespace
+
+Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptions& options)
+{
+    if (!volume || volume->occupiedCount() == 0)
+        return fail(QStringLiteral("There is no volume to print."));
+    if (!(options.sizeMm > 0.0f && std::isfinite(options.sizeMm)))
+        return fail(QStringLiteral("The size of the print must be above 0 mm."));
+    const float cellSize = volume->_cell_size;
+    ShadowObject piece(*volume);
+    autoConnectAll(piece);
+    makeOneComponent(piece, cellSize);
+    const Bridging bridging = bridgePieces(piece);
+
+    // An empty layer on every side, so that no cell touches the field's border.
+    const int n = piece.resolution();
+    const int m = n + 2;
+    std::vector<std::uint8_t> occupied(std::size_t(m) * m * m, 0);
+    Sculpture result;
+    result.bridgeCells = bridging.cells;
+    result.bridgePixels = bridging.pixels;
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y)
+            for (int z = 0; z < n; ++z)
+                if (piece.isOccupied({x, y, z})) {
+                    occupied[(std::size_t(x + 1) * m + (y + 1)) * m + (z + 1)] = 1;
+                    ++result.cells;
+                }
+    if (result.cells == 0)
+        return fail(QStringLiteral("There is no volume to print."));
+    if (!contourOccupancy(m, occupied, options.iso, options.mode, result.mesh, options.factor))
+        return fail(QStringLiteral("TriangulationReconstructor: failed!"));
+
+    // Sample s of the padded field is cell s - 1; its centre is at s - 0.5.
+    TriMesh& mesh = result.mesh;
+    for (point& v : mesh.vertices)
+        v = (v - point(0.5f, 0.5f, 0.5f)) * cellSize;
+    for (TriMesh::Face& f : mesh.faces)
+        std::swap(f[0], f[2]);  // outward
+    std::tie(result.originPx, result.mmPerPixel) = placeOnBed(mesh, options.sizeMm);
+    for (int a = 0; a < 3; ++a)
+        result.sizeMm[std::size_t(a)] = mesh.bbox.max[a];
+    result.check = checkMesh(mesh);
+    return result;
+}
+
+Result<Sculpture> exampleSculptureForPrint(const TriMesh* sculpture, float cellSize, float sizeMm)
+{
+    if (!sculpture)
+        return fail(QStringLiteral("No example sculpture yet."));
+    if (!(sizeMm > 0.0f && std::isfinite(sizeMm)))
+        return fail(QStringLiteral("The size of the print must be above 0 mm."));
+    Sculpture result;
+    result.mesh = *sculpture;
+    for (point& v : result.mesh.vertices)
+        v = v * cellSize;
+    std::tie(result.originPx, result.mmPerPixel) = placeOnBed(result.mesh, sizeMm);
+    for (int a = 0; a < 3; ++a)
+        result.sizeMm[std::size_t(a)] = result.mesh.bbox.max[a];
+    result.check = checkMesh(result.mesh);
+    return result;
+}
