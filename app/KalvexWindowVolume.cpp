@@ -440,7 +440,7 @@ void KalvexWindow::grab_frames_released()
     QString fileName;
     auto grab = [&](int i) {
         fileName = folder + QStringLiteral("/grab_") + QString::number(i + 1000) + QStringLiteral(".png");
-        return _view->grabFramebuffer().save(fileName);
+        return savePicture(_view->grabFramebuffer(), fileName).ok();
     };
     bool written = true;
     if (_form.chkInvertSlice->isChecked()) {

@@ -5,6 +5,7 @@
 #include "completion/VertexDistanceField.h"
 #include "completion/VertexIndex.h"
 #include "surface/MeshWriters.h"
+#include "surface/SafeFile.h"
 #include "volume/ShadowObject.h"
 
 #include <QDir>
@@ -399,8 +400,7 @@ Result<QString> ExampleCompletion::savePovScene(const QString& folder) const
     const QString path = folder + QStringLiteral("/current_scene.pov");
     bool ok;
     if (_result.vertices.empty()) {
-        QFile scene(path);
-        ok = scene.open(QIODevice::WriteOnly | QIODevice::Truncate) && scene.write("test", 4) == 4;
+        ok = saveFileSafely(path, QByteArray("test"));
     } else {
         ok = writePovScene(_result, QFile::encodeName(path).toStdString());
     }

@@ -5,6 +5,7 @@
 #include "perspective/PerspectiveDesign.h"
 #include "session/DesignSession.h"
 #include "surface/MeshWriters.h"
+#include "surface/SafeFile.h"
 #include "volume/Components.h"
 #include "volume/SceneFile.h"
 #include "volume/VolumeContouring.h"
@@ -12,8 +13,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
-#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -66,13 +68,11 @@ Report saveContouredMesh(const DesignSession& session, const QString& folder, co
 Report saveComponentFiles(DesignSession& session, const CleanUp& cleaned, const QString& folder)
 {
     const QString centroidFile = folder + QStringLiteral("/cluster_centroid.vtx");
-    {
-        std::ofstream out(centroidFile.toLocal8Bit().constData());
-        for (const point& c : cleaned.centroids)
-            out << c[0] << '\t' << c[1] << '\t' << c[2] << '\n';
-        if (!out)
-            return fail(cannotWrite(centroidFile));
-    }
+    std::ostringstream centroids;
+    for (const point& c : cleaned.centroids)
+        centroids << c[0] << '\t' << c[1] << '\t' << c[2] << '\n';
+    if (!saveFileSafely(centroidFile.toLocal8Bit().toStdString(), centroids.str()))
+        return fail(cannotWrite(centroidFile));
     const TriMesh* mesh = session.volume().buildShadowMesh();
     const QString meshFile = folder + QStringLiteral("/shadow_mesh.obj");
     if (!mesh || !mesh->write(meshFile.toLocal8Bit().constData()))
@@ -89,7 +89,7 @@ Report saveMesh(const TriMesh& mesh, const QString& path)
 
 Report savePicture(const QImage& picture, const QString& path)
 {
-    if (!makeFolder(QFileInfo(path).path()) || !picture.save(path))
+    if (!makeFolder(QFileInfo(path).path()) || !savePictureSafely(picture, path))
         return fail(cannotWrite(path));
     return StatusLine{};
 }
@@ -102,10 +102,10 @@ Result<QString> saveMeshBoundary(const QString& objPath)
     QString psPath = objPath;
     const qsizetype at = psPath.lastIndexOf(QLatin1String(".obj"));
     psPath = at < 0 ? psPath + QStringLiteral("_bdy.ps") : psPath.replace(at, 4, QStringLiteral("_bdy.ps"));
-    std::ofstream out(psPath.toLocal8Bit().constData());
+    std::ostringstream out;
     writeBoundaryLoops(*mesh, out, 200.0f, 254.52f);
     out << "showpage \n";
-    if (!out)
+    if (!saveFileSafely(psPath.toLocal8Bit().toStdString(), out.str()))
         return fail(cannotWrite(psPath));
     return psPath;
 }
@@ -169,7 +169,7 @@ Report savePointLightPictures(const DesignSession& session, const QString& folde
         const DeformationModel& picture = design.picture(k);
         const QString image = dump + QStringLiteral("/persDeformed%1.png").arg(k);
         const QString mesh = dump + QStringLiteral("/persDeformedMesh%1.obj").arg(k);
-        if (!picture.rendering().save(image))
+        if (!savePictureSafely(picture.rendering(), image))
             return fail(cannotWrite(image));
         if (!picture.image_mesh().write(mesh.toLocal8Bit().constData()))
             return fail(cannotWrite(mesh));
@@ -187,13 +187,14 @@ Report savePointLightResults(const DesignSession& session, const QString& folder
         return fail(QStringLiteral("Cannot create folder %1.").arg(folder));
     const QDir dir(folder);
     const QString sceneFile = dir.filePath(QStringLiteral("volume.kxscene"));
-    QFile scene(sceneFile);
+    QSaveFile scene(sceneFile);
     if (!scene.open(QIODevice::WriteOnly) ||
-        !writeScene(scene, sceneOf(*design.object(), PerspectiveShadowObject::kCellSize, {NO_VIEW, NO_VIEW, NO_VIEW})))
+        !writeScene(scene, sceneOf(*design.object(), PerspectiveShadowObject::kCellSize, {NO_VIEW, NO_VIEW, NO_VIEW})) ||
+        !scene.commit())
         return fail(cannotWrite(sceneFile));
     for (int k = 0; k < design.viewCount(); ++k) {
         const QString file = dir.filePath(QStringLiteral("mask%1.png").arg(k));
-        if (!lights.figurePicture(k).save(file))
+        if (!savePictureSafely(lights.figurePicture(k), file))
             return fail(cannotWrite(file));
     }
     const QString meshFile = dir.filePath(QStringLiteral("hull.obj"));
@@ -240,7 +241,7 @@ Report saveTestPictures(const DesignSession& session, const QString& folder)
     for (int k = 0; k < 3; ++k) {
         const QString path = folder + QStringLiteral("/ex%1.png").arg(k + 1);
         const QImage picture = blackOnWhite(session.picture(k).rendering()).scaledToWidth(250, Qt::FastTransformation);
-        if (!picture.save(path))
+        if (!savePictureSafely(picture, path))
             return fail(cannotWrite(path));
     }
     return StatusLine{QStringLiteral("saved test results")};
@@ -256,9 +257,8 @@ Report saveResultPictures(const DesignSession& session, const QString& folder)
         return fail(QStringLiteral("Cannot create folder %1.").arg(dump));
     for (int k = 0; k < 3; ++k) {
         const QString path = dump + QStringLiteral("result_image_%1.png").arg(100 + k);
-        if (!volume->renderShadow(volume->_view_modes[std::size_t(k)])
-                 .scaledToWidth(250, Qt::FastTransformation)
-                 .save(path))
+        const QImage shadow = volume->renderShadow(volume->_view_modes[std::size_t(k)]);
+        if (!savePictureSafely(shadow.scaledToWidth(250, Qt::FastTransformation), path))
             return fail(cannotWrite(path));
     }
     return StatusLine{};
@@ -275,12 +275,8 @@ Report saveResultMeshes(DesignSession& session, const QString& folder)
     const QString n = QString::number(session.saveCounter());
     const QString loopsPath = stem + QStringLiteral("_deformed_image_") + n + QStringLiteral(".ps");
     const QString outlinesPath = stem + QStringLiteral("_deformed_imageMesh_") + n + QStringLiteral(".ps");
-    std::ofstream loops(loopsPath.toLocal8Bit().constData());
-    if (!loops)
-        return fail(cannotWrite(loopsPath));
-    std::ofstream outlines(outlinesPath.toLocal8Bit().constData());
-    if (!outlines)
-        return fail(cannotWrite(outlinesPath));
+    std::ostringstream loops;
+    std::ostringstream outlines;
     for (int k = 0; k < 3; ++k) {
         const QString view = stem + QStringLiteral("_view%1_deformed_").arg(k) + n;
         const TriMesh& mesh = session.picture(k)._image_mesh;
@@ -289,11 +285,16 @@ Report saveResultMeshes(DesignSession& session, const QString& folder)
         const float oy = 252.0f * (float(k) + 1.01f);
         writeBoundaryLoops(mesh, loops, 200.0f, oy);
         writeTriangleOutlines(mesh, outlines, 200.0f, oy);
-        if (!session.volume().comparison(k).scaledToWidth(250, Qt::FastTransformation).save(view + QStringLiteral(".png")))
+        const QImage comparison = session.volume().comparison(k).scaledToWidth(250, Qt::FastTransformation);
+        if (!savePictureSafely(comparison, view + QStringLiteral(".png")))
             return fail(cannotWrite(view + QStringLiteral(".png")));
     }
-    static_cast<void>(session.takeSaveNumber());
     loops << "showpage \n";
+    if (!saveFileSafely(loopsPath.toLocal8Bit().toStdString(), loops.str()))
+        return fail(cannotWrite(loopsPath));
+    if (!saveFileSafely(outlinesPath.toLocal8Bit().toStdString(), outlines.str()))
+        return fail(cannotWrite(outlinesPath));
+    static_cast<void>(session.takeSaveNumber());
     return StatusLine{QStringLiteral("Saved results in dumpFolder.")};
 }
 
@@ -321,7 +322,8 @@ Report loadAndCompute(DesignSession& session, const QString& folder, std::array<
         if (picture.isNull())
             return fail(QStringLiteral("Cannot read picture %1.").arg(path));
         QString inputPath = path;
-        if (!picture.save(inputPath.replace(QLatin1String(".png"), QLatin1String("_input.png"))))
+        inputPath.replace(QLatin1String(".png"), QLatin1String("_input.png"));
+        if (!savePictureSafely(picture, inputPath))
             return fail(cannotWrite(inputPath));
         loaded[std::size_t(k)] = picture;
     }
@@ -344,7 +346,8 @@ Report saveDeformedPictures(const DesignSession& session, const QString& folder)
         return fail(QStringLiteral("Cannot create folder %1.").arg(folder));
     for (int k = 0; k < 3; ++k) {
         const QString path = QDir(folder).filePath(QStringLiteral("deformed%1.png").arg(k));
-        if (!blackOnWhite(session.picture(k).rendering()).scaledToWidth(250, Qt::FastTransformation).save(path))
+        const QImage picture = blackOnWhite(session.picture(k).rendering()).scaledToWidth(250, Qt::FastTransformation);
+        if (!savePictureSafely(picture, path))
             return fail(cannotWrite(path));
     }
     return StatusLine{};
@@ -360,7 +363,7 @@ Report saveComparisonPictures(const DesignSession& session, const QString& folde
         if (!makeFolder(folder))
             return fail(QStringLiteral("Cannot create folder %1.").arg(folder));
         const QString path = folder + QLatin1String(names[k]);
-        if (!comparison.scaledToWidth(250, Qt::FastTransformation).save(path))
+        if (!savePictureSafely(comparison.scaledToWidth(250, Qt::FastTransformation), path))
             return fail(cannotWrite(path));
     }
     return StatusLine{};

@@ -2,7 +2,10 @@
 
 #include "session/DesignSession.h"
 
+#include "surface/SafeFile.h"
+
 #include <QFile>
+#include <QSaveFile>
 
 namespace {
 
@@ -23,15 +26,14 @@ Report saveScene(const DesignSession& session, const QString& path, const SceneP
     const ShadowObject* volume = session.volume().master();
     if (!volume)
         return fail(QStringLiteral("No volume to save."));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !volume->writeScene(file))
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !volume->writeScene(file) || !file.commit())
         return fail(QStringLiteral("Cannot write %1.").arg(path));
-    file.close();
     const QString base = sceneBase(path);
     for (int k = 0; k < 6; ++k) {
         const QImage& picture = pictures[std::size_t(k)];
         const QString companion = base + QLatin1String(kCompanions[k]);
-        if (!picture.isNull() && !picture.save(companion))
+        if (!picture.isNull() && !savePictureSafely(picture, companion))
             return fail(QStringLiteral("Cannot write %1.").arg(companion));
     }
     return StatusLine{QStringLiteral("Saved") + path + QStringLiteral(".")};

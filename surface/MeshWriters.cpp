@@ -1,5 +1,7 @@
 #include "surface/MeshWriters.h"
 
+#include "surface/SafeFile.h"
+
 #include <algorithm>
 #include <fstream>
 #include <memory>
@@ -93,11 +95,8 @@ void writeBoundaryLoops(TriMesh mesh, std::ostream& out, float ox, float oy)
 
 bool writePovScene(TriMesh mesh, const std::string& scenePath)
 {
-    {
-        std::ofstream scene(scenePath);
-        if (!(scene << "test"))
-            return false;
-    }
+    if (!saveFileSafely(scenePath, std::string("test")))
+        return false;
     std::string meshPath = scenePath;
     for (std::size_t at = meshPath.find(".pov"); at != std::string::npos; at = meshPath.find(".pov", at + 9))
         meshPath.replace(at, 4, "_mesh.pov");

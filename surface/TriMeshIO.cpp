@@ -5,6 +5,7 @@
 // again (index range, finite coordinates) before it is returned.
 
 #include "surface/MeshFileCheck.h"
+#include "surface/SafeFile.h"
 #include "surface/TriMesh.h"
 
 #include <assimp/Importer.hpp>
@@ -207,12 +208,7 @@ void append_triple(std::string& out, const float* v, char separator)
 
 bool write_text(const char* filename, const std::string& text)
 {
-    std::ofstream out(filename, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    return !out.fail();
+    return filename && saveFileSafely(std::string(filename), text);
 }
 
 // A POV-Ray vector list "name { n, <a,b,c>, ... }" with one vector per line.

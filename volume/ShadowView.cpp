@@ -2,6 +2,7 @@
 
 #include "volume/DarkPixelSearch.h"
 #include "volume/Diagnostics.h"
+#include "surface/SafeFile.h"
 
 #include <cassert>
 #include <cmath>
@@ -65,8 +66,8 @@ void ShadowView::quantize(int redLimit, int greenLimit, int blueLimit, bool save
                 if (_image_map.at(i, j))
                     quantized.setPixel(i, j, 0xFF000000);
         const int side = static_cast<int>(float(n) * cs);
-        quantized.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-            .save(companionPath(_source_path, QStringLiteral("_quant.png")));
+        savePictureSafely(quantized.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation),
+                          companionPath(_source_path, QStringLiteral("_quant.png")));
     }
 
     _sq_distances = SquaredDistanceMap(_image_map);
