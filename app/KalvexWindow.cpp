@@ -6,6 +6,7 @@
 #include "app/DeformImage.h"
 #include "app/ExampleOpenDialog.h"
 #include "app/WaitCursor.h"
+#include "files/Recovery.h"
 #include "render/SceneGLWidget.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -36,7 +38,7 @@ constexpr int kStartLevel = 5;  // the coarseness level a fresh panel offers
 
 }  // namespace
 
-KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
+KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent), _recovery(std::make_unique<RecoveryWriter>())
 {
     setupKalvexForm(_form, this);
     voxelResolution_edit_changed();
@@ -50,11 +52,13 @@ KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent)
     _view->setRenderFlag(1, _form.editToolboxDisplayFreeCells->isChecked());
     _view->setRenderFlag(2, _form.editToolboxDisplayDisconnectedCells->isChecked());
     offerLightSources();
+    QTimer::singleShot(0, this, &KalvexWindow::offerRecovery);
 }
 
 // The session (and its pictures) goes before the labels that show them.
 KalvexWindow::~KalvexWindow()
 {
+    _recovery->discard();
     for (int k = 0; k < 3; ++k) {
         _session.watchPicture(k, {});
         _session.pointLights().watchPicture(k, {});
@@ -511,11 +515,13 @@ void KalvexWindow::btn_simple_reset_scene_released()
     // next "generate" stays the panel's.
     _form.spn_simple_res->setValue(kStartLevel);
     offerLightSources();
+    QTimer::singleShot(0, this, &KalvexWindow::offerRecovery);
 }
 
 // Ends the process at once: nothing is saved and nothing is asked.
 void KalvexWindow::action_exit_slot()
 {
+    _recovery->discard();
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(1);

@@ -10,6 +10,7 @@
 #include "files/SceneFiles.h"
 #include "session/DesignSession.h"
 
+#include <QJsonObject>
 #include <QMainWindow>
 
 #include <memory>
@@ -17,6 +18,8 @@
 #include <vector>
 
 class CustomLoadDialog;
+class RecoveryWriter;
+struct DesignSnapshot;
 class ExampleOpenDialog;
 class QKeyEvent;
 class QLabel;
@@ -59,6 +62,14 @@ public:
     void openSceneFrom(const QString& path);
     // The sculpture behind "export for printing ...".
     void exportSculptureTo(const QString& path, double sizeMm);
+
+    // ---- the recovery copy -----------------------------------------------------
+    // After a step that changed the design: a snapshot to the background writer.
+    void designChanged();
+    RecoveryWriter& recovery() { return *_recovery; }
+    // The copy left by a session that did not end normally, offered once.
+    void offerRecovery();
+    void restoreFromSnapshot(const DesignSnapshot& snapshot);
 
     // ---- projection selectors: the first checked button's mode ----------------
     int cameraGroupSelection() const;
@@ -209,6 +220,8 @@ private:
     void updateHistoryButtons();
 
     ScenePictures shownPictures() const;
+    // Which workflow stage is shown, for the recovery copy.
+    QJsonObject stageRecord() const;
 
     // edits: show the edited volume with the camera kept
     void showEdit(const Report& result);
@@ -243,4 +256,6 @@ private:
     float _mesh_centre[3] = {0.0f, 0.0f, 0.0f};
     float _mesh_scale = 1.0f;
     bool _animation_notice_pending = true;
+    std::unique_ptr<RecoveryWriter> _recovery;
+    bool _snapshot_pending = false;
 };

@@ -229,6 +229,7 @@ void KalvexWindow::showVolume(bool obliqueComparisons)
     showComparisons(obliqueComparisons);
     showCellCount();
     updateHistoryButtons();
+    designChanged();
 }
 
 // The volume's cube mesh replaces the view's current object; the camera stays.

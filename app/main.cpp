@@ -12,6 +12,7 @@ int main(int argc, char** argv)
 {
     SceneGLWidget::setDefaultSurfaceFormat();
     QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kalvex"));
     auto window = std::make_unique<KalvexWindow>();
     window->showMaximized();
     const QRect frame = window->form().render_widget->geometry();

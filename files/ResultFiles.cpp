@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <sstream>
 
@@ -187,10 +186,8 @@ Report savePointLightResults(const DesignSession& session, const QString& folder
         return fail(QStringLiteral("Cannot create folder %1.").arg(folder));
     const QDir dir(folder);
     const QString sceneFile = dir.filePath(QStringLiteral("volume.kxscene"));
-    QSaveFile scene(sceneFile);
-    if (!scene.open(QIODevice::WriteOnly) ||
-        !writeScene(scene, sceneOf(*design.object(), PerspectiveShadowObject::kCellSize, {NO_VIEW, NO_VIEW, NO_VIEW})) ||
-        !scene.commit())
+    const SceneData scene = sceneOf(*design.object(), PerspectiveShadowObject::kCellSize, {NO_VIEW, NO_VIEW, NO_VIEW});
+    if (!writeFileSafely(sceneFile, [&](QIODevice& file) { return writeScene(file, scene); }))
         return fail(cannotWrite(sceneFile));
     for (int k = 0; k < design.viewCount(); ++k) {
         const QString file = dir.filePath(QStringLiteral("mask%1.png").arg(k));

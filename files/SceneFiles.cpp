@@ -3,9 +3,9 @@
 #include "session/DesignSession.h"
 
 #include "surface/SafeFile.h"
+#include "volume/SceneFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -26,8 +26,15 @@ Report saveScene(const DesignSession& session, const QString& path, const SceneP
     const ShadowObject* volume = session.volume().master();
     if (!volume)
         return fail(QStringLiteral("No volume to save."));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !volume->writeScene(file) || !file.commit())
+    if (const Report written = writeSceneFiles(path, sceneOf(*volume, volume->_cell_size, volume->_view_modes), pictures);
+        !written.ok())
+        return written;
+    return StatusLine{QStringLiteral("Saved") + path + QStringLiteral(".")};
+}
+
+Report writeSceneFiles(const QString& path, const SceneData& scene, const ScenePictures& pictures)
+{
+    if (!writeFileSafely(path, [&](QIODevice& file) { return writeScene(file, scene); }))
         return fail(QStringLiteral("Cannot write %1.").arg(path));
     const QString base = sceneBase(path);
     for (int k = 0; k < 6; ++k) {
@@ -36,7 +43,16 @@ Report saveScene(const DesignSession& session, const QString& path, const SceneP
         if (!picture.isNull() && !savePictureSafely(picture, companion))
             return fail(QStringLiteral("Cannot write %1.").arg(companion));
     }
-    return StatusLine{QStringLiteral("Saved") + path + QStringLiteral(".")};
+    return StatusLine{};
+}
+
+ScenePictures readScenePictures(const QString& path)
+{
+    ScenePictures pictures;
+    const QString base = sceneBase(path);
+    for (int k = 0; k < 6; ++k)
+        pictures[std::size_t(k)] = QImage(base + QLatin1String(kCompanions[k]));
+    return pictures;
 }
 
 Report openScene(DesignSession& session, const QString& path, ScenePictures* pictures)
@@ -48,10 +64,7 @@ Report openScene(DesignSession& session, const QString& path, ScenePictures* pic
     if (const Result<void> read = volume->readScene(file); !read.ok())
         return fail(read.error());
     session.adoptVolume(std::move(volume));
-    if (pictures) {
-        const QString base = sceneBase(path);
-        for (int k = 0; k < 6; ++k)
-            (*pictures)[std::size_t(k)] = QImage(base + QLatin1String(kCompanions[k]));
-    }
+    if (pictures)
+        *pictures = readScenePictures(path);
     return StatusLine{QStringLiteral("Images loaded.")};
 }

@@ -10,6 +10,7 @@
 #include <array>
 
 class DesignSession;
+struct SceneData;
 
 // The three pictures as loaded, then the three as deformed (null where there is none).
 using ScenePictures = std::array<QImage, 6>;
@@ -19,6 +20,11 @@ QString sceneBase(const QString& path);
 
 // Writes the design's volume to `path` and the companions beside it.
 Report saveScene(const DesignSession& session, const QString& path, const ScenePictures& pictures);
+
+// A volume and its companion pictures, written beside each other.
+Report writeSceneFiles(const QString& path, const SceneData& scene, const ScenePictures& pictures);
+// The companion pictures found beside a scene file (null where there is none).
+ScenePictures readScenePictures(const QString& path);
 
 // Replaces the design by the volume of a scene file (no pictures behind it);
 // the companions found beside it go to `pictures`. A bad file is refused with

@@ -87,6 +87,11 @@ QImage DesignSession::viewPicture(int slot) const
     return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._image : QImage();
 }
 
+QString DesignSession::picturePath(int slot) const
+{
+    return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._source_path : QString();
+}
+
 int DesignSession::figurePixels(int slot) const
 {
     return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._image_map.count() : 0;
@@ -295,6 +300,34 @@ void DesignSession::adoptVolume(std::unique_ptr<ShadowObject> volume)
     reset();
     _cell_size = volume->_cell_size;
     _volume.adopt(std::move(volume));
+}
+
+Report DesignSession::restore(int set, const PictureFiles& paths, float cellSize,
+                              const std::array<PictureState, 3>& pictures, const std::vector<std::uint8_t>& occupancy)
+{
+    const int n = ShadowView::resolutionFor(cellSize);
+    if (!isValidCellSize(cellSize) || occupancy.size() != std::size_t(n) * n * n)
+        return fail(QStringLiteral("The recovered volume does not fit a grid of cell size %1.").arg(cellSize));
+    if (const Report loaded = load(set, paths, cellSize); !loaded.ok())
+        return loaded;
+    for (int k = 0; k < 3; ++k) {
+        const PictureState& state = pictures[std::size_t(k)];
+        if (!state.mesh.vertices.empty())
+            _pictures[std::size_t(k)].set_image_mesh(state.mesh, state.rest, state.weights);
+    }
+    // Views from the deformed pictures, as after an optimise pass; then the
+    // cells as they were (the new volume has no history behind it).
+    if (const Report rebuilt = recompute(); !rebuilt.ok() && !_volume.exists())
+        return rebuilt;
+    ShadowObject& master = *_volume.master();
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y)
+            for (int z = 0; z < n; ++z)
+                master.setOccupied({x, y, z}, occupancy[(std::size_t(x) * n + y) * n + z] != 0);
+    for (int k = 0; k < 3; ++k)
+        master.create_reprojection_image_map(k, master._view_modes[std::size_t(k)]);
+    _volume.refresh();
+    return StatusLine{QStringLiteral("Restored the design from the last session.")};
 }
 
 Report DesignSession::carveFromShadowPictures(const std::array<QImage, 3>& pictures)

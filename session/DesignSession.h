@@ -27,6 +27,14 @@
 #include <memory>
 #include <vector>
 
+// One deformable picture as it stands: its mesh, the positions its vertices
+// rest at and their stiffness.
+struct PictureState {
+    TriMesh mesh;
+    std::vector<point> rest;
+    std::vector<float> weights;
+};
+
 class DesignSession {
 public:
     using PictureFiles = std::array<QString, 3>;
@@ -66,8 +74,11 @@ public:
     // Pixels of view slot k's figure on its N x N map (0 before the views are quantised).
     int figurePixels(int slot) const;
     const std::vector<ShadowView>& views() const { return _views; }
-    // The deformable picture of view slot k.
+    // The deformable picture of view slot k, and the file it came from (empty without views).
     const DeformationModel& picture(int slot) const { return _pictures[std::size_t(slot)]; }
+    QString picturePath(int slot) const;
+    // Whether the views came through deformable pictures.
+    bool picturesDeform() const { return _how == Pictures::Deformable && !_views.empty(); }
     // Calls `shown` with slot k's deformable picture now and whenever it is
     // drawn again; an empty function stops it.
     void watchPicture(int slot, std::function<void(const QImage&)> shown);
@@ -108,6 +119,13 @@ public:
     // Replaces the design by a volume with no pictures behind it (a scene
     // file's); its cell size becomes the session's.
     void adoptVolume(std::unique_ptr<ShadowObject> volume);
+    // Brings back a design: the pictures of `paths` deformed as `pictures`
+    // say, the views made from them at `cellSize`, and a volume holding
+    // exactly the cells of `occupancy` (x outer, then y, z fastest). Checked
+    // first: a picture that cannot be read or cells that do not fill the
+    // grid fail and change nothing.
+    Report restore(int set, const PictureFiles& paths, float cellSize, const std::array<PictureState, 3>& pictures,
+                   const std::vector<std::uint8_t>& occupancy);
     // A volume carved directly from three shadow pictures (N x N each, the
     // views' modes or X, Y, Z deciding the pixel): a cell stays when its
     // pixel is dark (red at most 100) in all three.

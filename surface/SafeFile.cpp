@@ -4,16 +4,24 @@
 #include <QImage>
 #include <QSaveFile>
 
-bool saveFileSafely(const QString& path, const QByteArray& bytes)
+// Unbuffered: a short write (the file size limit or a full disk) shows in the
+// count of the write that met it. A buffered device loses it on the flush,
+// and the truncated file would be committed.
+bool writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& write)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (file.write(bytes) != bytes.size()) {
+    if (!write(file)) {
         file.cancelWriting();
         return false;
     }
     return file.commit();
+}
+
+bool saveFileSafely(const QString& path, const QByteArray& bytes)
+{
+    return writeFileSafely(path, [&](QIODevice& file) { return file.write(bytes) == bytes.size(); });
 }
 
 bool saveFileSafely(const std::string& path, const std::string& bytes)
@@ -29,12 +37,5 @@ bool savePictureSafely(const QImage& picture, const QString& path)
     QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
     if (format.isEmpty())
         format = "png";
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!picture.save(&file, format.constData())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileSafely(path, [&](QIODevice& file) { return picture.save(&file, format.constData()); });
 }

@@ -7,10 +7,15 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <string>
 
+class QIODevice;
 class QImage;
 
+// `write` fills the temporary file (false when it could not); the file
+// replaces the target only when every byte of it was taken.
+bool writeFileSafely(const QString& path, const std::function<bool(QIODevice&)>& write);
 bool saveFileSafely(const QString& path, const QByteArray& bytes);
 bool saveFileSafely(const std::string& path, const std::string& bytes);
 // The picture in the format its extension names (PNG when it names none).

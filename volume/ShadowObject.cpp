@@ -198,7 +198,11 @@ Result<void> ShadowObject::readScene(QIODevice& device)
     const Result<SceneData> read = ::readScene(device);
     if (!read.ok())
         return fail(read.error());
-    const SceneData& scene = read.value();
+    return adoptScene(read.value());
+}
+
+Result<void> ShadowObject::adoptScene(const SceneData& scene)
+{
     if (scene.size[0] != scene.size[1] || scene.size[1] != scene.size[2])
         return fail(QStringLiteral("The scene file's grid of %1 x %2 x %3 cells is not a cube.")
             .arg(scene.size[0])

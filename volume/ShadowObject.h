@@ -19,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+struct SceneData;
+
 class ShadowObject final : public EditableShadowObject {
 public:
     // Empty object (scene loading): no grid, cell size -1.
@@ -72,6 +74,8 @@ public:
     // clear, the shadow maps of its occupancy recorded). A refused file
     // leaves the object unchanged.
     Result<void> readScene(QIODevice& device);
+    // The same for a scene in memory (a grid that is not a cube is refused).
+    Result<void> adoptScene(const SceneData& scene);
 
     // Sum of the views' non-zero distances at cell (x, y, z).
     float cost(int x, int y, int z) const;

@@ -7,6 +7,7 @@
 
 #include "app/FormWidgets.h"  // the form's widget classes
 #include "app/KalvexWindow.h"
+#include "files/Recovery.h"
 #include "render/SceneGLWidget.h"
 #include "volume/ShadowObject.h"
 
@@ -47,6 +48,7 @@ private slots:
 
     void init()
     {
+        removeRecovery();  // a copy left by an aborted run would be offered
         _window = shownWindow();
         QVERIFY(_window);
     }

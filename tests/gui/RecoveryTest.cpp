@@ -1,0 +1,93 @@
+// The recovery copy through the real window: written after an edit, left
+// behind by a session that did not end normally (simulated by keeping the
+// folder a normal end removes), offered and restored by the next window; a
+// damaged copy is reported and discarded.
+
+#include "WindowTestSupport.h"
+
+#include "files/Recovery.h"
+
+#include <QFile>
+
+using namespace gui_test;
+
+class RecoveryTest : public WindowTestCase {
+    Q_OBJECT
+
+    // Shift-click on the middle of the view with the subtractive brush.
+    void brushStroke()
+    {
+        SceneGLWidget* view = _window->view();
+        view->grabFramebuffer();
+        QTest::keyPress(view, Qt::Key_Shift, Qt::ShiftModifier);
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, view->rect().center());
+        QTest::keyRelease(view, Qt::Key_Shift);
+    }
+
+    // The snapshot of the last step, on disk.
+    void settle()
+    {
+        QCoreApplication::processEvents();
+        QVERIFY(_window->recovery().flush().ok());
+    }
+
+private slots:
+    void aCopyLeftBehindIsRestored()
+    {
+        generate(QStringLiteral("birds"));
+        answerMessageBoxes(QStringLiteral("Got It"), [&] { click(form().btn_readyToEdit); });
+        brushStroke();
+        QVERIFY2(status().endsWith(QStringLiteral(" cell(s) removed.")), qPrintable(status()));
+        QVERIFY(status() != QStringLiteral("0 cell(s) removed."));
+        settle();
+        const QString folder = _window->recovery().folder();
+        QVERIFY(recoveryExists(folder));
+        const int cells = cellCount();
+        const QList<bool> stage = stages();
+
+        // The process dies: nothing removes the copy. Here the folder is kept
+        // aside while the window ends normally, then put back.
+        QTemporaryDir aside;
+        QVERIFY(copyTree(folder, aside.path()));
+        _window.reset();
+        QVERIFY(!recoveryExists(folder));
+        QVERIFY(copyTree(aside.path(), folder));
+
+        QStringList asked = answerMessageBoxes(QStringLiteral("Restore"), [&] { _window = shownWindow(); });
+        QVERIFY(_window);
+        QCOMPARE(asked, QStringList{"Kalvex"});
+        QCOMPARE(status(), QStringLiteral("Restored the design from the last session."));
+        QCOMPARE(cellCount(), cells);
+        QCOMPARE(stages(), stage);
+        QCOMPARE(_window->session().viewCount(), 3);  // the pictures are back, and can be deformed
+
+        // "Discard" removes it without touching the new window.
+        settle();
+        QVERIFY(copyTree(folder, aside.path() + QStringLiteral("/again")));
+        _window.reset();
+        QVERIFY(copyTree(aside.path() + QStringLiteral("/again"), folder));
+        asked = answerMessageBoxes(QStringLiteral("Discard"), [&] { _window = shownWindow(); });
+        QCOMPARE(asked, QStringList{"Kalvex"});
+        QVERIFY(!recoveryExists(folder));
+        QVERIFY(!_window->session().volume().exists());
+    }
+
+    void aDamagedCopyIsReportedAndDiscarded()
+    {
+        const QString folder = _window->recovery().folder();
+        _window.reset();
+        QVERIFY(QDir().mkpath(folder));
+        QFile manifest(folder + QStringLiteral("/manifest.json"));
+        QVERIFY(manifest.open(QIODevice::WriteOnly));
+        manifest.write("{\"snapshot\": \"snapshot-0\"}");
+        manifest.close();
+        answerMessageBoxes(QStringLiteral("Restore"), [&] { _window = shownWindow(); });
+        QVERIFY(_window);
+        QVERIFY2(status().endsWith(QStringLiteral("The recovery copy was discarded.")), qPrintable(status()));
+        QCOMPARE(status().count(QLatin1Char('\n')), 0);
+        QVERIFY(!recoveryExists(folder));
+    }
+};
+
+QTEST_MAIN(RecoveryTest)
+#include "RecoveryTest.moc"
