@@ -20,8 +20,10 @@ constexpr float kSearchCellSize = 5.0f;
 // The many starts run on a coarser grid still (25 cells per axis).
 constexpr float kCoarseCellSize = 10.0f;
 constexpr int kStarts = 27;
+constexpr int kCarried = 6;  // results of the coarse grid searched again finer
 constexpr double kScaleStep = 1.02;     // ratio between neighbouring scales tried
 constexpr double kTieMean = 0.05;       // weight of the mean kept (moves off plateaus)
+constexpr double kSoftness = 0.02;      // of the minimum searched for
 constexpr double kTolerance = 1e-9;
 
 // ---- the hull's kept figures ------------------------------------------------------
@@ -66,7 +68,19 @@ public:
                         if (p.column >= 0 && p.column < n)
                             _column[k][std::size_t(x) * n + y] = p.column;
                     }
-                _mark[k].assign(std::size_t(n) * n, 0);
+                // First x whose column is at least c, per row y (n when none).
+                _first[k].assign(std::size_t(n) * (n + 1), n);
+                for (int y = 0; y < n; ++y)
+                    for (int x = n - 1; x >= 0; --x) {
+                        const int c = std::clamp(pixelOfCell(_modes[std::size_t(k)], x, y, 0).column, -1, n);
+                        for (int to = c; to >= 0; --to) {
+                            int& f = _first[k][std::size_t(y) * (n + 1) + std::size_t(to)];
+                            if (f <= x)
+                                break;
+                            f = x;
+                        }
+                    }
+                _shaded[k].assign(std::size_t(n) + 1, 0);
             }
         }
     }
@@ -162,32 +176,65 @@ private:
 
     // Oblique sets: every view's row is z; a slice z keeps the cells (x, y)
     // whose three columns are figure in row z.
+    //
+    // Views 1 and 2 see cell (x, y) in a column that never falls as x grows,
+    // so for a row y of the slice the cells a run of dark columns takes are
+    // one interval of x: a row's cells are the intersection of two lists of
+    // intervals, and the columns they shade are intervals again.
     void obliqueKept(const Map& m0, const Map& m1, const Map& m2)
     {
         const int n = _n;
-        ++_stamp;
+        const Map* maps[3] = {&m0, &m1, &m2};
         for (int z = 0; z < n; ++z) {
-            for (int x = 0; x < n; ++x)
-                for (int y = 0; y < n; ++y) {
-                    const std::size_t xy = std::size_t(x) * n + y;
-                    const int c0 = _column[0][xy];
-                    if (c0 < 0 || !m0[std::size_t(c0) * n + z])
-                        continue;
-                    const int c1 = _column[1][xy];
-                    if (c1 < 0 || !m1[std::size_t(c1) * n + z])
-                        continue;
-                    const int c2 = _column[2][xy];
-                    if (c2 < 0 || !m2[std::size_t(c2) * n + z])
-                        continue;
-                    const int cs[3] = {c0, c1, c2};
-                    for (int k = 0; k < 3; ++k) {
-                        const std::size_t at = std::size_t(cs[k]) * n + z;
-                        if (_mark[k][at] != _stamp) {
-                            _mark[k][at] = _stamp;
-                            credit(k, at);
+            for (int k = 1; k < 3; ++k) {
+                _runs[k].clear();
+                for (int c = 0; c < n; ++c)
+                    if ((*maps[k])[std::size_t(c) * n + z]) {
+                        if (!_runs[k].empty() && _runs[k].back().second == c - 1)
+                            _runs[k].back().second = c;
+                        else
+                            _runs[k].emplace_back(c, c);
+                    }
+            }
+            if (_runs[1].empty() || _runs[2].empty())
+                continue;
+            std::fill(_shaded[1].begin(), _shaded[1].end(), 0);
+            std::fill(_shaded[2].begin(), _shaded[2].end(), 0);
+            for (int y = 0; y < n; ++y) {
+                if (!m0[std::size_t(y) * n + z])
+                    continue;
+                for (int k = 1; k < 3; ++k) {
+                    _spans[k].clear();
+                    const int* first = &_first[k][std::size_t(y) * (n + 1)];
+                    for (const auto& [c0, c1] : _runs[k])
+                        if (first[c0] < first[c1 + 1])
+                            _spans[k].emplace_back(first[c0], first[c1 + 1] - 1);
+                }
+                bool any = false;
+                std::size_t i = 0, j = 0;
+                while (i < _spans[1].size() && j < _spans[2].size()) {
+                    const int x0 = std::max(_spans[1][i].first, _spans[2][j].first);
+                    const int x1 = std::min(_spans[1][i].second, _spans[2][j].second);
+                    if (x0 <= x1) {
+                        any = true;
+                        for (int k = 1; k < 3; ++k) {
+                            ++_shaded[k][std::size_t(_column[k][std::size_t(x0) * n + y])];
+                            --_shaded[k][std::size_t(_column[k][std::size_t(x1) * n + y]) + 1];
                         }
                     }
+                    (_spans[1][i].second < _spans[2][j].second) ? ++i : ++j;
                 }
+                if (any)
+                    credit(0, std::size_t(y) * n + z);
+            }
+            for (int k = 1; k < 3; ++k) {
+                int depth = 0;
+                for (int c = 0; c < n; ++c) {
+                    depth += _shaded[k][std::size_t(c)];
+                    if (depth > 0)
+                        credit(k, std::size_t(c) * n + z);
+                }
+            }
         }
     }
 
@@ -197,8 +244,9 @@ private:
     bool _axis = true;
     Bits _bRowZ, _cRowY, _aRowZ, _cColX, _aColY, _bColX;
     std::vector<int> _column[3];
-    std::vector<unsigned> _mark[3];
-    unsigned _stamp = 0;
+    std::vector<int> _first[3];   // oblique sets: see obliqueKept
+    std::vector<int> _shaded[3];  // per column of a row: intervals opened less closed
+    std::vector<std::pair<int, int>> _runs[3], _spans[3];
     std::vector<float> _area;  // canvas pixels of each map pixel's block
     std::array<const Target*, 3> _targets{};
     long _count[3] = {0, 0, 0};
@@ -236,11 +284,20 @@ public:
         _turn.dx = _turn.dy = 0;
         const CanvasBox box = placedBox(figure, _turn);
         const double larger = std::max(box.right - box.left, box.bottom - box.top);
-        const double largest = kCanvasSize / larger * (1 - 1e-9);
+        // One canvas pixel to spare, so that a whole-pixel shift fits it.
+        const double largest = (kCanvasSize - 1) / larger;
         const double smallest = std::min(largest, smallestShare * kCanvasSize / larger);
-        for (double s = largest; s >= smallest * (1 - 1e-12); s /= kScaleStep)
-            _scales.push_back(s);
-        if (_scales.back() > smallest * (1 + 1e-9))
+        // The largest and smallest scale, and between them the powers of the
+        // step (the identity's scale among them when it is allowed).
+        _scales.push_back(largest);
+        for (int i = int(std::floor(std::log(largest) / std::log(kScaleStep))); ; --i) {
+            const double s = std::pow(kScaleStep, i);
+            if (s <= smallest * (1 + 1e-9))
+                break;
+            if (s < largest * (1 - 1e-9))
+                _scales.push_back(s);
+        }
+        if (smallest < largest * (1 - 1e-9))
             _scales.push_back(smallest);
         _masks.resize(_scales.size());
         _boxes.resize(_scales.size());
@@ -249,6 +306,15 @@ public:
     }
 
     int count() const { return int(_scales.size()); }
+    // The index of the identity's scale, or of the middle one when the
+    // identity is not allowed.
+    int identity() const
+    {
+        for (int i = 0; i < count(); ++i)
+            if (_scales[std::size_t(i)] == 1.0)
+                return i;
+        return count() / 2;
+    }
     double scale(int i) const { return _scales[std::size_t(i)]; }
     const CanvasBox& box(int i) const { return _boxes[std::size_t(i)]; }
 
@@ -328,8 +394,11 @@ void sampleTarget(const ScaledMask& scaled, int dx, int dy, int n, float cellSiz
 // Pattern search over the three poses at one cell size.
 class Search {
 public:
-    Search(std::array<PictureScales, 3>& pictures, int set, float cellSize)
-        : _pictures(pictures), _cellSize(cellSize), _hull(set, ShadowView::resolutionFor(cellSize), cellSize)
+    // `onCanvas`: raise the figure kept on the canvas (what the cell size can
+    // show of the figure counts); otherwise the kept figure of the maps.
+    Search(std::array<PictureScales, 3>& pictures, int set, float cellSize, bool onCanvas)
+        : _pictures(pictures), _cellSize(cellSize), _hull(set, ShadowView::resolutionFor(cellSize), cellSize),
+          _onCanvas(onCanvas), _modes(*projectionSetModes(set))
     {
     }
 
@@ -347,11 +416,17 @@ public:
             targets[std::size_t(k)] = &c.target;
         }
         // What each view's hull shadow, drawn as blocks, keeps of the canvas figure.
-        const KeptValues kept = _hull(targets, true);
+        const KeptValues kept = _hull(targets, _onCanvas);
         ++_evaluations;
         if (keptOut)
             *keptOut = kept;
-        return worstKept(kept) + kTieMean * (kept[0] + kept[1] + kept[2]) / 3;
+        // A soft minimum: a move that helps one view a lot and costs another
+        // a little goes ahead, so the views can move towards agreeing.
+        const double least = worstKept(kept);
+        double sum = 0;
+        for (double v : kept)
+            sum += std::exp(-(v - least) / kSoftness);
+        return least - kSoftness * std::log(sum) + kTieMean * (kept[0] + kept[1] + kept[2]) / 3;
     }
 
     // Pattern search from `poses`: shift steps (canvas pixels) halving from
@@ -363,17 +438,27 @@ public:
         for (int step = shiftStep, sstep = scaleStep; step >= lastShiftStep; step /= 2, sstep = std::max(1, sstep / 2)) {
             for (int sweep = 0; sweep < 12; ++sweep) {
                 bool improved = false;
+                const auto attempt = [&](const Poses& trial) {
+                    const double value = objective(trial);
+                    if (value > best + 1e-12) {
+                        best = value;
+                        poses = trial;
+                        improved = true;
+                    }
+                };
                 for (int k = 0; k < 3; ++k)
                     for (int move = 0; move < 6; ++move) {
                         Poses trial = poses;
-                        if (!moved(k, move, step, sstep, trial[std::size_t(k)]))
-                            continue;
-                        const double value = objective(trial);
-                        if (value > best + 1e-12) {
-                            best = value;
-                            poses = trial;
-                            improved = true;
-                        }
+                        if (moved(k, move, step, sstep, trial[std::size_t(k)]))
+                            attempt(trial);
+                    }
+                // The whole volume moved along an axis: the pictures keep
+                // agreeing, their figures meet the cells differently.
+                for (int axis = 0; axis < 3; ++axis)
+                    for (const int sign : {-1, 1}) {
+                        Poses trial = poses;
+                        if (translated(axis, sign * step, trial))
+                            attempt(trial);
                     }
                 if (!improved)
                     break;
@@ -424,6 +509,32 @@ private:
                pose.dy <= p.highY(pose.scale);
     }
 
+    // Moves every picture as the volume moving `t` canvas pixels along grid
+    // axis 0 (x), 1 (y) or 2 (z) moves its shadow; false when a figure would
+    // leave the canvas.
+    bool translated(int axis, int t, Poses& poses) const
+    {
+        for (int k = 0; k < 3; ++k) {
+            Pose& pose = poses[std::size_t(k)];
+            const int mode = _modes[std::size_t(k)];
+            if (axis == 2) {
+                pose.dy += mode == Z_PROJECTION ? 0 : t;
+            } else if (mode == Z_PROJECTION) {
+                (axis == 0 ? pose.dx : pose.dy) += t;
+            } else {
+                // The column of (x, y): x for Y, y for X, a x + b y for the oblique views.
+                const Pixel unitX = pixelOfCell(mode, 1000, 0, 0), unitY = pixelOfCell(mode, 0, 1000, 0);
+                const double along = (axis == 0 ? unitX.column : unitY.column) / 1000.0;
+                pose.dx += int(std::lround(along * t));
+            }
+            const PictureScales& p = _pictures[std::size_t(k)];
+            if (pose.dx < p.lowX(pose.scale) || pose.dx > p.highX(pose.scale) || pose.dy < p.lowY(pose.scale) ||
+                pose.dy > p.highY(pose.scale))
+                return false;
+        }
+        return true;
+    }
+
     struct Cached {
         Pose pose;
         Target target;
@@ -433,6 +544,8 @@ private:
     std::array<PictureScales, 3>& _pictures;
     float _cellSize;
     HullKept _hull;
+    bool _onCanvas;
+    std::array<int, 3> _modes;
     Cached _cache[3];
     long _evaluations = 0;
 };
@@ -477,9 +590,10 @@ Result<Arrangement> arrange(const std::array<Figure, 3>& figures, int set, float
     };
     report(0.0);
 
-    // Every mix of largest, middle and smallest scale, centred, searched on
-    // a coarse grid; the best few again on finer ones, down to the cell size
-    // asked for.
+    // Every mix of largest, identity and smallest scale, centred, searched on
+    // a coarse grid for the hull's agreement alone; the best few again on
+    // finer ones, down to the cell size asked for, for the figure kept on the
+    // canvas (at the coarse grid's cells a figure's detail would mislead).
     struct Stage {
         float cellSize;
         int keep;  // results carried into the stage
@@ -487,7 +601,7 @@ Result<Arrangement> arrange(const std::array<Figure, 3>& figures, int set, float
     };
     std::vector<Stage> stages{{std::max(cellSize, kCoarseCellSize), kStarts, 32, 2, 8}};
     if (cellSize < kCoarseCellSize)
-        stages.push_back({std::max(cellSize, kSearchCellSize), 4, 8, 1, 2});
+        stages.push_back({std::max(cellSize, kSearchCellSize), kCarried + 1, 8, 1, 2});
     if (cellSize < kSearchCellSize)
         stages.push_back({cellSize, 2, 4, 1, 1});
     else
@@ -499,17 +613,21 @@ Result<Arrangement> arrange(const std::array<Figure, 3>& figures, int set, float
         int choice = s;
         for (int k = 0; k < 3; ++k, choice /= 3) {
             const int last = pictures[std::size_t(k)].count() - 1;
-            const int scale = choice % 3 == 0 ? 0 : (choice % 3 == 1 ? last / 2 : last);
+            const int scale = choice % 3 == 0 ? 0 : (choice % 3 == 1 ? pictures[std::size_t(k)].identity() : last);
             poses[std::size_t(k)] = Search::centred(pictures[std::size_t(k)], scale);
         }
         results.emplace_back(0.0, poses);
     }
+    // The pictures at the identity's scale, centred: what the coarse grid
+    // may misjudge most (a figure's detail at the cell size), searched
+    // finer whatever it found.
+    const Poses identityStart = results[1 + 3 + 9].second;
     // Progress: each stage's share of the work, by its evaluations' cost.
     double work = 0, done = 0;
     for (const Stage& st : stages)
         work += st.keep * std::pow(double(ShadowView::resolutionFor(st.cellSize)), 2.0);
     for (const Stage& st : stages) {
-        Search search(pictures, set, st.cellSize);
+        Search search(pictures, set, st.cellSize, &st != &stages.front() || stages.size() == 1);
         std::vector<std::pair<double, Poses>> next;
         const double each = std::pow(double(ShadowView::resolutionFor(st.cellSize)), 2.0) / work;
         for (int i = 0; i < std::min<int>(st.keep, int(results.size())); ++i) {
@@ -521,11 +639,16 @@ Result<Arrangement> arrange(const std::array<Figure, 3>& figures, int set, float
             report(done);
         }
         std::stable_sort(next.begin(), next.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        if (&st == &stages.front() && stages.size() > 1) {
+            next.resize(std::min<std::size_t>(next.size(), kCarried));
+            if (std::none_of(next.begin(), next.end(), [&](const auto& r) { return r.second == identityStart; }))
+                next.emplace_back(0.0, identityStart);
+        }
         results = std::move(next);
     }
     const Poses best = results.front().second;
     KeptValues onCanvas{};
-    Search(pictures, set, cellSize).objective(best, &onCanvas);
+    Search(pictures, set, cellSize, true).objective(best, &onCanvas);
 
     Arrangement arrangement;
     std::array<QImage, 3> canvases;
