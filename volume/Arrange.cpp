@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <map>
 #include <tuple>
 #include <vector>
 
@@ -14,11 +13,11 @@ namespace {
 
 using Map = std::vector<std::uint8_t>;  // n x n, column * n + row, like ByteMap
 
-// Coarse searches run at cells of at least this size (50 per axis): the
-// hull's losses show at that resolution already, and it is fast.
-constexpr float kSearchCellSize = 5.0f;
-// The many starts run on a coarser grid still (25 cells per axis).
+// The many starts run on cells of at least this size (25 per axis): the
+// hull's losses show there already, and it is fast.
 constexpr float kCoarseCellSize = 10.0f;
+// The best of them again on cells of at least this size (50 per axis).
+constexpr float kSearchCellSize = 5.0f;
 constexpr int kStarts = 27;
 constexpr int kCarried = 6;  // results of the coarse grid searched again finer
 constexpr double kScaleStep = 1.02;     // ratio between neighbouring scales tried

@@ -10,10 +10,13 @@
 // Each grid axis is seen by two pictures (set 0: X shows (y, z), Y (x, z),
 // Z (x, y); the oblique sets share z among all three and mix x and y), so
 // the pictures must agree on where their figures lie along every shared
-// axis. The search tries placements on the hull alone: coarse at a cell size
-// of at least 5 from several starts (the scales the figures allow, centred),
-// pattern steps from large to one canvas pixel, then refined at the cell
-// size asked for. Deterministic: the same input gives the same placements.
+// axis. The search tries placements on the hull alone (no volume is built):
+// pattern steps over each picture's scale and whole-pixel shift and over
+// moves of the whole volume along an axis, from 27 starts (each picture at
+// its largest, its identity and its smallest scale, centred) on a grid of
+// cells of at least 10 for the hull's agreement, then the best few and the
+// identity start on cells of at least 5 and at the cell size asked for.
+// Deterministic: the same input gives the same placements.
 
 #include "volume/Figure.h"
 #include "volume/KeepFigure.h"

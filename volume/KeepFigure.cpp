@@ -71,6 +71,9 @@ namespace {
 // that helps two views at a small cost to the third go ahead when all three
 // keep about as much.
 constexpr double kSoftness = 0.005;
+// A pixel holding this much figure is worth shading: at a kept figure k,
+// shading a pixel that is a share w figure helps while w > k / (1 + k).
+constexpr float kWorthShading = 0.45f;
 
 enum class MoveKind { Open, Close };
 
@@ -322,8 +325,8 @@ public:
     int n() const { return _n; }
     // How much of pixel p of view k is figure, 0..1.
     double weight(int k, int p) const { return _weight[k][std::size_t(p)]; }
-    // A pixel worth shadowing: at least half figure.
-    bool figure(int k, int p) const { return _weight[k][std::size_t(p)] >= 0.5f; }
+    // A pixel worth shading (see kWorthShading).
+    bool figure(int k, int p) const { return _weight[k][std::size_t(p)] >= kWorthShading; }
     bool shadowed(int k, int p) const { return _count[k][std::size_t(p)] > 0; }
 
 private:
