@@ -81,6 +81,7 @@ struct Move {
     double score = 0;
     MoveKind kind = MoveKind::Open;
     int view = 0, column = 0, row = 0;
+    int freeView = -1;  // opening: the view the cells may shade anywhere
 };
 
 // A move's change of the two sums of each view's kept share: the figure
@@ -196,7 +197,9 @@ public:
 
     // Effect of opening (or closing) the ray of pixel (column, row) of view
     // `view`; with `apply` it is carried out as well.
-    Effect open(int view, int column, int row, bool apply)
+    // With `freeView`, that view's pixels need not be figure or shadow: the
+    // cells may shade it anywhere (each new pixel weighed by its figure).
+    Effect open(int view, int column, int row, bool apply, int freeView = -1)
     {
         Effect e;
         const int q = column * _n + row;
@@ -212,7 +215,7 @@ public:
                 if (k == view)
                     continue;
                 const int p = pixelIndex(k, c);
-                if (p < 0 || !(figure(k, p) || _count[k][std::size_t(p)] > 0))
+                if (p < 0 || (k != freeView && !(figure(k, p) || _count[k][std::size_t(p)] > 0)))
                     return;
             }
             _cellStamp[at] = allowed;
@@ -464,9 +467,11 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
             for (int c = 0; c < n; ++c)
                 for (int r = 0; r < n; ++r) {
                     const int p = c * n + r;
-                    if (const Effect e = keeper.open(k, c, r, false); e.valid)
-                        if (const double g = keeper.gain(e); g > 0)
-                            moves.push_back({g, MoveKind::Open, k, c, r});
+                    for (int free = -1; free < 3; ++free)
+                        if (free != k)
+                            if (const Effect e = keeper.open(k, c, r, false, free); e.valid)
+                                if (const double g = keeper.gain(e); g > 0)
+                                    moves.push_back({g, MoveKind::Open, k, c, r, free});
                     if (keeper.shadowed(k, p) && !keeper.figure(k, p))
                         if (const Effect e = keeper.close(k, c, r, false); e.valid)
                             if (const double g = keeper.gain(e); g > 0)
@@ -475,16 +480,18 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
         std::sort(moves.begin(), moves.end(), [](const Move& a, const Move& b) {
             if (a.score != b.score)
                 return a.score > b.score;
-            return std::tie(a.kind, a.view, a.column, a.row) < std::tie(b.kind, b.view, b.column, b.row);
+            return std::tie(a.kind, a.view, a.column, a.row, a.freeView) <
+                   std::tie(b.kind, b.view, b.column, b.row, b.freeView);
         });
         int applied = 0;
         for (const Move& m : moves) {
             const bool open = m.kind == MoveKind::Open;
-            const Effect e = open ? keeper.open(m.view, m.column, m.row, false) : keeper.close(m.view, m.column, m.row, false);
+            const Effect e = open ? keeper.open(m.view, m.column, m.row, false, m.freeView)
+                                  : keeper.close(m.view, m.column, m.row, false);
             if (!e.valid || !(keeper.gain(e) > 1e-12))
                 continue;
             if (open)
-                keeper.open(m.view, m.column, m.row, true);
+                keeper.open(m.view, m.column, m.row, true, m.freeView);
             else
                 keeper.close(m.view, m.column, m.row, true);
             ++applied;

@@ -77,7 +77,8 @@ struct KeepReport {
 //    the other views are figure (at least half, on the canvas) or already
 //    shadow are occupied, as far as they join the volume through each other;
 //    it costs at most that one pixel of shadow outside its figure and covers
-//    missing pixels of the other views;
+//    missing pixels of the other views; a variant lets the cells shade one
+//    of the other views anywhere, its new pixels weighed by their figure;
 //  - closing a ray: every cell on the ray of a shadow pixel that is less
 //    than half figure is freed (shadow outside the figure: left by the
 //    optimise passes, or a block the hull fills that holds little figure).
