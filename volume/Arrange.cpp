@@ -416,7 +416,6 @@ public:
         }
         // What each view's hull shadow, drawn as blocks, keeps of the canvas figure.
         const KeptValues kept = _hull(targets, _onCanvas);
-        ++_evaluations;
         if (keptOut)
             *keptOut = kept;
         // A soft minimum: a move that helps one view a lot and costs another
@@ -477,7 +476,6 @@ public:
         return pose;
     }
 
-    long evaluations() const { return _evaluations; }
 
 private:
     // Moves 0..5: shift left, right, up, down, scale down, up (about the
@@ -546,7 +544,6 @@ private:
     bool _onCanvas;
     std::array<int, 3> _modes;
     Cached _cache[3];
-    long _evaluations = 0;
 };
 
 }  // namespace

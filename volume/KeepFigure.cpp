@@ -195,10 +195,10 @@ public:
     }
     std::size_t logLength() const { return _log.size(); }
 
-    // Effect of opening (or closing) the ray of pixel (column, row) of view
-    // `view`; with `apply` it is carried out as well.
-    // With `freeView`, that view's pixels need not be figure or shadow: the
-    // cells may shade it anywhere (each new pixel weighed by its figure).
+    // Effect of opening the ray of pixel (column, row) of view `view`; with
+    // `apply` it is carried out as well. With `freeView`, that view's pixels
+    // need not be figure or shadow: the cells may shade it anywhere (each new
+    // pixel weighed by its figure).
     Effect open(int view, int column, int row, bool apply, int freeView = -1)
     {
         Effect e;
@@ -268,6 +268,8 @@ public:
         return e;
     }
 
+    // Effect of freeing every cell on the ray of a shadow pixel that is not
+    // worth shading; nothing when a cell there was occupied by this step.
     Effect close(int view, int column, int row, bool apply)
     {
         Effect e;
