@@ -15,7 +15,7 @@ std::array<Figure, 3> triple()
                            "Models/Images/dragon/a.png"};
     std::array<Figure, 3> figures;
     for (int k = 0; k < 3; ++k)
-        figures[std::size_t(k)] = loadFigure(QStringLiteral(KALVEX_SOURCE_DIR "/") + QLatin1String(files[k])).value;
+        figures[std::size_t(k)] = loadFigure(QStringLiteral(KALVEX_SOURCE_DIR "/") + QLatin1String(files[k])).value();
     return figures;
 }
 
@@ -27,8 +27,8 @@ void BM_Arrange(benchmark::State& state)
     double worst = 0;
     for (auto _ : state) {
         const Result<Arrangement> arranged = arrange(figures, set, cellSize);
-        worst = worstKept(arranged.value.onCanvas);
-        benchmark::DoNotOptimize(arranged.value.placements);
+        worst = worstKept(arranged.value().onCanvas);
+        benchmark::DoNotOptimize(arranged.value().placements);
     }
     state.counters["kept_on_canvas"] = worst;
 }
@@ -38,10 +38,10 @@ void BM_KeepFigure(benchmark::State& state)
     const int set = int(state.range(0));
     const float cellSize = float(state.range(1));
     const std::array<Figure, 3> figures = triple();
-    const Arrangement arranged = arrange(figures, set, cellSize).value;
+    const Arrangement arranged = arrange(figures, set, cellSize).value();
     std::array<QImage, 3> canvases;
     for (int k = 0; k < 3; ++k)
-        canvases[std::size_t(k)] = placeFigure(figures[std::size_t(k)], arranged.placements[std::size_t(k)]).value;
+        canvases[std::size_t(k)] = placeFigure(figures[std::size_t(k)], arranged.placements[std::size_t(k)]).value();
     const ViewFigures targets = viewFigures(canvases, cellSize);
     const std::array<int, 3> modes = *projectionSetModes(set);
     std::vector<ShadowView> views;

@@ -568,14 +568,13 @@ KeptValues hullKept(const std::array<QImage, 3>& canvases, int set, float cellSi
 
 Result<Arrangement> arrange(const std::array<Figure, 3>& figures, int set, float cellSize, const ArrangeOptions& options)
 {
-    using R = Result<Arrangement>;
     if (!projectionSetModes(set))
-        return R::failure(QStringLiteral("Unknown projection set %1.").arg(set));
+        return fail(QStringLiteral("Unknown projection set %1.").arg(set));
     if (!(cellSize >= 1.0f && cellSize <= 250.0f))
-        return R::failure(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
+        return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
     for (const Figure& f : figures)
         if (f.empty() || f.count() == 0)
-            return R::failure(QStringLiteral("A picture has no figure to place."));
+            return fail(QStringLiteral("A picture has no figure to place."));
     const double share = std::clamp(options.smallestShare, 0.05, 1.0);
     std::array<PictureScales, 3> pictures{PictureScales(figures[0], options.turns[0], share),
                                           PictureScales(figures[1], options.turns[1], share),
@@ -651,10 +650,10 @@ Result<Arrangement> arrange(const std::array<Figure, 3>& figures, int set, float
     for (int k = 0; k < 3; ++k) {
         const Pose& p = best[std::size_t(k)];
         arrangement.placements[std::size_t(k)] = pictures[std::size_t(k)].placement(p.scale, p.dx, p.dy);
-        canvases[std::size_t(k)] = placeFigure(figures[std::size_t(k)], arrangement.placements[std::size_t(k)]).value;
+        canvases[std::size_t(k)] = placeFigure(figures[std::size_t(k)], arrangement.placements[std::size_t(k)]).value();
     }
     arrangement.kept = hullKept(canvases, set, cellSize);
     arrangement.onCanvas = onCanvas;
     report(1.0);
-    return {arrangement, {}};
+    return arrangement;
 }

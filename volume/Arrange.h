@@ -21,7 +21,7 @@
 #include "volume/Figure.h"
 #include "volume/KeepFigure.h"
 #include "volume/Placement.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
 
 #include <array>
 #include <functional>

@@ -229,9 +229,9 @@ PlacedMask placedMask(const Figure& figure, const Placement& placement)
 Result<QImage> placeFigure(const Figure& figure, const Placement& placement)
 {
     if (figure.empty() || figure.count() == 0)
-        return Result<QImage>::failure(QStringLiteral("The picture has no figure to place."));
+        return fail(QStringLiteral("The picture has no figure to place."));
     if (!placementFits(figure, placement))
-        return Result<QImage>::failure(QStringLiteral("The placement pushes the figure off the canvas."));
+        return fail(QStringLiteral("The placement pushes the figure off the canvas."));
     const PlacedMask placed = placedMask(figure, placement);
     QImage canvas(kCanvasSize, kCanvasSize, QImage::Format_RGB32);
     canvas.fill(Qt::white);
@@ -241,7 +241,7 @@ Result<QImage> placeFigure(const Figure& figure, const Placement& placement)
             if (placed.at(x, y))
                 line[x] = 0xFF000000;
     }
-    return {std::move(canvas), {}};
+    return canvas;
 }
 
 QString placementText(const Placement& p)
@@ -254,29 +254,28 @@ QString placementText(const Placement& p)
 
 Result<Placement> parsePlacement(const QString& text)
 {
-    using R = Result<Placement>;
     Placement p;
     QStringList seen;
     const QStringList fields = text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     if (fields.isEmpty())
-        return R::failure(QStringLiteral("A placement needs at least one field."));
+        return fail(QStringLiteral("A placement needs at least one field."));
     for (const QString& field : fields) {
         const int at = field.indexOf(QLatin1Char('='));
         const QString key = at < 0 ? field : field.left(at);
         const QString value = at < 0 ? QString() : field.mid(at + 1);
         if (at < 0 || value.isEmpty())
-            return R::failure(QStringLiteral("Placement field '%1' has no value.").arg(key));
+            return fail(QStringLiteral("Placement field '%1' has no value.").arg(key));
         if (seen.contains(key))
-            return R::failure(QStringLiteral("Placement field '%1' appears twice.").arg(key));
+            return fail(QStringLiteral("Placement field '%1' appears twice.").arg(key));
         seen << key;
         bool ok = false;
         if (key == QLatin1String("scale") || key == QLatin1String("dx") || key == QLatin1String("dy")) {
             const double v = value.toDouble(&ok);
             if (!ok || !std::isfinite(v))
-                return R::failure(QStringLiteral("Placement field '%1' is not a number: %2.").arg(key, value));
+                return fail(QStringLiteral("Placement field '%1' is not a number: %2.").arg(key, value));
             if (key == QLatin1String("scale")) {
                 if (!(v > 0))
-                    return R::failure(QStringLiteral("The placement scale must be above 0."));
+                    return fail(QStringLiteral("The placement scale must be above 0."));
                 p.scale = v;
             } else {
                 (key == QLatin1String("dx") ? p.dx : p.dy) = v;
@@ -284,17 +283,17 @@ Result<Placement> parsePlacement(const QString& text)
         } else if (key == QLatin1String("turns")) {
             const int v = value.toInt(&ok);
             if (!ok || v < 0 || v > 3)
-                return R::failure(QStringLiteral("Placement turns must be 0, 1, 2 or 3."));
+                return fail(QStringLiteral("Placement turns must be 0, 1, 2 or 3."));
             p.quarterTurns = v;
         } else if (key == QLatin1String("mirror")) {
             if (value != QLatin1String("0") && value != QLatin1String("1"))
-                return R::failure(QStringLiteral("Placement mirror must be 0 or 1."));
+                return fail(QStringLiteral("Placement mirror must be 0 or 1."));
             p.mirror = value == QLatin1String("1");
         } else {
-            return R::failure(QStringLiteral("Placement field '%1' is unknown.").arg(key));
+            return fail(QStringLiteral("Placement field '%1' is unknown.").arg(key));
         }
     }
-    return {p, {}};
+    return p;
 }
 
 QString placementsText(const std::array<Placement, 3>& placements)
@@ -307,7 +306,6 @@ QString placementsText(const std::array<Placement, 3>& placements)
 
 Result<std::array<Placement, 3>> parsePlacements(const QString& text)
 {
-    using R = Result<std::array<Placement, 3>>;
     std::array<Placement, 3> placements;
     int found = 0;
     const QStringList lines = text.split(QLatin1Char('\n'));
@@ -315,13 +313,13 @@ Result<std::array<Placement, 3>> parsePlacements(const QString& text)
         if (lines[i].trimmed().isEmpty())
             continue;
         if (found == 3)
-            return R::failure(QStringLiteral("Placement line %1: a design has three placements only.").arg(i + 1));
+            return fail(QStringLiteral("Placement line %1: a design has three placements only.").arg(i + 1));
         const Result<Placement> p = parsePlacement(lines[i]);
         if (!p.ok())
-            return R::failure(QStringLiteral("Placement line %1: %2").arg(i + 1).arg(p.error));
-        placements[std::size_t(found++)] = p.value;
+            return fail(QStringLiteral("Placement line %1: %2").arg(i + 1).arg(p.error()));
+        placements[std::size_t(found++)] = p.value();
     }
     if (found != 3)
-        return R::failure(QStringLiteral("A placement file needs three placements, found %1.").arg(found));
-    return {placements, {}};
+        return fail(QStringLiteral("A placement file needs three placements, found %1.").arg(found));
+    return placements;
 }

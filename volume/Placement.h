@@ -10,7 +10,7 @@
 // that does not.
 
 #include "volume/Figure.h"
-#include "volume/Result.h"
+#include "surface/Result.h"
 
 #include <QImage>
 #include <QString>

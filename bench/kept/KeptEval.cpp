@@ -238,11 +238,11 @@ Outcome run(const Triple& triple, const Settings& settings, const Variant& varia
     if (variant.arrange) {
         const Result<Arrangement> arranged = arrange(triple.figures, set, cs);
         if (!arranged.ok()) {
-            out.error = arranged.error;
+            out.error() = arranged.error();
             return out;
         }
-        placements = arranged.value.placements;
-        out.predicted = arranged.value.kept;
+        placements = arranged.value().placements;
+        out.predicted = arranged.value().kept;
     }
     out.arrangeMs = ms(t);
 
@@ -252,12 +252,12 @@ Outcome run(const Triple& triple, const Settings& settings, const Variant& varia
     for (int k = 0; k < 3; ++k) {
         const Result<QImage> canvas = placeFigure(triple.figures[std::size_t(k)], placements[std::size_t(k)]);
         if (!canvas.ok()) {
-            out.error = canvas.error;
+            out.error() = canvas.error();
             return out;
         }
-        canvases[std::size_t(k)] = canvas.value;
+        canvases[std::size_t(k)] = canvas.value();
         paths[std::size_t(k)] = dir.filePath(QStringLiteral("view%1.png").arg(k));
-        canvas.value.save(paths[std::size_t(k)]);
+        canvas.value().save(paths[std::size_t(k)]);
     }
     if (!variant.arrange)
         out.predicted = hullKept(canvases, set, cs);
@@ -265,8 +265,8 @@ Outcome run(const Triple& triple, const Settings& settings, const Variant& varia
     const FigureMaps& maps = figures.maps;
 
     DesignSession session;
-    if (const Report r = session.load(set, paths, cs); !r.ok) {
-        out.error = r.message;
+    if (const Report r = session.load(set, paths, cs); !r.ok()) {
+        out.error() = r.message;
         return out;
     }
     session.compute();
@@ -280,12 +280,12 @@ Outcome run(const Triple& triple, const Settings& settings, const Variant& varia
                                               if (variant.bestPass && session.master())
                                                   best.offer(*session.master(), pass + 1);
                                           });
-        !r.ok) {
-        out.error = r.message;
+        !r.ok()) {
+        out.error() = r.message;
         return out;
     }
     if (!session.master()) {
-        out.error = QStringLiteral("no volume");
+        out.error() = QStringLiteral("no volume");
         return out;
     }
     if (variant.bestPass) {
@@ -302,7 +302,7 @@ Outcome run(const Triple& triple, const Settings& settings, const Variant& varia
     out.sculptMs = ms(t);
     out.totalMs = double(total.nsecsElapsed()) / 1e6;
     if (!made.ok()) {
-        out.error = made.error;
+        out.error() = made.error();
         return out;
     }
 
@@ -323,9 +323,9 @@ Outcome run(const Triple& triple, const Settings& settings, const Variant& varia
         out.voxel[std::size_t(k)] = bestFit(triple.figures[std::size_t(k)], placements[std::size_t(k)], upsample(shadow, cs));
         if (settings.mesh)
             out.mesh[std::size_t(k)] =
-                bestFit(triple.figures[std::size_t(k)], placements[std::size_t(k)], meshShadow(made.value, mode, cs));
+                bestFit(triple.figures[std::size_t(k)], placements[std::size_t(k)], meshShadow(made.value(), mode, cs));
     }
-    out.ok = true;
+    out.ok() = true;
     return out;
 }
 
@@ -361,10 +361,10 @@ std::vector<Triple> readTriples(const QString& folder, const Settings& settings,
             const QString path = QDir(folder).filePath(t.name + QStringLiteral("/%1.png").arg(k));
             const Result<Figure> f = loadFigure(path);
             if (!f.ok()) {
-                error = f.error;
+                error = f.error();
                 return {};
             }
-            t.figures[std::size_t(k)] = f.value;
+            t.figures[std::size_t(k)] = f.value();
         }
         triples.push_back(std::move(t));
     }
@@ -471,8 +471,8 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         for (const QString& name : settings.variants) {
             const Outcome o = run(t, settings, variantOf(name), set);
-            if (!o.ok) {
-                std::printf(" failed: %s | | | |", qPrintable(o.error));
+            if (!o.ok()) {
+                std::printf(" failed: %s | | | |", qPrintable(o.error()));
                 voxelWorst[name].push_back(0);
                 meshWorst[name].push_back(0);
                 gridWorst[name].push_back(0);

@@ -59,7 +59,7 @@ std::unique_ptr<ShadowObject> hullOf(std::vector<ShadowView>& views, const std::
 
 Figure figureFrom(const QImage& picture)
 {
-    return figureOf(picture).value;
+    return figureOf(picture).value();
 }
 
 // A voxel object whose cells every view of every set sees, large enough
@@ -154,19 +154,19 @@ TEST(Arrange, FindsTheMovesThatMakeABuiltTripleAgree)
         ArrangeOptions options;
         options.progress = [&](double v) { progress.push_back(v); };
         const Result<Arrangement> arranged = arrange(figures, set, kCell, options);
-        ASSERT_TRUE(arranged.ok()) << arranged.error.toStdString();
+        ASSERT_TRUE(arranged.ok()) << arranged.error().toStdString();
         std::array<QImage, 3> canvases;
         for (int k = 0; k < 3; ++k) {
-            const Placement& p = arranged.value.placements[std::size_t(k)];
+            const Placement& p = arranged.value().placements[std::size_t(k)];
             ASSERT_TRUE(placementFits(figures[std::size_t(k)], p)) << placementText(p).toStdString();
-            canvases[std::size_t(k)] = placeFigure(figures[std::size_t(k)], p).value;
+            canvases[std::size_t(k)] = placeFigure(figures[std::size_t(k)], p).value();
         }
         std::vector<ShadowView> views;
         const std::unique_ptr<ShadowObject> master = hullOf(views, canvases, set);
         const KeptValues kept = keptFigures(*master, viewFigures(canvases, kCell).maps);
-        EXPECT_GE(worstKept(kept), 0.98) << "set " << set << " " << placementsText(arranged.value.placements).toStdString() << kept[0] << " " << kept[1] << " " << kept[2] << " canvas " << arranged.value.onCanvas[0] << " " << arranged.value.onCanvas[1] << " " << arranged.value.onCanvas[2];
+        EXPECT_GE(worstKept(kept), 0.98) << "set " << set << " " << placementsText(arranged.value().placements).toStdString() << kept[0] << " " << kept[1] << " " << kept[2] << " canvas " << arranged.value().onCanvas[0] << " " << arranged.value().onCanvas[1] << " " << arranged.value().onCanvas[2];
         for (int k = 0; k < 3; ++k)
-            EXPECT_DOUBLE_EQ(arranged.value.kept[std::size_t(k)], kept[std::size_t(k)]) << "set " << set;
+            EXPECT_DOUBLE_EQ(arranged.value().kept[std::size_t(k)], kept[std::size_t(k)]) << "set " << set;
         ASSERT_FALSE(progress.empty());
         EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
         EXPECT_DOUBLE_EQ(progress.back(), 1.0);
@@ -174,7 +174,7 @@ TEST(Arrange, FindsTheMovesThatMakeABuiltTripleAgree)
         // The same input, the same placements.
         if (set == 0) {
             const Result<Arrangement> again = arrange(figures, set, kCell);
-            EXPECT_EQ(again.value.placements, arranged.value.placements);
+            EXPECT_EQ(again.value().placements, arranged.value().placements);
         }
     }
 }

@@ -62,11 +62,11 @@ TEST(Placement, IdentityReproducesA250PictureExactly)
     for (const QPoint p : {QPoint(0, 0), QPoint(249, 0), QPoint(0, 249), QPoint(249, 249), QPoint(123, 201)})
         fill(f, QRect(p, QSize(1, 1)));
     const Result<QImage> canvas = placeFigure(f, Placement());
-    ASSERT_TRUE(canvas.ok()) << canvas.error.toStdString();
-    ASSERT_EQ(canvas.value.size(), QSize(250, 250));
+    ASSERT_TRUE(canvas.ok()) << canvas.error().toStdString();
+    ASSERT_EQ(canvas.value().size(), QSize(250, 250));
     for (int y = 0; y < 250; ++y)
         for (int x = 0; x < 250; ++x)
-            ASSERT_EQ(canvas.value.pixel(x, y) == 0xFF000000, f.at(x, y)) << x << ", " << y;
+            ASSERT_EQ(canvas.value().pixel(x, y) == 0xFF000000, f.at(x, y)) << x << ", " << y;
 }
 
 TEST(Placement, KnownMovesLandExactly)
@@ -94,7 +94,7 @@ TEST(Placement, KnownMovesLandExactly)
     for (const Case& c : cases) {
         const Result<QImage> canvas = placeFigure(c.figure, c.placement);
         ASSERT_TRUE(canvas.ok()) << c.name;
-        EXPECT_TRUE(isExactly(canvas.value, c.expected)) << c.name;
+        EXPECT_TRUE(isExactly(canvas.value(), c.expected)) << c.name;
     }
 }
 
@@ -123,7 +123,7 @@ TEST(Placement, NothingIsEverCutOff)
         ASSERT_TRUE(canvas.ok()) << c.name;
         // Every part of the figure is there: the black pixels fill its box.
         const double area = (box.right - box.left) * (box.bottom - box.top);
-        EXPECT_NEAR(double(blackPixels(canvas.value).size()), area, 2 * (box.right - box.left + box.bottom - box.top))
+        EXPECT_NEAR(double(blackPixels(canvas.value()).size()), area, 2 * (box.right - box.left + box.bottom - box.top))
             << c.name;
     }
     // A placement that fits is left as it is.
@@ -144,7 +144,7 @@ TEST(Placement, ShrinkingKeepsThinParts)
     // diagonal near x = y, the vertical line near x = 150.
     const auto blackNear = [&](int x, int y) {
         for (int dx = -1; dx <= 1; ++dx)
-            if (canvas.value.pixel(x + dx, y) == 0xFF000000)
+            if (canvas.value().pixel(x + dx, y) == 0xFF000000)
                 return true;
         return false;
     };
@@ -164,19 +164,19 @@ TEST(Placement, TextRoundTrip)
     };
     for (const Placement& p : cases) {
         const Result<Placement> back = parsePlacement(placementText(p));
-        ASSERT_TRUE(back.ok()) << back.error.toStdString();
-        EXPECT_EQ(back.value, p) << placementText(p).toStdString();
+        ASSERT_TRUE(back.ok()) << back.error().toStdString();
+        EXPECT_EQ(back.value(), p) << placementText(p).toStdString();
     }
     EXPECT_EQ(placementText({}), QStringLiteral("scale=1 dx=0 dy=0 turns=0 mirror=0"));
     // Fields in any order; missing ones keep their identity value.
     const Result<Placement> partial = parsePlacement(QStringLiteral("  dy=4   scale=0.5 "));
     ASSERT_TRUE(partial.ok());
-    EXPECT_EQ(partial.value, (Placement{0.5, 0, 4, 0, false}));
+    EXPECT_EQ(partial.value(), (Placement{0.5, 0, 4, 0, false}));
 
     const std::array<Placement, 3> three{cases[1], cases[2], cases[3]};
     const Result<std::array<Placement, 3>> file = parsePlacements(placementsText(three));
     ASSERT_TRUE(file.ok());
-    EXPECT_EQ(file.value, three);
+    EXPECT_EQ(file.value(), three);
 }
 
 TEST(Placement, BadTextIsRefusedWithOneLine)
@@ -186,13 +186,13 @@ TEST(Placement, BadTextIsRefusedWithOneLine)
     for (const char* text : bad) {
         const Result<Placement> p = parsePlacement(QString::fromLatin1(text));
         EXPECT_FALSE(p.ok()) << text;
-        EXPECT_FALSE(p.error.contains(QLatin1Char('\n'))) << text;
+        EXPECT_FALSE(p.error().contains(QLatin1Char('\n'))) << text;
     }
     const char* badFiles[] = {"scale=1\nscale=1\n", "scale=1\nscale=1\nscale=1\nscale=1\n", "scale=1\nturns=9\nscale=1\n"};
     for (const char* text : badFiles) {
         const auto p = parsePlacements(QString::fromLatin1(text));
         EXPECT_FALSE(p.ok()) << text;
-        EXPECT_FALSE(p.error.contains(QLatin1Char('\n'))) << text;
+        EXPECT_FALSE(p.error().contains(QLatin1Char('\n'))) << text;
     }
     EXPECT_TRUE(parsePlacements(QStringLiteral("scale=1\n\nscale=2\nscale=3")).ok());
 }
