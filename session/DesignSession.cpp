@@ -38,31 +38,78 @@ DesignSession::~DesignSession()
 
 Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, bool useMask, Pictures how)
 {
-    const auto modes = projectionSetModes(set);
-    if (!modes)
-        return fail(QStringLiteral("Unknown projection set %1.").arg(set));
-    if (!isValidCellSize(cellSize))
-        return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
+    PictureChoice choice;
+    choice.set = set;
+    choice.paths = paths;
+    choice.cellSize = cellSize;
+    choice.useMask = useMask;
+    choice.how = how;
+    return load(choice);
+}
+
+Report DesignSession::load(const PictureChoice& choice)
+{
+    if (!projectionSetModes(choice.set))
+        return fail(QStringLiteral("Unknown projection set %1.").arg(choice.set));
+    if (!isValidCellSize(choice.cellSize))
+        return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(choice.cellSize));
     // Every picture is checked before anything changes.
-    for (const QString& path : paths) {
-        const QImage picture(path);
-        if (picture.isNull())
-            return fail(QStringLiteral("Cannot read picture %1.").arg(path));
-        if (!ShadowView::pictureHasDarkPixel(picture, cellSize))
+    std::array<Figure, 3> figures;
+    std::array<QImage, 3> canvases;
+    for (int k = 0; k < 3; ++k) {
+        const QString& path = choice.paths[std::size_t(k)];
+        Result<Figure> figure = loadFigure(path, FigureOptions{choice.threshold});
+        if (!figure.ok())
+            return fail(figure.error());
+        const Result<QImage> canvas = placeFigure(figure.value(), choice.placements[std::size_t(k)]);
+        if (!canvas.ok())
+            return fail(QStringLiteral("Picture %1: %2").arg(path, canvas.error()));
+        if (!ShadowView::pictureHasDarkPixel(canvas.value(), choice.cellSize))
             return fail(QStringLiteral("Picture %1 has no dark pixel.").arg(path));
+        figures[std::size_t(k)] = std::move(figure).value();
+        canvases[std::size_t(k)] = canvas.value();
     }
     reset();
-    _cell_size = cellSize;
-    _how = how;
-    _set = set;
+    _choice = choice;
+    _cell_size = choice.cellSize;
+    _how = choice.how;
+    _set = choice.set;
+    _figures = std::move(figures);
+    _canvases = std::move(canvases);
+    makeViews();
+    return StatusLine{QStringLiteral("Loaded three pictures.")};
+}
+
+// A picture as found in its file (a black figure on white, square, not
+// moved) keeps its picture mesh cached beside the file; any other is meshed
+// from its canvas.
+void DesignSession::makeViews()
+{
+    const std::array<int, 3> modes = *projectionSetModes(_set);
+    _volume.adopt(nullptr);
+    _views.clear();
     _views.reserve(3);
+    _view_figures.reset();
     for (int k = 0; k < 3; ++k) {
-        const QImage picture = how == Pictures::Deformable ? loadPictureFile(_pictures[k], paths[k], useMask)
-                                                           : QImage(paths[k]);
-        _views.emplace_back(picture, paths[k], (*modes)[k], _cell_size);
+        const std::size_t slot = std::size_t(k);
+        const QString& path = _choice.paths[slot];
+        QImage picture = _canvases[slot];
+        if (_how == Pictures::Deformable) {
+            const Figure& figure = _figures[slot];
+            const bool asInItsFile = _choice.placements[slot].isIdentity() && figure.rule == FigureRule::DarkRule &&
+                                     figure.width == kCanvasSize && figure.height == kCanvasSize;
+            if (asInItsFile) {
+                const QImage loaded = loadPictureFile(_pictures[slot], path, _choice.useMask);
+                if (!loaded.isNull())
+                    picture = loaded;
+            } else {
+                _pictures[slot].load_picture(picture, QString());
+            }
+        }
+        _views.emplace_back(picture, path, modes[slot], _cell_size);
     }
     _views_need_quantisation = true;
-    return StatusLine{QStringLiteral("Loaded three pictures.")};
+    _layer_counter = 0;
 }
 
 void DesignSession::reset()
@@ -70,6 +117,10 @@ void DesignSession::reset()
     _filling.clear();
     _volume.adopt(nullptr);
     _views.clear();
+    _choice = PictureChoice();
+    _figures = {};
+    _canvases = {};
+    _view_figures.reset();
     _set = -1;
     _views_need_quantisation = false;
     _layer_counter = 0;
@@ -120,7 +171,94 @@ bool DesignSession::setCellSize(float cellSize)
     if (!isValidCellSize(cellSize))
         return false;
     _cell_size = cellSize;
+    _choice.cellSize = cellSize;
+    _view_figures.reset();
     return true;
+}
+
+// ---- placement ----------------------------------------------------------------------------
+
+Report DesignSession::setPlacement(int slot, const Placement& placement)
+{
+    if (_views.empty() || _figures[std::size_t(slot)].empty())
+        return fail(kNothingToProcess);
+    const Result<QImage> canvas = placeFigure(_figures[std::size_t(slot)], placement);
+    if (!canvas.ok())
+        return fail(canvas.error());
+    if (!ShadowView::pictureHasDarkPixel(canvas.value(), _cell_size))
+        return fail(QStringLiteral("So placed, picture %1 has no dark pixel.").arg(_choice.paths[std::size_t(slot)]));
+    const bool hadVolume = _volume.exists();
+    _choice.placements[std::size_t(slot)] = placement;
+    _canvases[std::size_t(slot)] = canvas.value();
+    makeViews();
+    if (!hadVolume)
+        return StatusLine{QStringLiteral("Placed picture %1.").arg(slot + 1)};
+    return compute();
+}
+
+Report DesignSession::arrange(const std::function<void(double)>& progress)
+{
+    if (_views.empty() || _figures[0].empty())
+        return fail(kNothingToProcess);
+    ArrangeOptions options;
+    options.turns = _choice.placements;
+    options.progress = progress;
+    const Result<Arrangement> arranged = ::arrange(_figures, _set, _cell_size, options);
+    if (!arranged.ok())
+        return fail(arranged.error());
+    std::array<QImage, 3> canvases;
+    for (int k = 0; k < 3; ++k) {
+        const Result<QImage> canvas = placeFigure(_figures[std::size_t(k)], arranged.value().placements[std::size_t(k)]);
+        if (!canvas.ok())
+            return fail(canvas.error());
+        canvases[std::size_t(k)] = canvas.value();
+    }
+    const bool hadVolume = _volume.exists();
+    _choice.placements = arranged.value().placements;
+    _canvases = canvases;
+    makeViews();
+    if (hadVolume)
+        if (const Report built = compute(); !built.ok())
+            return built;
+    return StatusLine{QStringLiteral("Arranged the pictures.")};
+}
+
+const ViewFigures& DesignSession::viewFigures() const
+{
+    if (!_view_figures)
+        _view_figures = ::viewFigures(_canvases, _cell_size);
+    return *_view_figures;
+}
+
+KeptValues DesignSession::kept() const
+{
+    const ShadowObject* master = _volume.master();
+    if (!master || _canvases[0].isNull() || master->resolution() != ShadowView::resolutionFor(_cell_size))
+        return {0, 0, 0};
+    return keptFigures(*master, viewFigures().maps);
+}
+
+QString DesignSession::keptText() const
+{
+    if (!_volume.exists() || _canvases[0].isNull())
+        return {};
+    const KeptValues k = kept();
+    return QStringLiteral("kept %1 % / %2 % / %3 %")
+        .arg(qRound(100.0 * k[0]))
+        .arg(qRound(100.0 * k[1]))
+        .arg(qRound(100.0 * k[2]));
+}
+
+Report DesignSession::keepFigure()
+{
+    ShadowObject* master = _volume.master();
+    if (!master || _canvases[0].isNull())
+        return fail(kNothingToProcess);
+    const KeepReport kept = ::keepFigure(*master, viewFigures());
+    _volume.refresh();
+    return StatusLine{QStringLiteral("Kept more of the figures: %1 cell(s) added, %2 removed.")
+                          .arg(kept.added)
+                          .arg(kept.removed)};
 }
 
 std::vector<ShadowView*> DesignSession::viewPointers()
@@ -246,6 +384,50 @@ Report DesignSession::optimize(int passes, const AdjustParameters& parameters,
             afterPass(pass);
     }
     return StatusLine{QStringLiteral("Optimized images.")};
+}
+
+Result<int> DesignSession::optimizeToBest(int passes, const AdjustParameters& parameters,
+                                          const std::function<void(int, const KeptValues&)>& afterPass)
+{
+    if (!_volume.exists())
+        if (const Report built = compute(); !built.ok())
+            return fail(built.error());
+    int best = 0;
+    double bestWorst = worstKept(kept());
+    std::array<PictureState, 3> bestPictures;
+    if (afterPass)
+        afterPass(0, kept());
+    for (int pass = 1; pass <= passes; ++pass) {
+        if (const Report optimized = optimize(1, parameters); !optimized.ok())
+            return fail(optimized.error());
+        const KeptValues now = kept();
+        if (afterPass)
+            afterPass(pass, now);
+        if (worstKept(now) > bestWorst) {
+            best = pass;
+            bestWorst = worstKept(now);
+            for (int k = 0; k < 3; ++k) {
+                const DeformationModel& picture = _pictures[std::size_t(k)];
+                bestPictures[std::size_t(k)] = {picture.image_mesh(), picture.rest_positions(), picture.vertex_weights()};
+            }
+        }
+    }
+    if (best == passes)
+        return best;
+    // Back to the best state: the pictures as placed, or deformed as then.
+    if (best == 0) {
+        makeViews();
+        if (const Report built = compute(); !built.ok())
+            return fail(built.error());
+    } else {
+        for (int k = 0; k < 3; ++k) {
+            const PictureState& state = bestPictures[std::size_t(k)];
+            _pictures[std::size_t(k)].set_image_mesh(state.mesh, state.rest, state.weights);
+        }
+        if (const Report built = recompute(); !built.ok())
+            return fail(built.error());
+    }
+    return best;
 }
 
 Report DesignSession::selectNextLayer()

@@ -18,6 +18,10 @@
 #include "session/PointLights.h"
 #include "session/Printing.h"
 #include "surface/Result.h"
+#include "volume/Arrange.h"
+#include "volume/Figure.h"
+#include "volume/KeepFigure.h"
+#include "volume/Placement.h"
 
 #include <QImage>
 #include <QString>
@@ -25,6 +29,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // One deformable picture as it stands: its mesh, the positions its vertices
@@ -38,6 +43,7 @@ struct PictureState {
 class DesignSession {
 public:
     using PictureFiles = std::array<QString, 3>;
+    using Placements = std::array<Placement, 3>;
 
     // How pictures become views: through the deformable pictures (as the
     // window does; the picture mesh is cached beside each file), or plainly
@@ -53,14 +59,31 @@ public:
     DesignSession(const DesignSession&) = delete;
     DesignSession& operator=(const DesignSession&) = delete;
 
+    // What a design is made of: three picture files for projection set `set`
+    // (0, 1, 2), cells of `cellSize`, how each figure is told from its ground
+    // (a luminance threshold, or automatic when negative) and where each sits
+    // on the canvas.
+    struct PictureChoice {
+        int set = 0;
+        PictureFiles paths;
+        float cellSize = 5.0f;
+        int threshold = -1;
+        Placements placements{};
+        bool useMask = false;
+        Pictures how = Pictures::Deformable;
+    };
+
     // ---- pictures and views ---------------------------------------------------------
-    // Three picture files become the views of projection set `set` (0, 1, 2)
-    // with cells of `cellSize`, replacing the views and the volume. Everything
-    // is checked first: an unknown set, a cell size outside 1..250, an
-    // unreadable picture or one without a dark pixel fails and leaves the
-    // session as it was.
+    // Three picture files become the views of the set, each figure placed on
+    // the 250 x 250 canvas, replacing the views and the volume. Everything is
+    // checked first: an unknown set, a cell size outside 1..250, an
+    // unreadable picture or one without a figure, a placement that pushes a
+    // figure off the canvas fails and leaves the session as it was.
+    Report load(const PictureChoice& choice);
     Report load(int set, const PictureFiles& paths, float cellSize, bool useMask = false,
                 Pictures how = Pictures::Deformable);
+    // The choice the current views were made from.
+    const PictureChoice& choice() const { return _choice; }
     // No views, no volume, counters back to 0, the point-light design and the
     // filling emptied.
     void reset();
@@ -71,6 +94,30 @@ public:
     int viewMode(int slot) const;
     // The picture view slot k was made from, as the view sees it (null without one).
     QImage viewPicture(int slot) const;
+    // Slot k's figure as found in its file, and placed on the canvas (null without views).
+    const Figure& figure(int slot) const { return _figures[std::size_t(slot)]; }
+    const QImage& canvas(int slot) const { return _canvases[std::size_t(slot)]; }
+
+    // ---- placement ------------------------------------------------------------------------
+    const Placements& placements() const { return _choice.placements; }
+    // Places slot k's figure anew; one that would push the figure off the
+    // canvas is refused. The views are made again from the placed pictures
+    // (their deformation goes) and a volume there was is built again.
+    Report setPlacement(int slot, const Placement& placement);
+    // Chooses scale and shift of every picture so that the worst view keeps
+    // as much of its figure as possible (turns and mirrors stay); then as
+    // setPlacement. `progress` gets 0..1.
+    Report arrange(const std::function<void(double)>& progress = {});
+    // Per view slot, how much of its placed figure the volume's shadow keeps
+    // (intersection over union at the volume's resolution); zeros without a
+    // volume or without pictures.
+    KeptValues kept() const;
+    // "kept 94 % / 88 % / 91 %", or empty without a volume with pictures.
+    QString keptText() const;
+    // Raises the worst view's kept figure by adding cells along its rays and
+    // freeing cells that shade little figure; the shadows no longer match
+    // the pictures exactly. No history step.
+    Report keepFigure();
     // Pixels of view slot k's figure on its N x N map (0 before the views are quantised).
     int figurePixels(int slot) const;
     const std::vector<ShadowView>& views() const { return _views; }
@@ -104,6 +151,13 @@ public:
     // value (0..100) before each pass, `afterPass` the pass number after it.
     Report optimize(int passes, const AdjustParameters& parameters, const std::function<void(int)>& beforePass = {},
                     const std::function<void(int)>& afterPass = {});
+    // Optimise passes that end in the best state: of the states after 0, 1,
+    // ..., `passes` passes, the one whose worst view keeps the most of its
+    // figure (the first among equals), with the pictures deformed as they
+    // were then. `afterPass` gets each pass number (0 for the start) and
+    // what it keeps. Returns the pass chosen.
+    Result<int> optimizeToBest(int passes, const AdjustParameters& parameters,
+                               const std::function<void(int, const KeptValues&)>& afterPass = {});
     // New cell size, then recompute ("initial shadow mesh computed.").
     Report increaseResolution(float cellSize);
     // First call after a load or recompute: a new volume from the views; later
@@ -161,7 +215,15 @@ private:
     void buildMaster();
     Report volumeReport(const QString& success) const;
 
+    // The views (and deformable pictures) made afresh from the placed figures.
+    void makeViews();
+    const ViewFigures& viewFigures() const;
+
     std::array<DeformationModel, 3> _pictures;
+    PictureChoice _choice;
+    std::array<Figure, 3> _figures;
+    std::array<QImage, 3> _canvases;
+    mutable std::optional<ViewFigures> _view_figures;  // of the canvases at the cell size
     std::vector<ShadowView> _views;
     DesignVolume _volume{_views};
     PointLights _point_lights;

@@ -59,6 +59,57 @@ std::optional<double> parseNumber(const QString& text)
     return value;
 }
 
+QStringList pictureValueOptions()
+{
+    return {QStringLiteral("--set"), QStringLiteral("--cell-size"), QStringLiteral("--threshold")};
+}
+
+QString parsePictureOptions(const ParsedArgs& parsed, PictureOptions& options)
+{
+    if (const QString problem = parseSetAndCellSize(parsed, options.set, options.cellSize); !problem.isEmpty())
+        return problem;
+    QString error;
+    if (!intOption(parsed, "--threshold", 0, 255, options.threshold, error))
+        return error;
+    if (parsed.has(QStringLiteral("--arrange")))
+        options.arrange = true;
+    if (parsed.has(QStringLiteral("--no-arrange")))
+        options.arrange = false;
+    return {};
+}
+
+QString loadPictures(DesignSession& session, const QStringList& paths, const PictureOptions& options,
+                     DesignSession::Pictures how)
+{
+    DesignSession::PictureChoice choice;
+    choice.set = options.set;
+    choice.paths = {paths[0], paths[1], paths[2]};
+    choice.cellSize = static_cast<float>(options.cellSize);
+    choice.threshold = options.threshold;
+    choice.how = how;
+    if (const Report loaded = session.load(choice); !loaded.ok())
+        return loaded.error();
+    if (options.arrange)
+        if (const Report arranged = session.arrange(); !arranged.ok())
+            return arranged.error();
+    return {};
+}
+
+std::string keptJson(const DesignSession& session)
+{
+    const KeptValues kept = session.kept();
+    return "\"kept\": [" + jsonNumber(std::round(kept[0] * 1e4) / 1e4) + ", " +
+           jsonNumber(std::round(kept[1] * 1e4) / 1e4) + ", " + jsonNumber(std::round(kept[2] * 1e4) / 1e4) + "]";
+}
+
+std::string placementsJson(const DesignSession& session)
+{
+    std::string json = "\"placements\": [";
+    for (int k = 0; k < 3; ++k)
+        json += (k ? ", \"" : "\"") + placementText(session.placements()[std::size_t(k)]).toStdString() + "\"";
+    return json + "]";
+}
+
 QString parseSetAndCellSize(const ParsedArgs& parsed, int& set, double& cellSize)
 {
     const QString badSet = QStringLiteral("--set must be 0, 1 or 2");

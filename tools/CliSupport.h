@@ -2,6 +2,8 @@
 // Small helpers shared by the kalvex-cli commands: argument parsing, error
 // reporting, JSON formatting.
 
+#include "session/DesignSession.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -60,6 +62,30 @@ bool intOption(const ParsedArgs& parsed, const QString& name, std::type_identity
 // Compact JSON number: integers without a fraction, others with up to 7
 // significant digits.
 std::string jsonNumber(double value);
+
+// What every command that takes three pictures reads: --set, --cell-size,
+// --threshold L (0..255; the figure's luminance split, automatic without)
+// and whether to arrange the pictures first (--arrange, or where that is
+// the default --no-arrange).
+struct PictureOptions {
+    int set = 0;
+    double cellSize = 5.0;
+    int threshold = -1;
+    bool arrange = false;
+};
+// The value options of PictureOptions, for parseArgs.
+QStringList pictureValueOptions();
+// Reads them into `options` (its arrange as the command's default); an
+// error text or "".
+QString parsePictureOptions(const ParsedArgs& parsed, PictureOptions& options);
+// Loads the three positional pictures into the session and arranges them
+// when asked; the error line or "".
+QString loadPictures(DesignSession& session, const QStringList& paths, const PictureOptions& options,
+                     DesignSession::Pictures how = DesignSession::Pictures::Deformable);
+// "\"kept\": [k0, k1, k2]" (fractions of each figure kept) and
+// "\"placements\": [\"scale=...\", ...]" of the session's design.
+std::string keptJson(const DesignSession& session);
+std::string placementsJson(const DesignSession& session);
 
 }  // namespace cli
 

@@ -16,7 +16,8 @@
 namespace {
 
 const char* kContourHelp =
-    "Usage: kalvex-cli contour (--scene FILE.kxscene | [--set 0|1|2] [--cell-size S] PICTURE0 PICTURE1 PICTURE2)\n"
+    "Usage: kalvex-cli contour (--scene FILE.kxscene | [--set 0|1|2] [--cell-size S] [--threshold L]\n"
+    "                          [--arrange] PICTURE0 PICTURE1 PICTURE2)\n"
     "                          [--mode 0..4] [--factor F] [--iso V] --out MESH.obj\n"
     "\n"
     "Contours a volume by marching cubes on a field F times finer per axis: the volume of a\n"
@@ -24,6 +25,7 @@ const char* kContourHelp =
     "vertices in vertex-number order, in sample units, the triangles in marching order, wound\n"
     "toward the occupied side) and prints one JSON object:\n"
     "  {\"resolution\": n, \"cells\": c, \"vertices\": V, \"faces\": F, \"ms\": t}\n"
+    "and, from pictures, \"kept\" and \"placements\" as 'hull' gives them.\n"
     "With no triangle it prints vertices 0 and faces 0 and writes no file.\n"
     "\n"
     "Options:\n"
@@ -31,7 +33,7 @@ const char* kContourHelp =
     "                4 Cubic-BSpline (gives no triangle)\n"
     "  --factor F    field factor, 1 to 8 (default 3)\n"
     "  --iso V       iso-value, above 0 and below 1 (default 0.8)\n"
-    "  --set, --cell-size   as for 'hull'\n"
+    "  --set, --cell-size, --threshold, --arrange   as for 'hull'\n"
     "\n"
     "Bad usage, an unreadable or corrupt scene file or an unusable picture: one line on stderr,\n"
     "exit code 2, nothing written.\n";
@@ -41,7 +43,8 @@ const char* kContourHelp =
 int runContour(const QStringList& args)
 {
     const cli::ParsedArgs parsed = cli::parseArgs(
-        args, {"--scene", "--set", "--cell-size", "--mode", "--factor", "--iso", "--out"}, {"--help"});
+        args, cli::pictureValueOptions() << "--scene" << "--mode" << "--factor" << "--iso" << "--out",
+        {"--help", "--arrange"});
     if (parsed.has("--help")) {
         std::fputs(kContourHelp, stdout);
         return 0;
@@ -81,15 +84,13 @@ int runContour(const QStringList& args)
         if (const Report opened = openScene(session, *scene); !opened.ok())
             return cli::fail(opened.error());
     } else {
-        int set = 0;
-        double cellSize = 5.0;
-        if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
+        cli::PictureOptions options;
+        if (const QString problem = cli::parsePictureOptions(parsed, options); !problem.isEmpty())
             return cli::fail(problem);
-        const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
-        const Report loaded =
-            session.load(set, pictures, static_cast<float>(cellSize), false, DesignSession::Pictures::Plain);
-        if (!loaded.ok())
-            return cli::fail(loaded.error());
+        if (const QString problem =
+                cli::loadPictures(session, parsed.positional, options, DesignSession::Pictures::Plain);
+            !problem.isEmpty())
+            return cli::fail(problem);
         // An empty hull contours to nothing; the JSON says so.
         static_cast<void>(session.compute().ok());
     }
@@ -106,7 +107,9 @@ int runContour(const QStringList& args)
     const std::string json = "{\"resolution\": " + std::to_string(session.volume().resolution()) +
                              ", \"cells\": " + std::to_string(session.volume().counts().cells) +
                              ", \"vertices\": " + std::to_string(vertices) + ", \"faces\": " + std::to_string(faces) +
-                             ", \"ms\": " + cli::jsonNumber(ms) + "}\n";
+                             ", \"ms\": " + cli::jsonNumber(ms) +
+                             (scene ? std::string() : ", " + cli::keptJson(session) + ", " + cli::placementsJson(session)) +
+                             "}\n";
     std::fputs(json.c_str(), stdout);
     return 0;
 }

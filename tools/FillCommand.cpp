@@ -19,8 +19,8 @@
 namespace {
 
 const char* kFillHelp =
-    "Usage: kalvex-cli fill [--set 0|1|2] [--cell-size S] [--passes n] [--refine k] [--seed s]\n"
-    "                       [--out DIR] PICTURE0 PICTURE1 PICTURE2\n"
+    "Usage: kalvex-cli fill [--set 0|1|2] [--cell-size S] [--threshold L] [--arrange] [--passes n]\n"
+    "                       [--refine k] [--seed s] [--out DIR] PICTURE0 PICTURE1 PICTURE2\n"
     "\n"
     "Runs the window's steps up to \"perform example-based filling\" and \"ICP refine\": builds the\n"
     "shadow hull, runs n optimise passes (as 'optimize' does), loads the four bundled example models,\n"
@@ -34,6 +34,7 @@ const char* kFillHelp =
     "\n"
     "Options:\n"
     "  --set 0|1|2        projection set: 0 = X, Y, Z (default); 1 = X, Y, 45; 2 = X, 60, 120\n"
+    "  --threshold L, --arrange   as for 'hull'\n"
     "  --cell-size S      voxel edge in picture pixels, 1 to 250 (default 5); the models are sized\n"
     "                     for it\n"
     "  --passes n         optimise passes before filling, 0 to 100 (default 0)\n"
@@ -56,7 +57,7 @@ double msSince(const QElapsedTimer& timer)
 int runFill(const QStringList& args)
 {
     const cli::ParsedArgs parsed = cli::parseArgs(
-        args, {"--set", "--cell-size", "--passes", "--refine", "--seed", "--out"}, {"--help"});
+        args, cli::pictureValueOptions() << "--passes" << "--refine" << "--seed" << "--out", {"--help", "--arrange"});
     if (parsed.has("--help")) {
         std::fputs(kFillHelp, stdout);
         return 0;
@@ -66,9 +67,8 @@ int runFill(const QStringList& args)
     if (parsed.positional.size() != 3)
         return cli::fail(QStringLiteral("fill needs exactly three pictures (try --help)"));
 
-    int set = 0;
-    double cellSize = 5.0;
-    if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
+    cli::PictureOptions options;
+    if (const QString problem = cli::parsePictureOptions(parsed, options); !problem.isEmpty())
         return cli::fail(problem);
     long long passes = 0, refine = 10, seed = -1;
     QString error;
@@ -83,10 +83,9 @@ int runFill(const QStringList& args)
     // The window's steps: generate, optimise passes, the models loaded at
     // "done with this stage ...", "perform example-based filling", "ICP refine".
     DesignSession session;
-    const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
     const auto how = passes > 0 ? DesignSession::Pictures::Deformable : DesignSession::Pictures::Plain;
-    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize), false, how); !loaded.ok())
-        return cli::fail(loaded.error());
+    if (const QString problem = cli::loadPictures(session, parsed.positional, options, how); !problem.isEmpty())
+        return cli::fail(problem);
     if (const Report computed = session.compute(); !computed.ok())
         return cli::fail(computed.error());
     if (passes > 0) {

@@ -17,22 +17,31 @@
 namespace {
 
 const char* kHullHelp =
-    "Usage: kalvex-cli hull [--set 0|1|2] [--cell-size S] [--mesh OUT.obj] [--shadows DIR]\n"
-    "                       PICTURE0 PICTURE1 PICTURE2\n"
+    "Usage: kalvex-cli hull [--set 0|1|2] [--cell-size S] [--threshold L] [--arrange]\n"
+    "                       [--mesh OUT.obj] [--shadows DIR] PICTURE0 PICTURE1 PICTURE2\n"
     "\n"
-    "Builds the shadow hull of three pictures (dark figure on light ground; a pixel is dark\n"
-    "when red, green and blue are all below 100) and prints one JSON object on stdout:\n"
+    "Builds the shadow hull of three pictures (a figure on a plain ground, in any format Qt\n"
+    "reads; each is fitted onto the 250 x 250 canvas with its aspect kept) and prints one JSON\n"
+    "object on stdout:\n"
     "  resolution   N, cells per axis (floor(250 / S))\n"
     "  cell_size    S\n"
     "  cells        occupied cells of the hull\n"
     "  views        per picture: mode, dark (dark map pixels), shadow (pixels the hull shades),\n"
     "               missing (dark but not shaded), extra (shaded but light)\n"
+    "  kept         per picture, the share of its figure the hull's shadow keeps (intersection\n"
+    "               over union, 0 to 1)\n"
+    "  placements   per picture, its scale and shift on the canvas\n"
     "  timings_ms   load, quantize, build, mesh (0 without --mesh)\n"
     "\n"
     "Options:\n"
     "  --set 0|1|2      projection set: 0 = X, Y, Z (default); 1 = X, Y, 45 degrees;\n"
     "                   2 = X, 60 degrees, 120 degrees\n"
     "  --cell-size S    voxel edge in picture pixels, 1 to 250 (default 5)\n"
+    "  --threshold L    the figure is the side of luminance L (0..255) that does not hold the\n"
+    "                   border (default: black-on-white pictures by their dark pixels -- red,\n"
+    "                   green and blue below 100 --, others by an automatic threshold)\n"
+    "  --arrange        choose each picture's scale and shift first, so that the worst view\n"
+    "                   keeps as much of its figure as possible\n"
     "  --mesh OUT.obj   write the cube mesh of the hull as OBJ\n"
     "  --shadows DIR    write each view's N x N comparison image as DIR/view0.png .. view2.png\n"
     "                   (black: shadow as wanted, orange: missing, brown: extra)\n"
@@ -52,7 +61,7 @@ double elapsedMs(QElapsedTimer& timer)
 int runHull(const QStringList& args)
 {
     const cli::ParsedArgs parsed =
-        cli::parseArgs(args, {"--set", "--cell-size", "--mesh", "--shadows"}, {"--help"});
+        cli::parseArgs(args, cli::pictureValueOptions() << "--mesh" << "--shadows", {"--help", "--arrange"});
     if (parsed.has("--help")) {
         std::fputs(kHullHelp, stdout);
         return 0;
@@ -62,9 +71,8 @@ int runHull(const QStringList& args)
     if (parsed.positional.size() != 3)
         return cli::fail(QStringLiteral("hull needs exactly three pictures (try --help)"));
 
-    int set = 0;
-    double cellSize = 5.0;
-    if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
+    cli::PictureOptions options;
+    if (const QString problem = cli::parsePictureOptions(parsed, options); !problem.isEmpty())
         return cli::fail(problem);
     const QString meshPath = parsed.value("--mesh").value_or(QString());
     const QString shadowDir = parsed.value("--shadows").value_or(QString());
@@ -72,9 +80,9 @@ int runHull(const QStringList& args)
     QElapsedTimer timer;
     timer.start();
     DesignSession session;
-    const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
-    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize), false, DesignSession::Pictures::Plain); !loaded.ok())
-        return cli::fail(loaded.error());
+    if (const QString problem = cli::loadPictures(session, parsed.positional, options, DesignSession::Pictures::Plain);
+        !problem.isEmpty())
+        return cli::fail(problem);
     const double loadMs = elapsedMs(timer);
     static_cast<void>(session.compute().ok());  // an empty hull is a result too
     timer.restart();
@@ -90,7 +98,7 @@ int runHull(const QStringList& args)
 
     const DesignVolume::Counts& counts = session.volume().counts();
     std::string json = "{\"resolution\": " + std::to_string(session.volume().resolution()) +
-                       ", \"cell_size\": " + cli::jsonNumber(cellSize) +
+                       ", \"cell_size\": " + cli::jsonNumber(options.cellSize) +
                        ", \"cells\": " + std::to_string(counts.cells) + ", \"views\": [";
     for (int k = 0; k < 3; ++k) {
         if (!shadowDir.isEmpty()) {
@@ -105,7 +113,7 @@ int runHull(const QStringList& args)
                 ", \"extra\": " + std::to_string(counts.extra[k]) + "}";
     }
     const DesignSession::Timings& t = session.lastTimings();
-    json += "], \"timings_ms\": {\"load\": " + cli::jsonNumber(loadMs) + ", \"quantize\": " +
+    json += "], " + cli::keptJson(session) + ", " + cli::placementsJson(session) + ", \"timings_ms\": {\"load\": " + cli::jsonNumber(loadMs) + ", \"quantize\": " +
             cli::jsonNumber(t.quantize) + ", \"build\": " + cli::jsonNumber(t.build) +
             ", \"mesh\": " + cli::jsonNumber(meshMs) + "}}\n";
     std::fputs(json.c_str(), stdout);

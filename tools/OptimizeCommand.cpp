@@ -17,20 +17,23 @@
 namespace {
 
 const char* kOptimizeHelp =
-    "Usage: kalvex-cli optimize [--set 0|1|2] [--cell-size S] [--passes n] [--preserve-shape]\n"
-    "                           [--repeats 6] [--distance 4] [--min-size 2] [--out DIR]\n"
-    "                           PICTURE0 PICTURE1 PICTURE2\n"
+    "Usage: kalvex-cli optimize [--set 0|1|2] [--cell-size S] [--threshold L] [--arrange]\n"
+    "                           [--passes n] [--preserve-shape] [--repeats 6] [--distance 4]\n"
+    "                           [--min-size 2] [--out DIR] PICTURE0 PICTURE1 PICTURE2\n"
     "\n"
     "Runs the workflow's \"optimize\": loads the pictures as the window does (the picture mesh is\n"
     "cached beside each picture as <name>_mesh.obj and reused by later runs), builds the hull, then\n"
     "runs n passes; each pass repairs the pictures (deforming them towards the voxels that cover\n"
     "missing shadow pixels) and rebuilds the hull from the deformed pictures. Prints one JSON object:\n"
-    "  {\"resolution\": N, \"initial\": {\"cells\": C, \"missing\": [m0, m1, m2], \"extra\": [e0, e1, e2]},\n"
-    "   \"passes\": [{\"cells\": C, \"missing\": [...], \"extra\": [...], \"ms\": t}, ...]}\n"
+    "  {\"resolution\": N, \"placements\": [...],\n"
+    "   \"initial\": {\"cells\": C, \"missing\": [m0, m1, m2], \"extra\": [e0, e1, e2], \"kept\": [k0, k1, k2]},\n"
+    "   \"passes\": [{\"cells\": C, \"missing\": [...], \"extra\": [...], \"kept\": [...], \"ms\": t}, ...]}\n"
+    "(kept: the share of each placed figure, before deformation, that the volume's shadow keeps).\n"
     "\n"
     "Options:\n"
     "  --set 0|1|2        projection set: 0 = X, Y, Z (default); 1 = X, Y, 45; 2 = X, 60, 120\n"
     "  --cell-size S      voxel edge in picture pixels, 1 to 250 (default 5)\n"
+    "  --threshold L, --arrange   as for 'hull'\n"
     "  --passes n         optimise passes, 1 to 100 (default 4)\n"
     "  --preserve-shape   pull each deformed picture back towards its shape after deforming\n"
     "  --repeats r        repair steps per pass, over the views in turn, 1 to 10 (default 6)\n"
@@ -56,8 +59,8 @@ std::string countsJson(const DesignVolume::Counts& c)
 int runOptimize(const QStringList& args)
 {
     const cli::ParsedArgs parsed = cli::parseArgs(
-        args, {"--set", "--cell-size", "--passes", "--repeats", "--distance", "--min-size", "--out"},
-        {"--help", "--preserve-shape"});
+        args, cli::pictureValueOptions() << "--passes" << "--repeats" << "--distance" << "--min-size" << "--out",
+        {"--help", "--preserve-shape", "--arrange"});
     if (parsed.has("--help")) {
         std::fputs(kOptimizeHelp, stdout);
         return 0;
@@ -67,9 +70,9 @@ int runOptimize(const QStringList& args)
     if (parsed.positional.size() != 3)
         return cli::fail(QStringLiteral("optimize needs exactly three pictures (try --help)"));
 
-    int set = 0, passes = 4;
-    double cellSize = 5.0;
-    if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
+    int passes = 4;
+    cli::PictureOptions options;
+    if (const QString problem = cli::parsePictureOptions(parsed, options); !problem.isEmpty())
         return cli::fail(problem);
     AdjustParameters parameters;
     parameters.preserveShape = parsed.has("--preserve-shape");
@@ -82,21 +85,21 @@ int runOptimize(const QStringList& args)
     const QString outDir = parsed.value("--out").value_or(QString());
 
     DesignSession session;
-    const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
-    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize)); !loaded.ok())
-        return cli::fail(loaded.error());
+    if (const QString problem = cli::loadPictures(session, parsed.positional, options); !problem.isEmpty())
+        return cli::fail(problem);
 
     // The same steps as the window's "optimize": an adjustment and a rebuild per pass.
     static_cast<void>(session.compute().ok());  // an empty hull shows in the counts
-    std::string json = "{\"resolution\": " + std::to_string(session.volume().resolution()) +
-                       ", \"initial\": {" + countsJson(session.volume().counts()) + "}, \"passes\": [";
+    std::string json = "{\"resolution\": " + std::to_string(session.volume().resolution()) + ", " +
+                       cli::placementsJson(session) + ", \"initial\": {" + countsJson(session.volume().counts()) +
+                       ", " + cli::keptJson(session) + "}, \"passes\": [";
     QElapsedTimer timer;
     const Report optimized = session.optimize(
         passes, parameters, [&](int) { timer.start(); },
         [&](int pass) {
             const double ms = double(timer.nsecsElapsed()) / 1e6;
-            json += (pass ? ", {" : "{") + countsJson(session.volume().counts()) + ", \"ms\": " + cli::jsonNumber(ms) +
-                    "}";
+            json += (pass ? ", {" : "{") + countsJson(session.volume().counts()) + ", " + cli::keptJson(session) +
+                    ", \"ms\": " + cli::jsonNumber(ms) + "}";
         });
     if (!optimized.ok())
         return cli::fail(optimized.error());

@@ -16,21 +16,30 @@
 namespace {
 
 const char* kSculptHelp =
-    "Usage: kalvex-cli sculpt [--set 0|1|2] [--cell-size S] [--passes n] [--size-mm L] [--mode M]\n"
-    "                         [--factor F] [--iso V] --out DIR PICTURE0 PICTURE1 PICTURE2\n"
+    "Usage: kalvex-cli sculpt [--set 0|1|2] [--cell-size S] [--threshold L] [--no-arrange]\n"
+    "                         [--passes n] [--no-keep] [--size-mm L] [--mode M] [--factor F]\n"
+    "                         [--iso V] --out DIR PICTURE0 PICTURE1 PICTURE2\n"
     "\n"
-    "Builds the shadow hull of three pictures, runs n optimise passes (default 4) that deform the\n"
-    "pictures until they agree, joins the volume into one piece, contours it into a smooth closed\n"
+    "From three pictures to a print: places the pictures on the canvas so that the worst view\n"
+    "keeps as much of its figure as possible (as 'hull --arrange'), builds the shadow hull, runs n\n"
+    "optimise passes (default 4) that deform the pictures towards agreement and keeps the best of\n"
+    "the states after 0..n passes (the one whose worst view keeps the most of its figure), then\n"
+    "adds and frees cells so that the worst view keeps more (its shadow may then fall a little\n"
+    "outside another figure), joins the volume into one piece, contours it into a smooth closed\n"
     "surface and checks it. Writes DIR/sculpture.stl, DIR/sculpture.3mf (longest side L mm,\n"
     "default 100), DIR/sculpture.kxscene and DIR/deformed0.png .. deformed2.png (the pictures the\n"
     "sculpture casts), and prints one JSON object:\n"
     "  {\"cells\": C, \"components\": 1, \"triangles\": T, \"open_edges\": 0, \"nonmanifold_edges\": 0,\n"
-    "   \"size_mm\": [x, y, z], \"missing\": [m0, m1, m2], \"ms\": {...}}\n"
-    "(missing: picture pixels each view still misses after the passes).\n"
+    "   \"size_mm\": [x, y, z], \"missing\": [m0, m1, m2], \"placements\": [...],\n"
+    "   \"passes\": [{\"pass\": 0, \"kept\": [...]}, ...], \"best_pass\": b, \"kept\": [k0, k1, k2], \"ms\": {...}}\n"
+    "(missing: picture pixels each view misses; kept: the share of each placed figure the final\n"
+    "volume's shadow keeps, intersection over union; best_pass: the state exported).\n"
     "\n"
     "Options:\n"
-    "  --set, --cell-size   as for 'hull'\n"
+    "  --set, --cell-size, --threshold   as for 'hull'\n"
+    "  --no-arrange         keep the pictures as given (fitted onto the canvas, not moved)\n"
     "  --passes n           optimise passes, 0 to 100 (default 4)\n"
+    "  --no-keep            skip the step that adds and frees cells for the worst view\n"
     "  --size-mm L          the longest side of the print in millimetres (default 100)\n"
     "  --mode M, --factor F, --iso V   contouring, as for 'contour' (defaults 3, 3, 0.8)\n"
     "\n"
@@ -47,7 +56,8 @@ std::string list(const std::array<int, 3>& v)
 int runSculpt(const QStringList& args)
 {
     const cli::ParsedArgs parsed = cli::parseArgs(
-        args, {"--set", "--cell-size", "--passes", "--size-mm", "--mode", "--factor", "--iso", "--out"}, {"--help"});
+        args, cli::pictureValueOptions() << "--passes" << "--size-mm" << "--mode" << "--factor" << "--iso" << "--out",
+        {"--help", "--no-arrange", "--no-keep"});
     if (parsed.has("--help")) {
         std::fputs(kSculptHelp, stdout);
         return 0;
@@ -59,9 +69,10 @@ int runSculpt(const QStringList& args)
     const QString outDir = parsed.value("--out").value_or(QString());
     if (outDir.isEmpty())
         return cli::fail(QStringLiteral("sculpt needs --out DIR (try --help)"));
-    int set = 0, passes = 4;
-    double cellSize = 5.0;
-    if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
+    int passes = 4;
+    cli::PictureOptions pictureOptions;
+    pictureOptions.arrange = true;
+    if (const QString problem = cli::parsePictureOptions(parsed, pictureOptions); !problem.isEmpty())
         return cli::fail(problem);
     SculptureOptions options;
     struct IntOption {
@@ -95,13 +106,25 @@ int runSculpt(const QStringList& args)
     QElapsedTimer timer;
     timer.start();
     DesignSession session;
-    const DesignSession::PictureFiles pictures{parsed.positional[0], parsed.positional[1], parsed.positional[2]};
-    if (const Report loaded = session.load(set, pictures, static_cast<float>(cellSize)); !loaded.ok())
-        return cli::fail(loaded.error());
-    static_cast<void>(session.compute().ok());  // an empty hull is refused below
-    if (const Report optimized = session.optimize(passes, AdjustParameters()); !optimized.ok())
-        return cli::fail(optimized.error());
+    if (const QString problem = cli::loadPictures(session, parsed.positional, pictureOptions); !problem.isEmpty())
+        return cli::fail(problem);
+    const double arrangeMs = double(timer.nsecsElapsed()) / 1e6;
+    timer.restart();
+    if (const Report built = session.compute(); !built.ok())
+        return cli::fail(built.error());
+    std::string passesJson;
+    const Result<int> best = session.optimizeToBest(passes, AdjustParameters(), [&](int pass, const KeptValues&) {
+        passesJson += (pass ? ", {\"pass\": " : "{\"pass\": ") + std::to_string(pass) + ", " +
+                      cli::keptJson(session) + "}";
+    });
+    if (!best.ok())
+        return cli::fail(best.error());
     const double optimizeMs = double(timer.nsecsElapsed()) / 1e6;
+    timer.restart();
+    if (!parsed.has("--no-keep"))
+        if (const Report kept = session.keepFigure(); !kept.ok())
+            return cli::fail(kept.error());
+    const double keepMs = double(timer.nsecsElapsed()) / 1e6;
     timer.restart();
     const Result<Sculpture> made = session.sculpture(options);
     if (!made.ok())
@@ -116,7 +139,10 @@ int runSculpt(const QStringList& args)
                        ", \"nonmanifold_edges\": " + std::to_string(check.nonManifoldEdges) + ", \"size_mm\": [" +
                        cli::jsonNumber(sculpture.sizeMm[0]) + ", " + cli::jsonNumber(sculpture.sizeMm[1]) + ", " +
                        cli::jsonNumber(sculpture.sizeMm[2]) + "], \"missing\": " + list(session.volume().counts().missing) +
-                       ", \"ms\": {\"optimize\": " + cli::jsonNumber(optimizeMs) +
+                       ", " + cli::placementsJson(session) + ", \"passes\": [" + passesJson +
+                       "], \"best_pass\": " + std::to_string(best.value()) + ", " + cli::keptJson(session) +
+                       ", \"ms\": {\"arrange\": " + cli::jsonNumber(arrangeMs) +
+                       ", \"optimize\": " + cli::jsonNumber(optimizeMs) + ", \"keep\": " + cli::jsonNumber(keepMs) +
                        ", \"sculpt\": " + cli::jsonNumber(sculptMs) + "}}\n";
     std::fputs(json.c_str(), stdout);
     if (!check.printable())

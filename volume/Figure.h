@@ -12,10 +12,15 @@
 #include <cstdint>
 #include <vector>
 
+// How the figure of a picture was found.
+enum class FigureRule { DarkRule, Transparency, AutomaticThreshold, Threshold };
+
 struct Figure {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> mask;  // row-major (y * width + x), 1 on the figure
+    FigureRule rule = FigureRule::DarkRule;
+    int threshold = -1;
 
     bool empty() const { return width <= 0 || height <= 0; }
     bool at(int x, int y) const { return mask[std::size_t(y) * std::size_t(width) + std::size_t(x)] != 0; }

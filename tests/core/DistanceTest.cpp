@@ -26,9 +26,9 @@ TEST(Distance, BothMethodsMatchBruteForce)
     const struct {
         QImage picture;
         float cellSize;
-    } cases[] = {{syntheticPicture(Figure::Strokes, 5), 5.0f},
-                 {syntheticPicture(Figure::Polygons, 6), 6.25f},
-                 {syntheticPicture(Figure::Greys, 7), 8.0f},
+    } cases[] = {{syntheticPicture(Painted::Strokes, 5), 5.0f},
+                 {syntheticPicture(Painted::Polygons, 6), 6.25f},
+                 {syntheticPicture(Painted::Greys, 7), 8.0f},
                  {pictureWithPixels({{248, 248}}), 2.5f},
                  {pictureWithPixels({{0, 0}, {120, 249}, {249, 3}}), 1.5f}};  // the largest grid, N = 166
     for (const auto& c : cases) {

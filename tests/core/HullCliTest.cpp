@@ -7,10 +7,12 @@
 #include "CliTestSupport.h"
 #include "ReferenceHull.h"
 #include "SyntheticPictures.h"
+#include "volume/Placement.h"
 
 #include "surface/TriMesh.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,7 +35,7 @@ QStringList entries(const QString& dir)
 }
 
 struct PictureRecipe {
-    Figure figure;
+    Painted figure;
     int width = 250, height = 250;
     bool grey8 = false;  // saved as an 8-bit grey PNG
 };
@@ -55,7 +57,7 @@ class HullCli : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return _dir.filePath(name); }
 
-    std::array<QString, 3> writePictures(const std::array<PictureRecipe, 3>& recipes, unsigned seed) const
+    std::array<QString, 3> writePictures(const std::array<PictureRecipe, 3>& recipes, unsigned seed)
     {
         std::array<QString, 3> files;
         for (int k = 0; k < 3; ++k) {
@@ -65,6 +67,14 @@ protected:
                 picture = picture.convertToFormat(QImage::Format_Grayscale8);
             files[k] = path(QStringLiteral("picture%1.png").arg(k));
             EXPECT_TRUE(picture.save(files[k]));
+            // A picture of another size is fitted onto the canvas by the
+            // placement code (tested on its own); the reference starts from
+            // that canvas.
+            if (picture.size() != QSize(250, 250)) {
+                const Result<QImage> canvas = placeFigure(figureOf(picture).value(), Placement());
+                _canvases[files[k]] = path(QStringLiteral("canvas%1.png").arg(k));
+                EXPECT_TRUE(canvas.ok() && canvas.value().save(_canvases[files[k]]));
+            }
         }
         return files;
     }
@@ -82,9 +92,12 @@ protected:
         const QJsonObject json = QJsonDocument::fromJson(run.out, &error).object();
         EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString();
         EXPECT_TRUE(run.out.endsWith("}\n") && run.out.count('\n') == 1) << run.out.toStdString();
-        EXPECT_EQ(json.keys(), (QStringList{"cell_size", "cells", "resolution", "timings_ms", "views"}));
+        EXPECT_EQ(json.keys(), (QStringList{"cell_size", "cells", "kept", "placements", "resolution", "timings_ms", "views"}));
 
-        const reference::Figures expected = reference::hullFigures(files, set, cellSize);
+        std::array<QString, 3> referenceFiles = files;
+        for (QString& file : referenceFiles)
+            file = _canvases.value(file, file);
+        const reference::Figures expected = reference::hullFigures(referenceFiles, set, cellSize);
         EXPECT_EQ(json["resolution"].toInt(-1), expected.resolution);
         EXPECT_DOUBLE_EQ(json["cell_size"].toDouble(), QString::number(cellSize).toDouble());
         EXPECT_EQ(json["cells"].toInt(-1), expected.cells);
@@ -107,6 +120,7 @@ protected:
     }
 
     QTemporaryDir _dir;
+    QHash<QString, QString> _canvases;  // picture -> its canvas, for pictures not 250 x 250
 };
 
 // ---- figures against the reference --------------------------------------------
@@ -121,7 +135,7 @@ TEST_P(HullCliReference, FiguresEqualTheReference)
     EXPECT_GT(json["cells"].toInt(), 0) << "the case should make a non-empty hull";
 }
 
-constexpr Figure B = Figure::Blobs, E = Figure::Ellipse, P = Figure::Polygons, S = Figure::Strokes, G = Figure::Greys;
+constexpr Painted B = Painted::Blobs, E = Painted::Ellipse, P = Painted::Polygons, S = Painted::Strokes, G = Painted::Greys;
 
 INSTANTIATE_TEST_SUITE_P(
     SyntheticPictures, HullCliReference,
@@ -163,7 +177,7 @@ TEST_F(HullCli, DisjointViewsGiveAnEmptyHull)
 
 TEST_F(HullCli, MeshAndShadowFilesHoldWhatTheJsonReports)
 {
-    const std::array<QString, 3> files = writePictures({{{Figure::Blobs}, {Figure::Ellipse}, {Figure::Polygons}}}, 21);
+    const std::array<QString, 3> files = writePictures({{{Painted::Blobs}, {Painted::Ellipse}, {Painted::Polygons}}}, 21);
     const QString mesh = path("out/hull.obj");
     const QString shadows = path("shadows/deeper");
     QDir().mkpath(path("out"));
@@ -208,7 +222,7 @@ TEST_F(HullCli, MeshAndShadowFilesHoldWhatTheJsonReports)
 
 TEST_F(HullCli, BadUsageAndUnreadablePicturesFailCleanly)
 {
-    const std::array<QString, 3> files = writePictures({{{Figure::Blobs}, {Figure::Ellipse}, {Figure::Polygons}}}, 31);
+    const std::array<QString, 3> files = writePictures({{{Painted::Blobs}, {Painted::Ellipse}, {Painted::Polygons}}}, 31);
     QFile empty(path("empty.png"));
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     empty.close();

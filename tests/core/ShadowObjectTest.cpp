@@ -53,8 +53,8 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
 {
     for (int set = 0; set < 3; ++set) {
         const std::array<int, 3> modes = *projectionSetModes(set);
-        const QImage pictures[3] = {syntheticPicture(Figure::Blobs, 40 + set), syntheticPicture(Figure::Polygons, 50),
-                                    syntheticPicture(Figure::Ellipse, 0)};
+        const QImage pictures[3] = {syntheticPicture(Painted::Blobs, 40 + set), syntheticPicture(Painted::Polygons, 50),
+                                    syntheticPicture(Painted::Ellipse, 0)};
         std::vector<ShadowView> views;
         std::vector<reference::View> refViews;
         for (int k = 0; k < 3; ++k) {
@@ -194,8 +194,8 @@ TEST(ShadowRender, ComparisonColoursAndCounts)
 
 TEST(ShadowObjectOwnership, CopiesAreIndependentAndEachMapIsFreedOnce)
 {
-    const QImage pictures[3] = {syntheticPicture(Figure::Blobs, 1), syntheticPicture(Figure::Polygons, 2),
-                                syntheticPicture(Figure::Strokes, 3)};
+    const QImage pictures[3] = {syntheticPicture(Painted::Blobs, 1), syntheticPicture(Painted::Polygons, 2),
+                                syntheticPicture(Painted::Strokes, 3)};
     const std::array<int, 3> modes = *projectionSetModes(2);
     QStringList destroyed;
     {

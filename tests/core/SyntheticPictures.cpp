@@ -75,7 +75,7 @@ void paintGreys(QPainter& p, std::mt19937& rng, int w, int h)
 
 }  // namespace
 
-QImage syntheticPicture(Figure figure, unsigned seed, int width, int height)
+QImage syntheticPicture(Painted figure, unsigned seed, int width, int height)
 {
     QImage picture(width, height, QImage::Format_RGB32);
     picture.fill(Qt::white);
@@ -84,14 +84,14 @@ QImage syntheticPicture(Figure figure, unsigned seed, int width, int height)
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(Qt::NoPen);
     switch (figure) {
-    case Figure::Blobs: paintBlobs(p, rng, width, height); break;
-    case Figure::Ellipse:
+    case Painted::Blobs: paintBlobs(p, rng, width, height); break;
+    case Painted::Ellipse:
         p.setBrush(Qt::black);
         p.drawEllipse(QPointF(0.5 * width, 0.5 * height), 0.4 * width, 0.3 * height);
         break;
-    case Figure::Polygons: paintPolygons(p, rng, width, height); break;
-    case Figure::Strokes: paintStrokes(p, rng, width, height); break;
-    case Figure::Greys: paintGreys(p, rng, width, height); break;
+    case Painted::Polygons: paintPolygons(p, rng, width, height); break;
+    case Painted::Strokes: paintStrokes(p, rng, width, height); break;
+    case Painted::Greys: paintGreys(p, rng, width, height); break;
     }
     return picture;
 }

@@ -7,7 +7,7 @@
 
 #include <initializer_list>
 
-enum class Figure {
+enum class Painted {
     Blobs,     // overlapping random ellipses in dark colours
     Ellipse,   // one large black ellipse
     Polygons,  // random filled polygons
@@ -15,7 +15,7 @@ enum class Figure {
     Greys,     // patches at grey levels around the dark limit (98..101, mixed channels)
 };
 
-QImage syntheticPicture(Figure figure, unsigned seed, int width = 250, int height = 250);
+QImage syntheticPicture(Painted figure, unsigned seed, int width = 250, int height = 250);
 
 // White picture with the given pixels painted in `color`.
 QImage pictureWithPixels(std::initializer_list<QPoint> pixels, QRgb color = 0xFF000000, int width = 250,

@@ -3,6 +3,7 @@
 // compute is the session's and is tested there; these tests check what the
 // window shows.
 
+#include <cmath>
 #include "WindowTestSupport.h"
 
 #include <QJsonArray>
@@ -19,7 +20,12 @@ class DeformStageTest : public WindowTestCase {
     QJsonObject countsJson() const
     {
         const DesignVolume::Counts& c = _window->session().volume().counts();
+        const KeptValues kept = _window->session().kept();
+        QJsonArray keptArray;
+        for (double k : kept)
+            keptArray.append(std::round(k * 1e4) / 1e4);
         return {{"cells", c.cells},
+                {"kept", keptArray},
                 {"missing", QJsonArray{c.missing[0], c.missing[1], c.missing[2]}},
                 {"extra", QJsonArray{c.extra[0], c.extra[1], c.extra[2]}}};
     }
