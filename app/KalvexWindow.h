@@ -59,6 +59,8 @@ public:
     void openSceneFrom(const QString& path);
     // The sculpture behind "export for printing ...".
     void exportSculptureTo(const QString& path, double sizeMm);
+    // The 3-D view behind "save view as picture ...": a PNG of `size` pixels.
+    void saveViewPictureTo(const QString& path, const QSize& size);
 
     // ---- projection selectors: the first checked button's mode ----------------
     int cameraGroupSelection() const;
@@ -155,6 +157,11 @@ public slots:
     void grab_frames_released();
     void action_openMesh_slot();
     void actionAbout_slot();
+    // ---- 3-D view (KalvexWindowView.cpp) ------------------------------------------------
+    // The walls with the shadows of the volume shown, or none ("show shadows").
+    void showShadows();
+    // Asks for the picture's size, then for a PNG file.
+    void btn_save_view_picture_released();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -170,6 +177,7 @@ private:
 
     // construction
     void setupWindow();
+    void connectSceneView();
     void connectActions();
     void connectExpertPanels();
     void setupWorkflow();
