@@ -230,7 +230,7 @@ void setupKalvexForm(KalvexForm& f, QMainWindow* window)
     // the window takes this size, less where the screen is smaller.
     QSize size = kDefaultWindowSize;
     if (const QScreen* screen = window->screen())
-        size = size.boundedTo(screen->availableSize() * 0.95);
+        size = size.boundedTo(screen->availableSize());
     window->resize(size);
 }
 
