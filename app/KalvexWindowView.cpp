@@ -15,7 +15,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 
