@@ -20,6 +20,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QSplitter;
 class QTabWidget;
 class QToolButton;
 class QWidget;
@@ -53,6 +54,8 @@ struct KalvexForm {
     QPushButton* exit_button = nullptr;
     QGroupBox* meshViewer = nullptr;
     QWidget* render_widget = nullptr;
+    // Picture tabs, the view's frame and the right-hand tabs, side by side.
+    QSplitter* mainSplitter = nullptr;
 
     // ---- right side: the workflow panel ---------------------------------------
     QTabWidget* taw_right = nullptr;
@@ -102,6 +105,8 @@ struct KalvexForm {
     QRadioButton* simple_camera_45 = nullptr;
     QRadioButton* simple_camera_60 = nullptr;
     QRadioButton* simple_camera_120 = nullptr;
+    QCheckBox* chkShowShadows = nullptr;           // walls with the volume's shadows in the 3-D view
+    QPushButton* btn_save_view_picture = nullptr;  // the 3-D view as a PNG picture
     QWidget* workflowActions = nullptr;
     QPushButton* simple_animate = nullptr;
     QPushButton* btn_simple_reset_scene = nullptr;
@@ -225,7 +230,8 @@ struct KalvexForm {
 };
 
 // Builds the whole form on `window`: central widget, all five right-hand tabs,
-// the menus and their actions, and the status bar.
+// the menus and their actions, and the status bar; gives the window its
+// default size.
 void setupKalvexForm(KalvexForm& form, QMainWindow* window);
 
 // The parts of the form, one per tab (KalvexWindowForm.cpp and KalvexExpertForm.cpp).

@@ -51,6 +51,7 @@ KalvexWindow::KalvexWindow(QWidget* parent) : QMainWindow(parent), _recovery(std
     _form.currentNofCells->setText(QStringLiteral("--"));
     _view->setRenderFlag(1, _form.editToolboxDisplayFreeCells->isChecked());
     _view->setRenderFlag(2, _form.editToolboxDisplayDisconnectedCells->isChecked());
+    connectSceneView();
     offerLightSources();
     QTimer::singleShot(0, this, &KalvexWindow::offerRecovery);
 }

@@ -62,6 +62,8 @@ public:
     void openSceneFrom(const QString& path);
     // The sculpture behind "export for printing ...".
     void exportSculptureTo(const QString& path, double sizeMm);
+    // The 3-D view behind "save view as picture ...": a PNG of `size` pixels.
+    void saveViewPictureTo(const QString& path, const QSize& size);
 
     // ---- the recovery copy -----------------------------------------------------
     // After a step that changed the design: a snapshot to the background writer.
@@ -166,6 +168,11 @@ public slots:
     void grab_frames_released();
     void action_openMesh_slot();
     void actionAbout_slot();
+    // ---- 3-D view (KalvexWindowView.cpp) ------------------------------------------------
+    // The walls with the shadows of the volume shown, or none ("show shadows").
+    void showShadows();
+    // Asks for the picture's size, then for a PNG file.
+    void btn_save_view_picture_released();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -181,6 +188,7 @@ private:
 
     // construction
     void setupWindow();
+    void connectSceneView();
     void connectActions();
     void connectExpertPanels();
     void setupWorkflow();

@@ -1,6 +1,7 @@
 // The main window's form: the picture tabs on the left, the 3-D view's frame in
 // the middle, the right-hand tabs (the workflow panel here, the expert tabs in
-// KalvexExpertForm.cpp) and the menus.
+// KalvexExpertForm.cpp) and the menus. A splitter holds the three columns; the
+// view takes every pixel the side panels do not need.
 
 #include "app/DeformImage.h"
 #include "app/FormWidgets.h"
@@ -16,6 +17,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -25,6 +29,7 @@ using namespace FormWidgets;
 namespace {
 
 constexpr int kPictureSide = 200;  // the pictures on the left are shown 200 wide
+constexpr QSize kDefaultWindowSize(1280, 860);
 
 QLabel* pictureLabel(QWidget* parent, QLayout* layout, const char* name)
 {
@@ -47,16 +52,17 @@ DeformImage* deformLabel(QWidget* parent, QLayout* layout, const char* name)
 QWidget* leftPage(QTabWidget* tabs, const QString& title)
 {
     auto* page = new QWidget(tabs);
-    new QVBoxLayout(page);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(4, 4, 4, 4);
     tabs->addTab(page, title);
     return page;
 }
 
-void setupLeftPanel(KalvexForm& f, QWidget* central, QLayout* layout)
+void setupLeftPanel(KalvexForm& f, QSplitter* splitter)
 {
-    f.left_panel = named(new QTabWidget(central), "left_panel");
-    f.left_panel->setFixedWidth(kPictureSide + 80);
-    layout->addWidget(f.left_panel);
+    f.left_panel = named(new QTabWidget(splitter), "left_panel");
+    f.left_panel->setUsesScrollButtons(true);
+    splitter->addWidget(f.left_panel);
 
     QWidget* originals = leftPage(f.left_panel, QStringLiteral("Originals"));
     f.originalLabel_x = pictureLabel(originals, originals->layout(), "originalLabel_x");
@@ -79,29 +85,32 @@ void setupLeftPanel(KalvexForm& f, QWidget* central, QLayout* layout)
     f.projectionLegend = label(results, "projectionLegend",
                                QStringLiteral("black: shadow, orange: missing, brown: outside the figure"));
     f.projectionLegend->setWordWrap(true);
+    f.projectionLegend->setMaximumWidth(kPictureSide);
     results->layout()->addWidget(f.projectionLegend);
     f.projectionCells = label(results, "projectionCells", QStringLiteral("cells: --"));
     results->layout()->addWidget(f.projectionCells);
     f.exit_button = button(results, "exit_button", QStringLiteral("Exit"));
     results->layout()->addWidget(f.exit_button);
+    // Wide enough for the pictures and for every tab's title.
+    f.left_panel->setMinimumWidth(f.left_panel->tabBar()->sizeHint().width() + 4);
 }
 
-void setupMeshViewer(KalvexForm& f, QWidget* central, QLayout* layout)
+void setupMeshViewer(KalvexForm& f, QSplitter* splitter)
 {
-    f.meshViewer = named(new QGroupBox(QStringLiteral("Mesh Viewer"), central), "meshViewer");
+    f.meshViewer = named(new QGroupBox(QStringLiteral("Mesh Viewer"), splitter), "meshViewer");
     auto* viewerLayout = new QVBoxLayout(f.meshViewer);
+    viewerLayout->setContentsMargins(2, 2, 2, 2);
     f.render_widget = named(new QWidget(f.meshViewer), "render_widget");
-    f.render_widget->setMinimumSize(400, 400);
+    f.render_widget->setMinimumSize(320, 320);
     f.render_widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     viewerLayout->addWidget(f.render_widget);
-    layout->addWidget(f.meshViewer);
+    splitter->addWidget(f.meshViewer);
 }
 
-void setupRightTabs(KalvexForm& f, QWidget* central, QLayout* layout)
+void setupRightTabs(KalvexForm& f, QSplitter* splitter)
 {
-    f.taw_right = named(new QTabWidget(central), "taw_right");
-    f.taw_right->setFixedWidth(380);
-    layout->addWidget(f.taw_right);
+    f.taw_right = named(new QTabWidget(splitter), "taw_right");
+    splitter->addWidget(f.taw_right);
 
     auto addPage = [&](const char* name, const QString& title) {
         auto* page = named(new QWidget(f.taw_right), name);
@@ -203,11 +212,26 @@ void setupKalvexForm(KalvexForm& f, QMainWindow* window)
 
     auto* central = named(new QWidget(window), "centralWidget");
     auto* layout = new QHBoxLayout(central);
-    setupLeftPanel(f, central, layout);
-    setupMeshViewer(f, central, layout);
-    setupRightTabs(f, central, layout);
+    layout->setContentsMargins(4, 4, 4, 4);
+    f.mainSplitter = named(new QSplitter(Qt::Horizontal, central), "mainSplitter");
+    f.mainSplitter->setChildrenCollapsible(false);  // both side panels stay usable
+    layout->addWidget(f.mainSplitter);
+    setupLeftPanel(f, f.mainSplitter);
+    setupMeshViewer(f, f.mainSplitter);
+    setupRightTabs(f, f.mainSplitter);
+    // The side panels keep their natural widths; the view grows and shrinks.
+    f.mainSplitter->setStretchFactor(0, 0);
+    f.mainSplitter->setStretchFactor(1, 1);
+    f.mainSplitter->setStretchFactor(2, 0);
     window->setCentralWidget(central);
     setupMenus(f, window);
+
+    // Shown without a size of its own (no window manager to maximise it),
+    // the window takes this size, less where the screen is smaller.
+    QSize size = kDefaultWindowSize;
+    if (const QScreen* screen = window->screen())
+        size = size.boundedTo(screen->availableSize());
+    window->resize(size);
 }
 
 void setupWorkflowTab(KalvexForm& f, QWidget* page)
@@ -334,6 +358,15 @@ void setupWorkflowTab(KalvexForm& f, QWidget* page)
     for (int i = 0; i < 6; ++i)
         camera->addWidget(cameras[i], 0, i);
     camera->setColumnStretch(6, 1);  // the buttons keep their own width; a click on one hits it
+    // The view's own switches share the next row.
+    auto* viewRow = new QHBoxLayout;
+    f.chkShowShadows = check(f.gbx_camera_group, "chkShowShadows", QStringLiteral("show shadows"), true);
+    f.chkShowShadows->setToolTip(QStringLiteral("walls behind the volume with the shadows it casts"));
+    f.btn_save_view_picture =
+        button(f.gbx_camera_group, "btn_save_view_picture", QStringLiteral("save view as picture ..."));
+    viewRow->addWidget(f.chkShowShadows);
+    viewRow->addWidget(f.btn_save_view_picture, 1);
+    camera->addLayout(viewRow, 1, 0, 1, 7);
 
     // Animate, reset and exit sit below the camera group, in a row of their
     // own that stays usable at every stage: exit must always be reachable.

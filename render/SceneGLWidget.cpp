@@ -10,13 +10,16 @@
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 #include <QOpenGLFunctions_2_1>
 #include <QOpenGLVersionFunctionsFactory>
 #include <QSurfaceFormat>
 #include <QVector3D>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <optional>
 
@@ -25,6 +28,10 @@ namespace {
 constexpr double kZoomIn = 1.030928;
 constexpr double kZoomOut = 0.97;
 constexpr float kNothingDrawnDepth = 0.999f;
+// A fitted scene fills this much of the view's half width or half height.
+constexpr double kFitFill = 0.86;
+// Offscreen pictures up to this many pixels are drawn with multisampling.
+constexpr qint64 kMaxMultisampledPixels = 4096LL * 4096LL;
 
 QMatrix4x4 toQMatrix(const SceneGLWidget::Matrix& m)
 {
@@ -43,6 +50,36 @@ bool isViewDigit(int key)
 double smoothstep(double t)
 {
     return 3.0 * t * t - 2.0 * t * t * t;
+}
+
+glmatrix::Vec3 toVec3(const QVector3D& v)
+{
+    return {v.x(), v.y(), v.z()};
+}
+
+// The rotation of a camera matrix: its upper 3 x 3 without the uniform zoom,
+// no translation.
+SceneGLWidget::Matrix rotationOf(const SceneGLWidget::Matrix& m)
+{
+    const double scale = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
+    SceneGLWidget::Matrix r = glmatrix::identity();
+    if (scale > 0.0)
+        for (int col = 0; col < 3; ++col)
+            for (int row = 0; row < 3; ++row)
+                r[4 * col + row] = m[4 * col + row] / scale;
+    return r;
+}
+
+// The side a wall is seen from: where its picture reads unmirrored.
+QVector3D wallNormal(const ShadowWall& wall)
+{
+    return QVector3D::crossProduct(wall.down, wall.across).normalized();
+}
+
+// Eye-space z of a direction under rotation `r`: positive towards the viewer.
+double eyeZ(const SceneGLWidget::Matrix& r, const QVector3D& direction)
+{
+    return r[2] * direction.x() + r[6] * direction.y() + r[10] * direction.z();
 }
 
 }  // namespace
@@ -96,6 +133,7 @@ void SceneGLWidget::cleanupGL()
     for (auto& object : _objects)
         object->releaseGL();
     _depth_fbo.reset();
+    deleteWallTextures();
     doneCurrent();
     _gl = nullptr;
 }
@@ -149,6 +187,7 @@ void SceneGLWidget::setMesh(TriMesh* mesh, bool centre, float centreOut[3], floa
     ++_current_object;
     _objects.back()->setData(mesh, centre, centreOut, scaleOut);
     doneCurrent();
+    emit objectsChanged();  // before the camera fits, so that it sees the new walls
 
     if (keptMatrix) {
         _objects.back()->copyMatrix(keptMatrix->data());
@@ -168,6 +207,7 @@ void SceneGLWidget::setMeshCopy(const TriMesh& mesh, bool centre, float centreOu
     makeViewContextCurrent();
     _objects.back()->replaceData(mesh, centre, centreOut, scaleOut);
     doneCurrent();
+    emit objectsChanged();
     update();
 }
 
@@ -182,6 +222,8 @@ bool SceneGLWidget::loadMeshFile(const QString& path)
         resetCamera();
     }
     doneCurrent();
+    if (read)
+        emit objectsChanged();
     update();
     return read;
 }
@@ -206,6 +248,14 @@ void SceneGLWidget::clearObjects()
         _gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
     doneCurrent();
+    emit objectsChanged();
+    update();
+}
+
+void SceneGLWidget::setShadowWalls(std::vector<ShadowWall> walls)
+{
+    _walls = std::move(walls);
+    _wall_textures_stale = true;  // uploaded at the next paint, with the context current
     update();
 }
 
@@ -254,6 +304,7 @@ void SceneGLWidget::projectionSetup()
 
 void SceneGLWidget::resetCamera()
 {
+    _fitted = false;
     _scene_centre = {0.0f, 0.0f, 0.0f};
     _zoom_scale = 1.0f;
     _near = 0.1;
@@ -311,12 +362,71 @@ void SceneGLWidget::setCameraView(int mode)
             }
         }
         resetCamera();
+        fitView();
     }
+    update();
+}
+
+bool SceneGLWidget::visitScenePoints(bool withWalls, const std::function<void(const glmatrix::Vec3&)>& visit) const
+{
+    if (_current_object < 0)
+        return false;
+    const TriMesh* mesh = _objects[static_cast<std::size_t>(_current_object)]->mesh();
+    if (!mesh || !mesh->bbox.valid)
+        return false;
+    const point& low = mesh->bbox.min;
+    const point& high = mesh->bbox.max;
+    for (int corner = 0; corner < 8; ++corner)
+        visit({corner & 1 ? high[0] : low[0], corner & 2 ? high[1] : low[1], corner & 4 ? high[2] : low[2]});
+    if (withWalls)
+        for (const ShadowWall& wall : _walls)
+            for (const QVector3D& p : wall.outline)
+                visit(toVec3(p));
+    return true;
+}
+
+void SceneGLWidget::fitView()
+{
+    Matrix* m = currentMatrixPointer();
+    if (!m)
+        return;
+    const Matrix r = rotationOf(*m);
+    glmatrix::Vec3 low{}, high{};
+    bool first = true;
+    const auto include = [&](const glmatrix::Vec3& p) {
+        const glmatrix::Vec3 e = glmatrix::transformPoint(r, p);
+        for (int k = 0; k < 3; ++k) {
+            low[k] = first ? e[k] : std::min(low[k], e[k]);
+            high[k] = first ? e[k] : std::max(high[k], e[k]);
+        }
+        first = false;
+    };
+    if (!visitScenePoints(false, include))
+        return;
+    const glmatrix::Vec3 centre = {0.5 * (low[0] + high[0]), 0.5 * (low[1] + high[1]), 0.5 * (low[2] + high[2])};
+    constexpr double tiny = 1.0e-9;
+    const double hx = std::max(0.5 * (high[0] - low[0]), tiny), hy = std::max(0.5 * (high[1] - low[1]), tiny);
+    const double hz = 0.5 * (high[2] - low[2]);
+    double scale = 1.0, distance = 3.0;
+    if (_orthographic) {
+        scale = kFitFill * std::min(_aspect / hx, 1.0 / hy);
+        distance = std::max(3.0, scale * hz + 1.0);
+    } else {
+        // Unit size, then far enough that the nearest parts fit as well.
+        const double t = std::tan(_field_of_view * std::numbers::pi / 360.0) * kFitFill;
+        scale = 1.0 / std::max({hx, hy, hz});
+        distance = std::max({_near + scale * hz + 1.0e-3, scale * (hx / (_aspect * t) + hz), scale * (hy / t + hz)});
+    }
+    *m = glmatrix::multiply(
+        glmatrix::translation(-scale * centre[0], -scale * centre[1], -distance - scale * centre[2]),
+        glmatrix::multiply(r, glmatrix::scaling(scale)));
+    _fitted = true;
     update();
 }
 
 void SceneGLWidget::zoom(double f)
 {
+    _fitted = false;
     for (Matrix* m : controlledMatrices())
         *m = glmatrix::multiply(*m, glmatrix::scaling(f));
 }
@@ -327,6 +437,7 @@ void SceneGLWidget::pan(float x, float y)
     const double dy = y - _last_mouse_position.y();
     const double halfHeight = std::tan(_field_of_view / 2.0 * std::numbers::pi / 180.0) * _near;
     const double halfWidth = halfHeight * _aspect;
+    _fitted = false;
     for (Matrix* m : controlledMatrices()) {
         const double z = -glmatrix::transformPoint(*m, {_scene_centre[0], _scene_centre[1], _scene_centre[2]})[2];
         const double tx = (2.0 * dx / _width) * halfWidth / _near * z;
@@ -358,6 +469,7 @@ void SceneGLWidget::rotateByTrackball(float x, float y)
     if (!(std::fabs(d) < 1.0f))
         return;
     const double degrees = 2.0 * std::acos(d) * 180.0 / std::numbers::pi;
+    _fitted = false;
     for (Matrix* m : controlledMatrices())
         rotateAboutCentre(*m, degrees, axis[0], axis[1], axis[2]);
 }
@@ -368,12 +480,31 @@ void SceneGLWidget::animate(int frames, int thirdProjection)
         return;
     // Start at the x view.
     showAnimationFrame(90.0, 90.0);
+    // One zoom for every frame: the sphere around the scene (the object's
+    // box, every wall) about the box centre fits the view.
+    double zoomToFit = 1.0;
+    std::vector<glmatrix::Vec3> points;
+    if (visitScenePoints(true, [&](const glmatrix::Vec3& p) { points.push_back(p); })) {
+        glmatrix::Vec3 centre{};
+        for (int corner = 0; corner < 8; ++corner)  // the box comes first
+            for (int k = 0; k < 3; ++k)
+                centre[k] += points[std::size_t(corner)][k] / 8.0;
+        double radius = 0.0;
+        for (const glmatrix::Vec3& p : points)
+            radius = std::max(radius, std::hypot(p[0] - centre[0], p[1] - centre[1], p[2] - centre[2]));
+        // Half the view's height at the centre's distance of 3.
+        const double halfHeight = _orthographic ? 1.0 : 3.0 * std::tan(_field_of_view * std::numbers::pi / 360.0);
+        if (radius > 0.0)
+            zoomToFit = kFitFill * halfHeight * std::min(_aspect, 1.0) / radius;
+    }
     const int n = frames;
     auto phase = [&](int count, auto anglesAt) {
         for (int i = 0; i < count; ++i) {
             const auto [ax, ay] = anglesAt(double(i) / count);
             showAnimationFrame(ax, ay);
             resetCamera();
+            if (Matrix* m = currentMatrixPointer())
+                *m = glmatrix::multiply(*m, glmatrix::scaling(zoomToFit));
             update();
             repaint();
         }
@@ -431,6 +562,7 @@ void SceneGLWidget::recallView(int slot)
     _projection = _stored_projection_matrices[static_cast<std::size_t>(slot)];
     projectionSetup();
     _recall_active = true;
+    _fitted = false;
 }
 
 void SceneGLWidget::endRecall()
@@ -603,19 +735,31 @@ void SceneGLWidget::resizeGL(int w, int h)
     }
     _aspect = h > 0 ? double(w) / h : 1.0;
     projectionSetup();
+    if (_fitted)
+        fitView();
 }
 
 void SceneGLWidget::paintGL()
 {
-    if (!_gl)
-        return;
+    if (_gl)
+        drawScene(_projection, true);
+}
+
+void SceneGLWidget::drawScene(const Matrix& projection, bool onScreen)
+{
     _gl->glClearColor(_clear_color[0], _clear_color[1], _clear_color[2], _clear_color[3]);
     _gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     _gl->glMatrixMode(GL_PROJECTION);
-    _gl->glLoadMatrixd(_projection.data());
+    _gl->glLoadMatrixd(projection.data());
     _gl->glMatrixMode(GL_MODELVIEW);
     _gl->glLoadIdentity();
 
+    // The walls lie behind the objects; with their depth cleared, the
+    // objects always come out in front and picking reads only them.
+    if (!_walls.empty() && !_objects.empty()) {
+        drawWalls();
+        _gl->glClear(GL_DEPTH_BUFFER_BIT);
+    }
     if (_show_axis)
         drawAxis();
 
@@ -636,12 +780,153 @@ void SceneGLWidget::paintGL()
                      _volume_dimensions);
         shaderMissing = shaderMissing || object->shaderMissing();
     }
+    if (!onScreen)
+        return;
     if (shaderMissing && !_shader_problem_reported)
         emit statusMessage(QStringLiteral("can't open shader!"));
     _shader_problem_reported = shaderMissing;
 
     if (_shift_held)
         drawToolCursor();
+}
+
+// ---- walls -----------------------------------------------------------------
+
+void SceneGLWidget::deleteWallTextures()
+{
+    if (_gl) {
+        for (unsigned name : _wall_textures)
+            if (name != 0)
+                _gl->glDeleteTextures(1, &name);
+    }
+    _wall_textures.clear();
+    _wall_textures_stale = true;
+}
+
+// Mipmapped, so that walls seen at a slant stay smooth (anisotropic
+// filtering would be smoother still, but costs software renderers dearly).
+void SceneGLWidget::uploadWallTextures()
+{
+    deleteWallTextures();
+    for (const ShadowWall& wall : _walls) {
+        GLuint name = 0;
+        if (!wall.picture.isNull()) {
+            const QImage rgba = wall.picture.convertToFormat(QImage::Format_RGBA8888);
+            _gl->glGenTextures(1, &name);
+            _gl->glBindTexture(GL_TEXTURE_2D, name);
+            _gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+            _gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            _gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            _gl->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+            _gl->glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+            _gl->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+            // Row 0 of the picture is its top: texture coordinate t = 0.
+            _gl->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, rgba.width(), rgba.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                              rgba.constBits());
+        }
+        _wall_textures.push_back(name);
+    }
+    _gl->glBindTexture(GL_TEXTURE_2D, 0);
+    _wall_textures_stale = false;
+}
+
+// Unlit, each wall in a tone of its own (by how it faces a light from the
+// upper right front), with a darker edge so that walls meeting at a corner
+// stay apart. Walls seen from behind are left out.
+void SceneGLWidget::drawWalls()
+{
+    if (_wall_textures_stale)
+        uploadWallTextures();
+    const Matrix m = currentMatrix();
+    const Matrix r = rotationOf(m);
+    const QVector3D light = QVector3D(0.35f, 0.55f, 0.75f).normalized();
+    _gl->glPushMatrix();
+    _gl->glLoadMatrixd(m.data());
+    _gl->glDisable(GL_LIGHTING);
+    _gl->glEnable(GL_POLYGON_OFFSET_FILL);
+    _gl->glPolygonOffset(1.0f, 1.0f);
+    _gl->glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    for (std::size_t i = 0; i < _walls.size(); ++i) {
+        const ShadowWall& wall = _walls[i];
+        const QVector3D normal = wallNormal(wall);
+        if (wall.outline.size() < 3 || !(eyeZ(r, normal) > 0.0))
+            continue;
+        const QVector3D eyeNormal(float(r[0] * normal.x() + r[4] * normal.y() + r[8] * normal.z()),
+                                  float(r[1] * normal.x() + r[5] * normal.y() + r[9] * normal.z()),
+                                  float(eyeZ(r, normal)));
+        const float tone = 0.84f + 0.16f * std::max(0.0f, QVector3D::dotProduct(eyeNormal, light));
+        std::vector<QVector3D> outline = wall.outline;
+        const QVector3D turn =
+            QVector3D::crossProduct(outline[1] - outline[0], outline[2] - outline[0]);
+        if (QVector3D::dotProduct(turn, normal) < 0.0f)
+            std::reverse(outline.begin(), outline.end());  // counter-clockwise from the seen side
+
+        const GLuint texture = i < _wall_textures.size() ? _wall_textures[i] : 0;
+        if (texture != 0) {
+            _gl->glEnable(GL_TEXTURE_2D);
+            _gl->glBindTexture(GL_TEXTURE_2D, texture);
+        }
+        const float across2 = wall.across.lengthSquared(), down2 = wall.down.lengthSquared();
+        _gl->glColor3f(tone, tone, tone);
+        _gl->glBegin(GL_POLYGON);
+        for (const QVector3D& p : outline) {
+            const QVector3D d = p - wall.origin;
+            _gl->glTexCoord2f(across2 > 0.0f ? QVector3D::dotProduct(d, wall.across) / across2 : 0.0f,
+                              down2 > 0.0f ? QVector3D::dotProduct(d, wall.down) / down2 : 0.0f);
+            _gl->glVertex3f(p.x(), p.y(), p.z());
+        }
+        _gl->glEnd();
+        if (texture != 0) {
+            _gl->glBindTexture(GL_TEXTURE_2D, 0);
+            _gl->glDisable(GL_TEXTURE_2D);
+        }
+        const float edge = 0.62f * tone;
+        _gl->glColor3f(edge, edge, edge);
+        _gl->glBegin(GL_LINE_LOOP);
+        for (const QVector3D& p : outline)
+            _gl->glVertex3f(p.x(), p.y(), p.z());
+        _gl->glEnd();
+    }
+    _gl->glDisable(GL_POLYGON_OFFSET_FILL);
+    _gl->glEnable(GL_LIGHTING);
+    _gl->glPopMatrix();
+}
+
+// ---- pictures --------------------------------------------------------------
+
+SceneGLWidget::Matrix SceneGLWidget::pictureProjection(double aspect) const
+{
+    // A wider picture shows more at the sides, a narrower one more above and
+    // below: never less than the view.
+    const double widen = aspect >= _aspect ? 1.0 : _aspect / aspect;
+    if (_orthographic)
+        return glmatrix::ortho(-aspect * widen, aspect * widen, -widen, widen, _near, _far);
+    const double halfAngle = std::atan(std::tan(_field_of_view * std::numbers::pi / 360.0) * widen);
+    return glmatrix::perspective(2.0 * halfAngle * 180.0 / std::numbers::pi, aspect, _near, _far);
+}
+
+QImage SceneGLWidget::renderPicture(const QSize& size)
+{
+    if (!isValid() || size.isEmpty())
+        return {};
+    makeCurrent();
+    QImage picture;
+    if (_gl) {
+        QOpenGLFramebufferObjectFormat format;
+        format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+        format.setSamples(qint64(size.width()) * size.height() <= kMaxMultisampledPixels ? 4 : 0);
+        QOpenGLFramebufferObject target(size, format);
+        if (target.isValid() && target.bind()) {
+            _gl->glViewport(0, 0, size.width(), size.height());
+            drawScene(pictureProjection(double(size.width()) / size.height()), false);
+            picture = target.toImage().convertToFormat(QImage::Format_RGB32);
+        }
+        context()->functions()->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+        const qreal ratio = devicePixelRatioF();
+        _gl->glViewport(0, 0, qRound(width() * ratio), qRound(height() * ratio));
+    }
+    doneCurrent();
+    return picture;
 }
 
 void SceneGLWidget::drawAxis()

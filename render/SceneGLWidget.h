@@ -3,11 +3,16 @@
 // mesh), each with its own modelview matrix, one projection, and the mouse and
 // key interaction that turns, pans and zooms them, shows them along a
 // projection direction, stores and recalls views, shows the silhouette only
-// and plays the turntable animation.
+// and plays the turntable animation. Behind the volume it can draw walls with
+// the volume's shadows on them, and it can draw the scene offscreen at any
+// size.
 //
 // Camera matrices are composed on the CPU in double precision with the rules
 // of the fixed-function matrix stack, so every camera operation works whether
 // or not the GL context exists yet; painting loads them into GL.
+
+#include "render/GLMatrix.h"
+#include "surface/ShadowWall.h"
 
 #include <QKeyEvent>  // complete type: Qt 6 connects need it for the key signals
 #include <QOpenGLWidget>
@@ -15,6 +20,7 @@
 
 #include <array>
 #include <bitset>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -76,15 +82,33 @@ public:
     int objectCount() const { return static_cast<int>(_objects.size()); }
     const VoxelRenderObject* renderObject(int i) const { return _objects.at(static_cast<std::size_t>(i)).get(); }
 
+    // Walls drawn behind the objects, with the current object's matrix; an
+    // empty list removes them. They are drawn first and never hide an
+    // object, and picking sees only the objects.
+    void setShadowWalls(std::vector<ShadowWall> walls);
+    const std::vector<ShadowWall>& shadowWalls() const { return _walls; }
+
     // ---- camera ---------------------------------------------------------------
+    // The camera looks along a projection direction (X_PROJECTION ...), fitted.
     void setCameraView(int mode);
     void resetCamera();
+    // Zoom and centre of the current object's matrix, its direction kept: the
+    // object's box in the middle of the view, with a margin all round (the
+    // walls may reach beyond). The view fits again on resizes until the
+    // camera is moved by hand.
+    void fitView();
     void projectionSetup();
     void animate(int frames, int thirdProjection);
     void reloadShaders();
     // Matrix of the current object (identity when there is none).
     Matrix currentMatrix() const;
     Matrix projectionMatrix() const { return _projection; }
+
+    // ---- pictures -------------------------------------------------------------
+    // The scene drawn offscreen at `size` device pixels with the current
+    // camera; the picture shows at least what the view shows. Null when the
+    // view has no GL context yet or no framebuffer of that size can be made.
+    QImage renderPicture(const QSize& size);
 
     // ---- edit tool ------------------------------------------------------------
     // The window's active tool (Tool values); the editable-cell highlight shows
@@ -105,6 +129,8 @@ public:
     bool silhouetteOnly() const { return _silhouette_only; }
 
 signals:
+    // An object was set, replaced or added, or the objects were cleared.
+    void objectsChanged();
     // One-line messages for the window's status label ("Projection 2 saved.").
     void statusMessage(const QString& text);
     // Key events arrive here first; the window decides which come back.
@@ -149,8 +175,18 @@ private:
     void endRecall();
     // Current matrix := identity, then the two rotations of an animation frame.
     void showAnimationFrame(double degreesAroundX, double degreesAroundY);
+    // Everything paintGL draws, with `projection`; the tool cursor only on screen.
+    void drawScene(const Matrix& projection, bool onScreen);
     void drawAxis();
     void drawToolCursor();
+    void drawWalls();
+    void uploadWallTextures();
+    void deleteWallTextures();
+    // Calls `visit` with the corners of the current object's box, then (with
+    // `withWalls`) with those of the walls. False without an object's box.
+    bool visitScenePoints(bool withWalls, const std::function<void(const glmatrix::Vec3&)>& visit) const;
+    // The projection of a picture with width / height `aspect`.
+    Matrix pictureProjection(double aspect) const;
     // Window depth at device pixel (wx, wy) of the last frame; 1 outside.
     float depthAt(int wx, int wy);
     // Device-pixel window coordinates of the last mouse position.
@@ -192,6 +228,10 @@ private:
     unsigned _render_flags = 0;
     std::array<int, 3> _volume_dimensions{};
     int _active_tool = SubtractBrush;
+    bool _fitted = false;  // the camera is as fitView left it
+    std::vector<ShadowWall> _walls;
+    std::vector<unsigned> _wall_textures;  // GL names, one per wall (0: plain wall)
+    bool _wall_textures_stale = false;
     bool _shader_problem_reported = false;  // "can't open shader!" is shown once per occurrence
 
     QOpenGLFunctions_2_1* _gl = nullptr;                   // owned by the context

@@ -526,3 +526,8 @@ Result<Sculpture> DesignSession::sculpture(const SculptureOptions& options) cons
 {
     return makeSculpture(_volume.master(), options);
 }
+
+std::vector<ShadowWall> DesignSession::shadowWalls() const
+{
+    return _volume.hasCells() ? _volume.shadowWalls() : _point_lights.shadowWalls();
+}

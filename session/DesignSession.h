@@ -186,6 +186,9 @@ public:
     Report carveFromShadowPictures(const std::array<QImage, 3>& pictures);
 
     // ---- the parts ----------------------------------------------------------------------
+    // The shadows of the directional-light volume when it has cells, else
+    // those of the point-light volume, on walls in the cube mesh's units.
+    std::vector<ShadowWall> shadowWalls() const;
     DesignVolume& volume() { return _volume; }
     const DesignVolume& volume() const { return _volume; }
     PointLights& pointLights() { return _point_lights; }

@@ -1,5 +1,7 @@
 #include "session/DesignVolume.h"
 
+#include "session/ShadowWalls.h"
+
 #include "volume/Comparison.h"
 #include "volume/Diagnostics.h"
 #include "volume/EditOperations.h"
@@ -204,4 +206,21 @@ Result<TriMesh> DesignVolume::contour(float iso, int mode, int factor) const
 const TriMesh* DesignVolume::smoothMesh(bool recompute)
 {
     return _master ? _master->smoothMesh(recompute) : nullptr;
+}
+
+std::vector<ShadowWall> DesignVolume::shadowWalls() const
+{
+    if (!hasCells())
+        return {};
+    ShadowWalls::DirectionalScene scene;
+    scene.cellSize = _master->_cell_size;
+    _master->boundingBox(scene.boxMin.data(), scene.boxMax.data());
+    for (std::size_t k = 0; k < _master->_view_modes.size() && k < 3; ++k) {
+        const int mode = _master->_view_modes[k];
+        if (mode == NO_VIEW)
+            continue;
+        const QImage& shadow = _comparisons[k];
+        scene.views.push_back({mode, shadow.isNull() ? _master->renderShadow(mode) : shadow});
+    }
+    return ShadowWalls::directionalWalls(scene);
 }

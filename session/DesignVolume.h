@@ -7,6 +7,7 @@
 // replaced (with its history) whenever the session builds a new one.
 
 #include "surface/Result.h"
+#include "surface/ShadowWall.h"
 #include "surface/TriMesh.h"
 #include "volume/Components.h"
 #include "volume/ShadowObject.h"
@@ -78,6 +79,9 @@ public:
     int displayFlags() const { return _display_flags; }
     // The volume's cube mesh (owned by the volume); null without a volume.
     const TriMesh* buildShadowMesh();
+    // The volume's shadows on walls and a floor around it, in the cube mesh's
+    // units (none without cells).
+    std::vector<ShadowWall> shadowWalls() const;
 
     // ---- surfaces --------------------------------------------------------------------------
     // The volume contoured on a field `factor` times finer per axis (sample

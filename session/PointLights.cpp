@@ -1,5 +1,7 @@
 #include "session/PointLights.h"
 
+#include "session/ShadowWalls.h"
+
 #include "perspective/PerspectiveDesign.h"
 #include "volume/EditOperations.h"
 
@@ -177,4 +179,29 @@ void PointLights::watchPicture(int k, std::function<void(const QImage&)> shown)
     if (shown && !picture.empty())
         shown(picture.rendering());
     picture.set_render_callback(std::move(shown));
+}
+
+namespace {
+
+QVector3D toQVector(const Vector3& v)
+{
+    return {float(v[0]), float(v[1]), float(v[2])};
+}
+
+}  // namespace
+
+std::vector<ShadowWall> PointLights::shadowWalls() const
+{
+    const PerspectiveShadowObject* object = _design->object();
+    if (!object || !mesh() || mesh()->faces.empty())
+        return {};
+    ShadowWalls::PointLightScene scene;
+    scene.cellSize = object->_cell_size;
+    object->boundingBox(scene.boxMin.data(), scene.boxMax.data());
+    for (int k = 0; k < object->viewCount(); ++k) {
+        const PerspectiveView& view = object->view(k);
+        scene.views.push_back({toQVector(view._center), toQVector(view._forward), toQVector(view._up),
+                               toQVector(view._side), float(view._focal), view._half_image_size, comparison(k)});
+    }
+    return ShadowWalls::pointLightWalls(scene);
 }

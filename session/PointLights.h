@@ -6,6 +6,7 @@
 // directional views of the design session.
 
 #include "surface/Result.h"
+#include "surface/ShadowWall.h"
 #include "surface/TriMesh.h"
 
 #include <QImage>
@@ -85,6 +86,9 @@ public:
     float cellSize() const;
     // The volume's cube mesh as last built (null before the first show).
     const TriMesh* mesh() const;
+    // The volume's shadows on a wall behind it per camera, in the cube mesh's
+    // units (none before a volume is shown).
+    std::vector<ShadowWall> shadowWalls() const;
     // Cells spanned by the volume's box along x, y and z.
     std::array<int, 3> dimensions() const;
     const QImage& comparison(int k) const;

@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <functional>
 
 using namespace gui_test;
@@ -124,21 +125,42 @@ private slots:
         QVERIFY(drawnPixels(hidden.grabFramebuffer()) > 500);
     }
 
-    // Each camera view turns about x first, then about y; the camera then
-    // moves the scene centre three units away.
-    void cameraViewsComposeRotations()
+    // Each camera view turns about x first, then about y; then the camera
+    // fits the box: its centre in the middle of the view, its farthest corner
+    // at 0.86 of the half width or half height, whichever limits.
+    void cameraViewsComposeRotationsAndFit()
     {
-        _view->setMesh(cubeMesh({{0, 0, 0}}), true, nullptr, nullptr, 1, false);
+        _view->setMesh(cubeMesh({{0, 0, 0}, {3, 1, 0}}), true, nullptr, nullptr, 1, false);
+        const TriMesh::BBox box = _view->renderObject(0)->mesh()->bbox;
         // Degrees about x and y for the modes x, y, z, 45, 60, 120, none and all_ortho.
         const float angles[8][2] = {{90, 90}, {90, 0}, {180, 0}, {90, 45}, {90, 30}, {90, -30}, {180, 0}, {180, 0}};
         for (int mode = 0; mode < 8; ++mode) {
             _view->setCameraView(mode);
+            SceneGLWidget::Matrix direction = _view->currentMatrix();
+            const double zoom = std::hypot(direction[0], direction[1], direction[2]);
+            for (int i = 0; i < 12; ++i)
+                direction[std::size_t(i)] /= zoom;
+            direction[12] = direction[13] = direction[14] = 0.0;
             QMatrix4x4 expected;
-            expected.translate(0, 0, -3);
             expected.rotate(angles[mode][1], 0, 1, 0);
             expected.rotate(angles[mode][0], 1, 0, 0);
-            QVERIFY2(nearlyEqual(_view->currentMatrix(), expected.constData(), 1e-5),
-                     qPrintable(QString::number(mode)));
+            QVERIFY2(nearlyEqual(direction, expected.constData(), 1e-5), qPrintable(QString::number(mode)));
+
+            QMatrix4x4 modelview, projection;
+            std::copy_n(_view->currentMatrix().begin(), 16, modelview.data());
+            std::copy_n(_view->projectionMatrix().begin(), 16, projection.data());
+            float reach = 0.0f;
+            QVector3D sum;
+            for (int corner = 0; corner < 8; ++corner) {
+                const QVector3D ndc = (projection * modelview).map(QVector3D(
+                    corner & 1 ? box.max[0] : box.min[0], corner & 2 ? box.max[1] : box.min[1],
+                    corner & 4 ? box.max[2] : box.min[2]));
+                reach = std::max({reach, std::fabs(ndc.x()), std::fabs(ndc.y())});
+                QVERIFY(std::fabs(ndc.z()) < 1.0f);  // between the near and far planes
+                sum += ndc;
+            }
+            QVERIFY2(std::fabs(reach - 0.86f) < 1e-4f, qPrintable(QString::number(reach)));
+            QVERIFY(std::fabs(sum.x()) < 1e-4f && std::fabs(sum.y()) < 1e-4f);
         }
     }
 
@@ -152,8 +174,9 @@ private slots:
         QVERIFY(!nearlyEqual(m, start, 1e-6));
         QMatrix4x4 rotation;
         std::copy(m.begin(), m.end(), rotation.data());
-        QVERIFY(std::fabs(rotation.determinant() - 1.0) < 1e-4);  // a pure rotation
-        QVERIFY(std::fabs(m[12]) < 1e-9 && std::fabs(m[13]) < 1e-9 && std::fabs(m[14] + 3.0) < 1e-9);  // in place
+        const double zoom = std::hypot(start[0], start[1], start[2]);
+        QVERIFY(std::fabs(rotation.determinant() - zoom * zoom * zoom) < 1e-4);  // a turn, the zoom kept
+        QVERIFY(std::fabs(m[12]) < 1e-9 && std::fabs(m[13]) < 1e-9 && std::fabs(m[14] - start[14]) < 1e-9);  // in place
         // Leaving the widget stops the rotation.
         sendMove(*_view, QPointF(500, 150));
         QCOMPARE(_view->currentMatrix(), m);
