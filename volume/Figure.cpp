@@ -182,6 +182,8 @@ Result<Figure> figureFrom(const QImage& picture, const FigureOptions& options, c
         return failure(error);
 
     const Pixels p = pixelsOf(picture);
+    if (p.width != picture.width() || p.height != picture.height())
+        return failure(QStringLiteral("%1 is too large to convert.").arg(subject));
     Figure figure{p.width, p.height, {}, FigureRule::Threshold, options.threshold};
     if (options.threshold >= 0) {
         Mask darker = below(p.luminance, options.threshold);
@@ -193,9 +195,10 @@ Result<Figure> figureFrom(const QImage& picture, const FigureOptions& options, c
     }
 
     // Transparency: the more opaque side of the opacity's own split, when the
-    // more transparent side is the ground.
-    const bool opaque = std::all_of(p.alpha.begin(), p.alpha.end(), [](std::uint8_t a) { return a == 255; });
-    if (const int split = opaque ? -1 : automaticThreshold(p.alpha); split >= 0) {
+    // more transparent side is the ground. A picture nothing of which is more
+    // than half transparent is seen over white.
+    const bool seeThrough = std::any_of(p.alpha.begin(), p.alpha.end(), [](std::uint8_t a) { return a < 128; });
+    if (const int split = seeThrough ? automaticThreshold(p.alpha) : -1; split >= 0) {
         Mask moreOpaque = below(p.alpha, split);
         for (std::uint8_t& m : moreOpaque)
             m ^= 1;

@@ -36,12 +36,13 @@ QImage shapePicture(QColor figure, QColor ground, bool antialiased = true, int w
 // The dark rule by itself, pixel by pixel: the reference the figure must match.
 std::vector<std::uint8_t> darkRuleMask(const QImage& picture)
 {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     std::vector<std::uint8_t> mask;
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x) {
-            const QRgb p = picture.pixel(x, y);
-            mask.push_back(qRed(p) < 100 && qGreen(p) < 100 && qBlue(p) < 100 ? 1 : 0);
-        }
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            mask.push_back(qRed(line[x]) < 100 && qGreen(line[x]) < 100 && qBlue(line[x]) < 100 ? 1 : 0);
+    }
     return mask;
 }
 
