@@ -45,7 +45,7 @@ $(FUZZ_BUILD)/CMakeCache.txt: | deps
 
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target kalvex-fuzz-scenereader kalvex-fuzz-meshreader \
-	  kalvex-fuzz-picturemesher
+	  kalvex-fuzz-picturemesher kalvex-fuzz-picturefigure
 	./scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_RUNS)
 
 bench: build

@@ -14,6 +14,7 @@ packages=(
   xvfb xauth fonts-dejavu-core libgl1-mesa-dri
   povray ghostscript
   admesh prusa-slicer
+  stress-ng
   clang-14 libclang-rt-14-dev
 )
 

@@ -2,7 +2,8 @@
 # Runs every libFuzzer harness of a fuzz build for a fixed number of
 # executions, starting from the seed corpus in fuzz/corpus (copied, so the
 # seeds stay as they are). A crash leaves its input in BUILD/fuzz-findings and
-# fails the run. For a longer run: FUZZ_RUNS=20000000 make fuzz, or run a
+# fails the run; once fixed, it goes to fuzz/regressions/HARNESS, which the
+# core tests replay. For a longer run: FUZZ_RUNS=20000000 make fuzz, or run a
 # harness by hand, e.g. build-fuzz/kalvex-fuzz-scenereader -max_total_time=600 DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,11 +12,12 @@ runs="${2:-200000}"
 findings="$build/fuzz-findings"
 mkdir -p "$findings"
 status=0
-for harness in scenereader meshreader picturemesher; do
+for harness in scenereader meshreader picturemesher picturefigure; do
   case "$harness" in
     scenereader) seeds=fuzz/corpus/scene; max_len=40000 ;;
     meshreader) seeds=fuzz/corpus/mesh; max_len=4096 ;;
     picturemesher) seeds=fuzz/corpus/picture; max_len=4096 ;;
+    picturefigure) seeds=fuzz/corpus/figure; max_len=4096 ;;
   esac
   corpus="$build/fuzz-corpus/$harness"
   mkdir -p "$corpus"

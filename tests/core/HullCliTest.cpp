@@ -67,14 +67,14 @@ protected:
                 picture = picture.convertToFormat(QImage::Format_Grayscale8);
             files[k] = path(QStringLiteral("picture%1.png").arg(k));
             EXPECT_TRUE(picture.save(files[k]));
-            // A picture of another size is fitted onto the canvas by the
-            // placement code (tested on its own); the reference starts from
-            // that canvas.
-            if (picture.size() != QSize(250, 250)) {
-                const Result<QImage> canvas = placeFigure(figureOf(picture).value(), Placement());
-                _canvases[files[k]] = path(QStringLiteral("canvas%1.png").arg(k));
-                EXPECT_TRUE(canvas.ok() && canvas.value().save(_canvases[files[k]]));
-            }
+            // The figure is found and fitted onto the canvas by the figure and
+            // placement code (each tested on its own against a reference); the
+            // reference hull starts from that canvas.
+            const Result<Figure> figure = figureOf(picture);
+            EXPECT_TRUE(figure.ok()) << figure.error().toStdString();
+            const Result<QImage> canvas = figure.ok() ? placeFigure(figure.value(), Placement()) : fail("no figure");
+            _canvases[files[k]] = path(QStringLiteral("canvas%1.png").arg(k));
+            EXPECT_TRUE(canvas.ok() && canvas.value().save(_canvases[files[k]]));
         }
         return files;
     }

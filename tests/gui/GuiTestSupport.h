@@ -11,12 +11,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QImage>
-#include <QTimer>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace gui_test {
@@ -51,17 +52,60 @@ inline std::unique_ptr<QTemporaryDir> enterTestWorkingDir()
     return dir;
 }
 
-// Runs `action` while a timer hands each modal dialog of class D it opens
-// to `answer`, which must close it.
+// Runs `action` and answers each dialog of class D that it opens: `answer`
+// gets the dialog and must close it. Nothing polls: an application-wide event
+// filter sees the dialog's Show event and queues the answer, so the answer
+// runs inside the dialog's own modal loop (a dialog closed before that loop
+// starts would leave the loop running for ever). `prepare`, when given, runs
+// at the Show event itself: Qt sends it before the dialog's window is mapped,
+// so the dialog is not active yet and holds no keyboard focus. A dialog the
+// answer leaves open fails the test and is rejected instead of hanging it.
+template <class D>
+class DialogAnswerer : public QObject {
+public:
+    using Answer = std::function<void(D*)>;
+    DialogAnswerer(Answer answer, Answer prepare) : _answer(std::move(answer)), _prepare(std::move(prepare))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~DialogAnswerer() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show || !watched->isWidgetType())
+            return false;
+        D* dialog = qobject_cast<D*>(watched);
+        if (!dialog || !dialog->isWindow())
+            return false;
+        if (_prepare)
+            _prepare(dialog);
+        QMetaObject::invokeMethod(
+            dialog,
+            [self = QPointer<DialogAnswerer>(this), dialog] {
+                if (!self || !dialog->isVisible())
+                    return;
+                self->_answer(dialog);
+                if (dialog->isVisible()) {
+                    QTest::qFail(qPrintable(QStringLiteral("the answer left the dialog \"%1\" open")
+                                                .arg(dialog->windowTitle())),
+                                 __FILE__, __LINE__);
+                    dialog->reject();
+                }
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    Answer _answer;
+    Answer _prepare;
+};
+
 template <class D, class Answer, class Action>
-void answering(Answer answer, Action action)
+void answering(Answer answer, Action action, std::function<void(D*)> prepare = {})
 {
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget()))
-            answer(dialog);
-    });
-    timer.start(20);
+    const DialogAnswerer<D> answerer(answer, std::move(prepare));
     action();
 }
 
@@ -83,15 +127,19 @@ QStringList answerMessageBoxes(const QString& buttonText, Action action)
     return titles;
 }
 
-// Runs `action` and answers the file dialog it opens with `path`.
+// Runs `action` and answers the file dialog it opens with `path`. The file
+// is chosen at the Show event: QFileDialog::selectFile leaves the file name
+// field alone once that field has the keyboard focus, which the dialog gets
+// as soon as the window system activates it.
 template <class Action>
 void answerFileDialog(const QString& path, Action action)
 {
+    const auto choose = [&](QFileDialog* dialog) { dialog->selectFile(path); };
     const auto answer = [&](QFileDialog* dialog) {
-        dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, "accept");
+        if (dialog->selectedFiles().value(0) == path)
+            static_cast<QDialog*>(dialog)->accept();
     };
-    answering<QFileDialog>(answer, action);
+    answering<QFileDialog>(answer, action, std::function<void(QFileDialog*)>(choose));
 }
 
 // Entry-wise comparison of two column-major 4x4 matrices (arrays, or a

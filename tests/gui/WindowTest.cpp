@@ -160,7 +160,7 @@ private slots:
         QVERIFY(cells > 0);
         chooseCustomPictures({"griffin/griffin.png", "griffin/missing.png", "griffin/lion.png"});
         _window->btn_simple_generate_volume_released();
-        QCOMPARE(status(), QStringLiteral("Cannot read picture ./IncludedData/griffin/missing.png."));
+        QCOMPARE(status(), QStringLiteral("Cannot read picture ./IncludedData/griffin/missing.png: File not found."));
         QCOMPARE(_window->master(), master);
         QCOMPARE(cellCount(), cells);
         QCOMPARE(_window->viewObjects().at(1)._source_path, eagle);
