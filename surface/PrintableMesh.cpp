@@ -24,6 +24,22 @@ struct DisjointSets {
     void join(int a, int b) { parent[std::size_t(find(a))] = find(b); }
 };
 
+// Six times the volume the faces enclose (divergence theorem): positive when
+// they are wound counter-clockwise seen from outside.
+double signedVolume6(const TriMesh& mesh)
+{
+    double sum = 0.0;
+    for (const TriMesh::Face& f : mesh.faces) {
+        const point& a = mesh.vertices[std::size_t(f[0])];
+        const point& b = mesh.vertices[std::size_t(f[1])];
+        const point& c = mesh.vertices[std::size_t(f[2])];
+        sum += double(a[0]) * (double(b[1]) * c[2] - double(b[2]) * c[1]) +
+               double(a[1]) * (double(b[2]) * c[0] - double(b[0]) * c[2]) +
+               double(a[2]) * (double(b[0]) * c[1] - double(b[1]) * c[0]);
+    }
+    return sum;
+}
+
 }  // namespace
 
 // Parts are counted through shared edges, as slicers count them: two pieces
@@ -58,6 +74,7 @@ MeshCheck checkMesh(const TriMesh& mesh)
     }
     for (int f = 0; f < static_cast<int>(mesh.faces.size()); ++f)
         check.parts += sets.find(f) == f ? 1 : 0;
+    check.insideOut = signedVolume6(mesh) < 0.0;
     return check;
 }
 

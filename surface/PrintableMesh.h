@@ -13,8 +13,12 @@ struct MeshCheck {
     int nonManifoldEdges = 0;  // edges of more than two faces
     int parts = 0;             // connected parts (faces joined through shared vertices)
     int flippedEdges = 0;      // edges that two faces run in the same direction (inconsistent winding)
+    bool insideOut = false;    // the faces enclose a negative volume: wound inward as a whole
 
-    bool printable() const { return openEdges == 0 && nonManifoldEdges == 0 && parts == 1 && flippedEdges == 0; }
+    bool printable() const
+    {
+        return openEdges == 0 && nonManifoldEdges == 0 && parts == 1 && flippedEdges == 0 && !insideOut;
+    }
 };
 MeshCheck checkMesh(const TriMesh& mesh);
 

@@ -56,6 +56,19 @@ TEST(Print, MeshChecksCountHolesFinsPartsAndWinding)
     std::swap(turned.faces[3][0], turned.faces[3][1]);
     EXPECT_EQ(checkMesh(turned).flippedEdges, 3);
     EXPECT_FALSE(checkMesh(turned).printable());
+
+    // Every face turned: the neighbours agree, but the surface faces inward,
+    // here and for a closed part far from the origin.
+    for (const point& at : {point(), point(-40, 25, 7)}) {
+        TriMesh inward = tetrahedron(at);
+        for (TriMesh::Face& f : inward.faces)
+            std::swap(f[1], f[2]);
+        const MeshCheck inwardCheck = checkMesh(inward);
+        EXPECT_EQ(inwardCheck.flippedEdges, 0);
+        EXPECT_TRUE(inwardCheck.insideOut);
+        EXPECT_FALSE(inwardCheck.printable());
+        EXPECT_FALSE(checkMesh(tetrahedron(at)).insideOut);
+    }
 }
 
 TEST(Print, StlAnd3mfReadBackTheSameTriangles)
