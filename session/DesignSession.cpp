@@ -36,33 +36,66 @@ DesignSession::~DesignSession()
 
 // ---- pictures and views ---------------------------------------------------------------
 
-Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, bool useMask, Pictures how)
+Report DesignSession::checkSetAndCellSize(int set, float cellSize) const
 {
-    const auto modes = projectionSetModes(set);
-    if (!modes)
+    if (!projectionSetModes(set))
         return fail(QStringLiteral("Unknown projection set %1.").arg(set));
     if (!isValidCellSize(cellSize))
         return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
+    return StatusLine{};
+}
+
+Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, bool useMask, Pictures how, int count)
+{
+    if (const Report checked = checkSetAndCellSize(set, cellSize); !checked.ok())
+        return checked;
+    if (count < 1 || count > 3)
+        return fail(QStringLiteral("A design has one to three pictures, not %1.").arg(count));
     // Every picture is checked before anything changes.
-    for (const QString& path : paths) {
+    for (int k = 0; k < count; ++k) {
+        const QString& path = paths[std::size_t(k)];
         const QImage picture(path);
         if (picture.isNull())
             return fail(QStringLiteral("Cannot read picture %1.").arg(path));
         if (!ShadowView::pictureHasDarkPixel(picture, cellSize))
             return fail(QStringLiteral("Picture %1 has no dark pixel.").arg(path));
     }
+    const std::array<int, 3> modes = *projectionSetModes(set);
     reset();
     _cell_size = cellSize;
     _how = how;
     _set = set;
     _views.reserve(3);
     for (int k = 0; k < 3; ++k) {
-        const QImage picture = how == Pictures::Deformable ? loadPictureFile(_pictures[k], paths[k], useMask)
+        DeformationModel& model = _pictures[std::size_t(k)];
+        if (k >= count) {
+            model = DeformationModel();  // no picture left over from an earlier load
+            continue;
+        }
+        const QImage picture = how == Pictures::Deformable ? loadPictureFile(model, paths[k], useMask)
                                                            : QImage(paths[k]);
-        _views.emplace_back(picture, paths[k], (*modes)[k], _cell_size);
+        _views.emplace_back(picture, paths[k], modes[k], _cell_size);
     }
     _views_need_quantisation = true;
-    return StatusLine{QStringLiteral("Loaded three pictures.")};
+    return StatusLine{count == 3 ? QStringLiteral("Loaded three pictures.")
+                                 : QStringLiteral("Loaded %1 picture(s).").arg(count)};
+}
+
+Report DesignSession::loadWithoutPictures(int set, float cellSize)
+{
+    if (const Report checked = checkSetAndCellSize(set, cellSize); !checked.ok())
+        return checked;
+    const std::array<int, 3> modes = *projectionSetModes(set);
+    reset();
+    _cell_size = cellSize;
+    _how = Pictures::Plain;
+    _set = set;
+    for (int k = 0; k < 3; ++k) {
+        _pictures[std::size_t(k)] = DeformationModel();
+        _views.emplace_back(QImage(), QString(), modes[k], _cell_size);
+    }
+    _views_need_quantisation = true;
+    return StatusLine{QStringLiteral("Loaded three views without pictures.")};
 }
 
 void DesignSession::reset()

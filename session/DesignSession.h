@@ -50,9 +50,17 @@ public:
     // with cells of `cellSize`, replacing the views and the volume. Everything
     // is checked first: an unknown set, a cell size outside 1..250, an
     // unreadable picture or one without a dark pixel fails and leaves the
-    // session as it was.
+    // session as it was. With a `count` below 3 only the first `count`
+    // pictures become views (slots x, y, ... in order), and the volume is the
+    // intersection of that many extrusions; the steps that make the pictures
+    // agree need all three.
     Report load(int set, const PictureFiles& paths, float cellSize, bool useMask = false,
-                Pictures how = Pictures::Deformable);
+                Pictures how = Pictures::Deformable, int count = 3);
+    // Three views of set `set` with no picture behind them (an example name
+    // that names no pictures): every pixel is light, so a volume made from
+    // them is empty, and there is nothing to deform. Replaces the views and
+    // the volume; an unknown set or a cell size outside 1..250 fails.
+    Report loadWithoutPictures(int set, float cellSize);
     // No views, no volume, counters back to 0, the point-light design and the
     // filling emptied.
     void reset();
@@ -139,6 +147,7 @@ public:
 private:
     std::vector<ShadowView*> viewPointers();
     std::array<DeformationModel*, 3> deformablePictures();
+    Report checkSetAndCellSize(int set, float cellSize) const;
     void quantizeViewsIfNeeded();
     void buildMaster();
     Report volumeReport(const QString& success) const;
