@@ -140,7 +140,9 @@ bool write3mf(const TriMesh& mesh, const std::string& path)
     if (!addEntry(opened, "[Content_Types].xml", kContentTypes) || !addEntry(opened, "_rels/.rels", kRelationships) ||
         !addEntry(opened, kModelEntry, model))
         return false;
-    // The archive is written here; on failure it is still open and the closer discards it.
+    // The package is written here, to a temporary file beside the target that
+    // replaces it only when complete; on failure the archive is still open
+    // and the closer discards it.
     if (zip_close(opened) != 0)
         return false;
     archive.release();
