@@ -52,7 +52,10 @@ bool KalvexWindow::showLoadedViews(const Report& loaded, int set)
     QLabel* const originals[3] = {f.originalLabel_x, f.originalLabel_y, f.originalLabel_z};
     for (int k = 0; k < 3; ++k) {
         const QImage picture = _session.viewPicture(k);
-        originals[k]->setPixmap(QPixmap::fromImage(picture.scaledToWidth(kLabelWidth)));
+        if (picture.isNull())
+            originals[k]->clear();  // a slot without a view
+        else
+            originals[k]->setPixmap(QPixmap::fromImage(picture.scaledToWidth(kLabelWidth)));
     }
     for (QRadioButton* b : {f.x_proj_button, f.y_proj_button, f.z_proj_button, f.fortyFive_proj_button,
                             f.sixty_proj_button, f.oneTwenty_proj_button, f.all_proj_button})

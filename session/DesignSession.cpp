@@ -86,13 +86,16 @@ Report DesignSession::loadWithoutPictures(int set, float cellSize)
     if (const Report checked = checkSetAndCellSize(set, cellSize); !checked.ok())
         return checked;
     const std::array<int, 3> modes = *projectionSetModes(set);
+    // Each view sees a white picture: no pixel of it is dark.
+    QImage blank(ShadowView::kImageExtent, ShadowView::kImageExtent, QImage::Format_RGB32);
+    blank.fill(Qt::white);
     reset();
     _cell_size = cellSize;
     _how = Pictures::Plain;
     _set = set;
     for (int k = 0; k < 3; ++k) {
         _pictures[std::size_t(k)] = DeformationModel();
-        _views.emplace_back(QImage(), QString(), modes[k], _cell_size);
+        _views.emplace_back(blank, QString(), modes[k], _cell_size);
     }
     _views_need_quantisation = true;
     return StatusLine{QStringLiteral("Loaded three views without pictures.")};

@@ -167,7 +167,7 @@ private slots:
         key(Qt::Key_Z, Qt::ControlModifier);
         _window->deformImages_released();
         QCOMPARE(cellCount(), 0);
-        click(form().btn_simple_generate_volume);
+        _window->btn_simple_generate_volume_released();
         QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
         QCOMPARE(_window->viewObjects()[0]._source_path, QStringLiteral("./Models/Images/brennic_logo/a.png"));
     }
