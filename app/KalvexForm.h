@@ -4,6 +4,17 @@
 // children of the window; the four expert tabs are built on `taw_right` and
 // then taken off it by the window, their pages living on unseen as parameter
 // holders.
+//
+// Fixed names: other tools rely on them, so none is renamed or "tidied",
+// however odd it looks. Each field below is also its widget's object name
+// (`radioButton_2`, `pushButton_2`, `label_8`, `btn_simple_generate_volume`,
+// `_simple_preserveShape`, `spnEditRbfeDit`, ...), and the window is checked
+// from outside by these object names, as are `kalvexWindowClass`,
+// `sceneView`, `statusLabel`, `exampleOpenDialog`, `customLoadDialog` and
+// `option_1` ... `option_16`. The window's handler slots are named after the
+// widgets, with their suffixes (`btn_simple_generate_volume_released`,
+// `editUndo_released`, `editToolboxRadius_changed`, `actionAbout_slot`, ...)
+// and keep those names too.
 
 class DeformImage;
 class QAction;

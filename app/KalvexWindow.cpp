@@ -174,6 +174,7 @@ void KalvexWindow::connectExpertPanels()
             &KalvexWindow::shadow_computeShadowMesh_released);
     connect(f.recompute_shadow_button, &QPushButton::released, this, &KalvexWindow::recompute_shadow_released);
     connect(f.adjustImages, &QPushButton::released, this, &KalvexWindow::adjustImages_released);
+    connect(f.deformImages, &QPushButton::released, this, &KalvexWindow::deformImages_released);
     connect(f.fix_images, &QPushButton::released, this, &KalvexWindow::optimize_released);
     connect(f.increaseResolution, &QPushButton::released, this, &KalvexWindow::increaseResolution_released);
     connect(f.selectNextLayer, &QPushButton::released, this, &KalvexWindow::shadow_selectNextLayer_released);
@@ -192,6 +193,7 @@ void KalvexWindow::connectExpertPanels()
     connect(f.saveDeformedPersMeshes, &QPushButton::released, this, &KalvexWindow::saveDeformedPersMeshes_released);
     connect(f.exampleBased_loadDatabaseModels, &QPushButton::released, this,
             &KalvexWindow::exampleBased_loadDatabaseModels_released);
+    connect(f.exampleBased_lazyLoad, &QPushButton::released, this, &KalvexWindow::exampleBased_lazyLoad_released);
     connect(f.exampleBased_computeSculpture, &QPushButton::released, this,
             &KalvexWindow::exampleBased_computeSculpture_released);
     connect(f.exampleBased_ICPrefine, &QPushButton::released, this, &KalvexWindow::exampleBased_ICPrefine_released);

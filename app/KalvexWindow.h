@@ -52,7 +52,8 @@ public:
     // A preset folder key under "./IncludedData".
     void loadPreset(const QString& key, int set);
     // An example key under "./Models/Images" (the Ctrl+E dialog). The set
-    // becomes the pictures "generate" builds from.
+    // becomes the pictures "generate" builds from; a key without pictures
+    // ("editdemo") gives three views without any.
     void loadExample(const QString& key, int set);
     // The pictures chosen in the custom-load dialog, for "generate".
     void chooseCustomPictures(int set, const Presets::PictureFiles& paths);
@@ -107,6 +108,9 @@ public slots:
     void shadow_selectNextLayer_released();
     void finalizeOptimization_released();
     void shadow_lazyButton_released();
+    // The hidden "Deform Images": an experiment on the pictures, one more
+    // adjustment pass against the volume.
+    void deformImages_released();
     void selected_camera_view();
 
     // ---- expert panels and keys -------------------------------------------------------
@@ -148,7 +152,9 @@ public slots:
     void exampleBased_showShadowMesh_released();
     // Example-based filling: the models, the sculpture made of them, its
     // refinement and its files.
-    void exampleBased_loadDatabaseModels_released();
+    bool exampleBased_loadDatabaseModels_released();
+    // A quick set-up: two pictures as views, their volume and the models.
+    void exampleBased_lazyLoad_released();
     bool exampleBased_computeSculpture_released();
     void exampleBased_ICPrefine_released();
     void exampleBased_saveSculptureMesh_released();
@@ -208,6 +214,9 @@ private:
 
     // loading and resetting
     bool loadViews(int set, const Presets::PictureFiles& paths, float cellSize);
+    // The views a session load made, on the labels and buttons; false (with
+    // the reason shown) when the load failed.
+    bool showLoadedViews(const Report& loaded, int set);
     void hideUnusedProjectionButtons(int set);
     void showCameraButtons(int set);
     void clearVolumeDisplay();

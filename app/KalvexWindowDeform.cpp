@@ -48,6 +48,22 @@ void KalvexWindow::adjustImages_released()
     afterAdjustment(result, parameters.loopCount);
 }
 
+// The experiment: one adjustment pass of the pictures against the volume,
+// the volume then made again from them, as one round of "deform". The line
+// stays the experiment's unless the pass could not run.
+void KalvexWindow::deformImages_released()
+{
+    WaitCursor wait;
+    if (!_session.volume().exists()) {
+        setStatus(QStringLiteral("No master shadow."));
+        return;
+    }
+    const Report result = _session.optimize(1, adjustParameters());
+    showVolume();
+    if (report(result))
+        setStatus(QStringLiteral("Subroutine deformImages testing ...."));
+}
+
 QRadioButton* KalvexWindow::projectionButton(int mode) const
 {
     const KalvexForm& f = _form;

@@ -90,7 +90,8 @@ void KalvexWindow::edit_removeBallsAtBoxBorder_released()
                                                       float(_form.spnEditRbfbbDistance->value())));
 }
 
-// The pictures go: the deformation controls with them.
+// The pictures go: the deformation controls with them, and the history
+// buttons (undo needs the views).
 void KalvexWindow::edit_cleanUp_released()
 {
     WaitCursor wait;
@@ -98,6 +99,7 @@ void KalvexWindow::edit_cleanUp_released()
     _form.deform_panel->hide();
     _form.gbx_simple_deform->setEnabled(false);
     showComparisons(true);
+    updateHistoryButtons();
 }
 
 void KalvexWindow::edit_save_contouredMesh_released()

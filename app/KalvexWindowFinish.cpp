@@ -7,6 +7,7 @@
 #include "files/ResultFiles.h"
 #include "render/SceneGLWidget.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -55,13 +56,28 @@ void KalvexWindow::exampleBased_showShadowMesh_released()
 
 // ---- example-based filling ------------------------------------------------------------------
 
-void KalvexWindow::exampleBased_loadDatabaseModels_released()
+bool KalvexWindow::exampleBased_loadDatabaseModels_released()
 {
     WaitCursor wait;
     if (!report(_session.filling().loadModels(Presets::kExampleModels)))
-        return;
+        return false;
     _form.exampleBased_savePovScene->setEnabled(true);
     _form.exampleBased_computeSculpture->setEnabled(true);
+    return true;
+}
+
+// Two pictures seen along x and y (a cat and a rabbit), their volume as
+// "compute" makes it, and the models loaded.
+void KalvexWindow::exampleBased_lazyLoad_released()
+{
+    WaitCursor wait;
+    const Presets::PictureFiles pictures = {Presets::kModelImages + QStringLiteral("/pelko.png"),
+                                            Presets::kModelImages + QStringLiteral("/trask.png"), QString()};
+    const bool loaded = showLoadedViews(_session.load(0, pictures, _session.cellSize(), _form.useMask_check->isChecked(),
+                                                      DesignSession::Pictures::Deformable, 2),
+                                        0);
+    if (loaded && computeVolume() && exampleBased_loadDatabaseModels_released())
+        setStatus(QStringLiteral("Scene setup!"));
 }
 
 // Placing is the long part: the workflow's progress bar follows it.

@@ -37,8 +37,13 @@ bool KalvexWindow::report(const Report& result)
 // board cleared for the new views.
 bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float cellSize)
 {
+    return showLoadedViews(_session.load(set, paths, cellSize, _form.useMask_check->isChecked()), set);
+}
+
+bool KalvexWindow::showLoadedViews(const Report& loaded, int set)
+{
     const KalvexForm& f = _form;
-    if (!report(_session.load(set, paths, cellSize, f.useMask_check->isChecked())))
+    if (!report(loaded))
         return false;
     showPictureModels(false);
     clearVolumeDisplay();
@@ -47,7 +52,10 @@ bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float 
     QLabel* const originals[3] = {f.originalLabel_x, f.originalLabel_y, f.originalLabel_z};
     for (int k = 0; k < 3; ++k) {
         const QImage picture = _session.viewPicture(k);
-        originals[k]->setPixmap(QPixmap::fromImage(picture.scaledToWidth(kLabelWidth)));
+        if (picture.isNull())
+            originals[k]->clear();  // a slot without a view
+        else
+            originals[k]->setPixmap(QPixmap::fromImage(picture.scaledToWidth(kLabelWidth)));
     }
     for (QRadioButton* b : {f.x_proj_button, f.y_proj_button, f.z_proj_button, f.fortyFive_proj_button,
                             f.sixty_proj_button, f.oneTwenty_proj_button, f.all_proj_button})
@@ -121,14 +129,14 @@ void KalvexWindow::loadPreset(const QString& key, int set)
 
 void KalvexWindow::loadExample(const QString& key, int set)
 {
+    // A name the table lacks ("editdemo") names no pictures: three views
+    // without any, whose volume is empty. "generate" keeps its pictures.
     const auto paths = Presets::examplePaths(key);
-    if (!paths) {
-        setStatus(QStringLiteral("No example set named %1.").arg(key));
+    if (paths ? !loadImageCombination(set, *paths)
+              : !showLoadedViews(_session.loadWithoutPictures(set, _session.cellSize()), set))
         return;
-    }
-    if (!loadImageCombination(set, *paths))
-        return;
-    chooseCustomPictures(set, *paths);
+    if (paths)
+        chooseCustomPictures(set, *paths);
     setStatus(QStringLiteral("Loaded three (hardcoded) projection images."));
 }
 
@@ -408,18 +416,21 @@ void KalvexWindow::editRedo_released()
     stepHistory(false);
 }
 
+// Undo and redo act only while the volume has its views: after the clean-up
+// or with an opened scene they only refresh the (disabled) buttons.
 void KalvexWindow::stepHistory(bool undo)
 {
     WaitCursor wait;
-    if (undo ? _session.volume().undo() : _session.volume().redo())
+    if (_session.viewCount() > 0 && (undo ? _session.volume().undo() : _session.volume().redo()))
         showVolume();
     updateHistoryButtons();
 }
 
 void KalvexWindow::updateHistoryButtons()
 {
-    _form.editUndo->setEnabled(_session.volume().canUndo());
-    _form.editRedo->setEnabled(_session.volume().canRedo());
+    const bool views = _session.viewCount() > 0;
+    _form.editUndo->setEnabled(views && _session.volume().canUndo());
+    _form.editRedo->setEnabled(views && _session.volume().canRedo());
 }
 
 // ---- frame grabbing -------------------------------------------------------------------------

@@ -47,11 +47,12 @@ Report exportSculpture(const DesignSession& session, const Sculpture& sculpture,
     const MeshCheck& check = sculpture.check;
     if (!check.printable())
         return fail(QStringLiteral("Not printable, nothing written: %1 open edge(s), %2 edge(s) with more "
-                                   "than two faces, %3 part(s), %4 edge(s) wound both ways.")
+                                   "than two faces, %3 part(s), %4 edge(s) wound both ways%5.")
                         .arg(check.openEdges)
                         .arg(check.nonManifoldEdges)
                         .arg(check.parts)
-                        .arg(check.flippedEdges));
+                        .arg(check.flippedEdges)
+                        .arg(check.insideOut ? QStringLiteral(", turned inside out") : QString()));
     if (!writePrintFile(sculpture.mesh, path))
         return fail(QStringLiteral("Cannot write %1.").arg(path));
     const QString scene = sceneBase(path) + QStringLiteral(".kxscene");

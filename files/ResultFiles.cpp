@@ -212,7 +212,8 @@ Report saveExampleMeshes(const DesignSession& session, const QString& folder)
     const Result<QString> saved = examples->saveSeparateMeshes(folder);
     if (!saved.ok())
         return fail(saved.error());
-    return StatusLine{QStringLiteral("saved separate files as ") + saved.value()};
+    // The line names the path the numbered files are made from (output100.obj, ...).
+    return StatusLine{QStringLiteral("saved separate files as ") + folder + QStringLiteral("/exampleBasedResults/output.obj")};
 }
 
 Report saveExamplePovScene(const DesignSession& session, const QString& folder)

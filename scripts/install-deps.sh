@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libqt6opengl6-dev
   libann-dev libcgal-dev libgmp-dev libmpfr-dev
-  libassimp-dev libtinyobjloader-dev
+  libassimp-dev libtinyobjloader-dev libzip-dev
   liblapack-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-qpa-plugins

@@ -36,9 +36,19 @@ DesignSession::~DesignSession()
 
 // ---- pictures and views ---------------------------------------------------------------
 
-Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, bool useMask, Pictures how)
+Report DesignSession::checkSetAndCellSize(int set, float cellSize) const
+{
+    if (!projectionSetModes(set))
+        return fail(QStringLiteral("Unknown projection set %1.").arg(set));
+    if (!isValidCellSize(cellSize))
+        return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
+    return StatusLine{};
+}
+
+Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, bool useMask, Pictures how, int count)
 {
     PictureChoice choice;
+    choice.count = count;
     choice.set = set;
     choice.paths = paths;
     choice.cellSize = cellSize;
@@ -49,14 +59,14 @@ Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, b
 
 Report DesignSession::load(const PictureChoice& choice)
 {
-    if (!projectionSetModes(choice.set))
-        return fail(QStringLiteral("Unknown projection set %1.").arg(choice.set));
-    if (!isValidCellSize(choice.cellSize))
-        return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(choice.cellSize));
+    if (const Report checked = checkSetAndCellSize(choice.set, choice.cellSize); !checked.ok())
+        return checked;
+    if (choice.count < 1 || choice.count > 3)
+        return fail(QStringLiteral("A design has one to three pictures, not %1.").arg(choice.count));
     // Every picture is checked before anything changes.
     std::array<Figure, 3> figures;
     std::array<QImage, 3> canvases;
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < choice.count; ++k) {
         const QString& path = choice.paths[std::size_t(k)];
         Result<Figure> figure = loadFigure(path, FigureOptions{choice.threshold});
         if (!figure.ok())
@@ -77,7 +87,20 @@ Report DesignSession::load(const PictureChoice& choice)
     _figures = std::move(figures);
     _canvases = std::move(canvases);
     makeViews();
-    return StatusLine{QStringLiteral("Loaded three pictures.")};
+    return StatusLine{choice.count == 3 ? QStringLiteral("Loaded three pictures.")
+                                        : QStringLiteral("Loaded %1 picture(s).").arg(choice.count)};
+}
+
+Report DesignSession::loadWithoutPictures(int set, float cellSize)
+{
+    if (const Report checked = checkSetAndCellSize(set, cellSize); !checked.ok())
+        return checked;
+    reset();
+    _choice.set = _set = set;
+    _choice.cellSize = _cell_size = cellSize;
+    _choice.how = _how = Pictures::Plain;
+    makeViews();
+    return StatusLine{QStringLiteral("Loaded three views without pictures.")};
 }
 
 // A picture as found in its file (a black figure on white, square, not
@@ -92,9 +115,18 @@ void DesignSession::makeViews()
     _view_figures.reset();
     for (int k = 0; k < 3; ++k) {
         const std::size_t slot = std::size_t(k);
+        if (k >= _choice.count) {
+            _pictures[slot] = DeformationModel();  // no picture left over from an earlier load
+            continue;
+        }
         const QString& path = _choice.paths[slot];
         QImage picture = _canvases[slot];
-        if (_how == Pictures::Deformable) {
+        if (picture.isNull()) {
+            // A view without a picture sees a white one: no pixel of it is dark.
+            picture = QImage(kCanvasSize, kCanvasSize, QImage::Format_RGB32);
+            picture.fill(Qt::white);
+            _pictures[slot] = DeformationModel();
+        } else if (_how == Pictures::Deformable) {
             const Figure& figure = _figures[slot];
             const bool asInItsFile = _choice.placements[slot].isIdentity() && figure.rule == FigureRule::DarkRule &&
                                      figure.width == kCanvasSize && figure.height == kCanvasSize;
@@ -180,7 +212,7 @@ bool DesignSession::setCellSize(float cellSize)
 
 Report DesignSession::setPlacement(int slot, const Placement& placement)
 {
-    if (_views.empty() || _figures[std::size_t(slot)].empty())
+    if (_views.empty() || slot < 0 || slot > 2 || _figures[std::size_t(slot)].empty())
         return fail(kNothingToProcess);
     const Result<QImage> canvas = placeFigure(_figures[std::size_t(slot)], placement);
     if (!canvas.ok())
@@ -198,7 +230,7 @@ Report DesignSession::setPlacement(int slot, const Placement& placement)
 
 Report DesignSession::arrange(const std::function<void(double)>& progress)
 {
-    if (_views.empty() || _figures[0].empty())
+    if (!hasAllPictures())
         return fail(kNothingToProcess);
     ArrangeOptions options;
     options.turns = _choice.placements;
@@ -223,6 +255,11 @@ Report DesignSession::arrange(const std::function<void(double)>& progress)
     return StatusLine{QStringLiteral("Arranged the pictures.")};
 }
 
+bool DesignSession::hasAllPictures() const
+{
+    return _views.size() == 3 && std::none_of(_canvases.begin(), _canvases.end(), [](const QImage& c) { return c.isNull(); });
+}
+
 const ViewFigures& DesignSession::viewFigures() const
 {
     if (!_view_figures)
@@ -233,14 +270,14 @@ const ViewFigures& DesignSession::viewFigures() const
 KeptValues DesignSession::kept() const
 {
     const ShadowObject* master = _volume.master();
-    if (!master || _canvases[0].isNull() || master->resolution() != ShadowView::resolutionFor(_cell_size))
+    if (!master || !hasAllPictures() || master->resolution() != ShadowView::resolutionFor(_cell_size))
         return {0, 0, 0};
     return keptFigures(*master, viewFigures().maps);
 }
 
 QString DesignSession::keptText() const
 {
-    if (!_volume.exists() || _canvases[0].isNull())
+    if (!_volume.exists() || !hasAllPictures())
         return {};
     const KeptValues k = kept();
     return QStringLiteral("kept %1 % / %2 % / %3 %")
@@ -252,7 +289,7 @@ QString DesignSession::keptText() const
 Report DesignSession::keepFigure()
 {
     ShadowObject* master = _volume.master();
-    if (!master || _canvases[0].isNull())
+    if (!master || !hasAllPictures())
         return fail(kNothingToProcess);
     const KeepReport kept = ::keepFigure(*master, viewFigures());
     _volume.refresh();

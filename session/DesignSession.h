@@ -71,6 +71,11 @@ public:
         Placements placements{};
         bool useMask = false;
         Pictures how = Pictures::Deformable;
+        // With a count below 3 only the first `count` pictures become views
+        // (slots x, y, ... in order), and the volume is the intersection of
+        // that many extrusions; the steps that make the pictures agree, the
+        // kept figure and arrange need all three.
+        int count = 3;
     };
 
     // ---- pictures and views ---------------------------------------------------------
@@ -81,7 +86,12 @@ public:
     // figure off the canvas fails and leaves the session as it was.
     Report load(const PictureChoice& choice);
     Report load(int set, const PictureFiles& paths, float cellSize, bool useMask = false,
-                Pictures how = Pictures::Deformable);
+                Pictures how = Pictures::Deformable, int count = 3);
+    // Three views of set `set` with no picture behind them (an example name
+    // that names no pictures): every pixel is light, so a volume made from
+    // them is empty, and there is nothing to deform. Replaces the views and
+    // the volume; an unknown set or a cell size outside 1..250 fails.
+    Report loadWithoutPictures(int set, float cellSize);
     // The choice the current views were made from.
     const PictureChoice& choice() const { return _choice; }
     // No views, no volume, counters back to 0, the point-light design and the
@@ -217,6 +227,9 @@ private:
     void quantizeViewsIfNeeded();
     void buildMaster();
     Report volumeReport(const QString& success) const;
+    Report checkSetAndCellSize(int set, float cellSize) const;
+    // Three views, each with a picture behind it.
+    bool hasAllPictures() const;
 
     // The views (and deformable pictures) made afresh from the placed figures.
     void makeViews();

@@ -186,8 +186,6 @@ bool parse_ply_header(std::string_view data, PlyHeader& header)
             return false;
         const std::string_view line = data.substr(pos, eol - pos);
         pos = eol + 1;
-        if (!is_text(line))
-            return false;
         split(line, tokens);
         if (first) {
             if (tokens.size() != 1 || tokens[0] != "ply")
@@ -228,10 +226,11 @@ bool ascii_row_ok(const PlyElement& element, const std::vector<std::string_view>
     return t == tokens.size();
 }
 
+// assimp reads ASCII rows line by line: it pads a short or missing row with
+// zeros, ignores extra values and reads an unreadable one ("x", "1.5" as an
+// index) as some number, so every row must hold exactly its values.
 bool ascii_body_ok(const PlyHeader& header)
 {
-    if (!is_text(header.body))
-        return false;
     TextLines lines(header.body, '\0');
     std::vector<std::string_view> tokens;
     for (const PlyElement& element : header.elements)
@@ -252,6 +251,8 @@ bool read_list_count(const char* bytes, const PlyType& type, bool big_endian, st
     return !(type.is_signed && (count >> (8 * type.size - 1)) != 0);
 }
 
+// assimp pads a truncated binary body with zeros and allocates the declared
+// counts first, so the rows must fit the bytes there are.
 bool binary_body_ok(const PlyHeader& header)
 {
     const bool big_endian = header.format == PlyFormat::BigEndian;
@@ -330,8 +331,6 @@ bool TextLines::next(std::vector<std::string_view>& tokens)
 
 bool check_obj(std::string_view text)
 {
-    if (!is_text(text))
-        return false;
     TextLines lines(text);
     std::vector<std::string_view> tokens;
     while (lines.next(tokens)) {
@@ -339,8 +338,10 @@ bool check_obj(std::string_view text)
         const auto comment = std::find_if(tokens.begin(), tokens.end(),
                                           [](std::string_view t) { return t.front() == '#'; });
         const auto args = std::span<const std::string_view>(tokens.begin() + 1, comment);
+        // tinyobjloader would read a missing or unreadable coordinate as 0.
         if (tokens.front() == "v" && (args.size() < 3 || !all_numbers(args)))
             return false;
+        // It would drop a face of fewer corners and read "2x" as corner 2.
         if (tokens.front() == "f" && (args.size() < 3 || !std::all_of(args.begin(), args.end(), is_obj_corner)))
             return false;
     }
@@ -352,7 +353,7 @@ std::optional<DeclaredCounts> check_off(std::string_view text)
     static constexpr std::array<std::string_view, 4> kKeywords{"OFF", "COFF", "NOFF", "CNOFF"};
     TextLines lines(text);
     std::vector<std::string_view> tokens;
-    if (!is_text(text) || !lines.next(tokens))
+    if (!lines.next(tokens))
         return std::nullopt;
     // The counts follow the keyword on its line or on the next one.
     std::span<const std::string_view> counts(tokens);
@@ -370,21 +371,25 @@ std::optional<DeclaredCounts> check_off(std::string_view text)
         || !parse_whole(counts[1], declared.faces) || (counts.size() == 3 && !parse_whole(counts[2], edges)))
         return std::nullopt;
 
-    // Each row reads one more line, so the loops stop at the end of the text
-    // whatever the declared counts.
+    // assimp allocates whatever the header declares: every declared line
+    // must be there. Each row reads one more line, so the loops stop at the
+    // end of the text whatever the declared counts. A vertex line assimp
+    // cannot read makes it refuse the file.
     for (std::size_t i = 0; i < declared.vertices; ++i)
-        if (!lines.next(tokens) || tokens.size() < 3 || !all_numbers(tokens))
+        if (!lines.next(tokens))
             return std::nullopt;
+    // assimp clamps an index past the last vertex and reads a negative,
+    // fractional, unreadable or missing one as some other vertex.
     for (std::size_t i = 0; i < declared.faces; ++i) {
         std::size_t corners = 0;
-        if (!lines.next(tokens) || !parse_whole(tokens[0], corners) || corners < 3 || tokens.size() - 1 < corners)
+        if (!lines.next(tokens) || !parse_whole(tokens[0], corners) || tokens.size() - 1 < corners)
             return std::nullopt;
         const auto indices = std::span<const std::string_view>(tokens).subspan(1, corners);
         const bool indices_ok = std::all_of(indices.begin(), indices.end(), [&](std::string_view t) {
             std::size_t index = 0;
             return parse_whole(t, index) && index < declared.vertices;
         });
-        if (!indices_ok || !all_numbers(std::span<const std::string_view>(tokens).subspan(1 + corners)))
+        if (!indices_ok)
             return std::nullopt;
     }
     return declared;

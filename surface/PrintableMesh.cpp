@@ -1,14 +1,11 @@
 #include "surface/PrintableMesh.h"
 
-#include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <numeric>
-#include <string_view>
 #include <vector>
 
 // ---- checks ------------------------------------------------------------------------
@@ -26,6 +23,22 @@ struct DisjointSets {
     }
     void join(int a, int b) { parent[std::size_t(find(a))] = find(b); }
 };
+
+// Six times the volume the faces enclose (divergence theorem): positive when
+// they are wound counter-clockwise seen from outside.
+double signedVolume6(const TriMesh& mesh)
+{
+    double sum = 0.0;
+    for (const TriMesh::Face& f : mesh.faces) {
+        const point& a = mesh.vertices[std::size_t(f[0])];
+        const point& b = mesh.vertices[std::size_t(f[1])];
+        const point& c = mesh.vertices[std::size_t(f[2])];
+        sum += double(a[0]) * (double(b[1]) * c[2] - double(b[2]) * c[1]) +
+               double(a[1]) * (double(b[2]) * c[0] - double(b[0]) * c[2]) +
+               double(a[2]) * (double(b[0]) * c[1] - double(b[1]) * c[0]);
+    }
+    return sum;
+}
 
 }  // namespace
 
@@ -61,6 +74,7 @@ MeshCheck checkMesh(const TriMesh& mesh)
     }
     for (int f = 0; f < static_cast<int>(mesh.faces.size()); ++f)
         check.parts += sets.find(f) == f ? 1 : 0;
+    check.insideOut = signedVolume6(mesh) < 0.0;
     return check;
 }
 
@@ -139,169 +153,6 @@ TriMesh* readBinaryStl(const std::string& path)
             mesh->vertices.emplace_back(take<float>(in, at + 12 * c), take<float>(in, at + 12 * c + 4),
                                         take<float>(in, at + 12 * c + 8));
         mesh->faces.emplace_back(first, first + 1, first + 2);
-    }
-    return mesh.release();
-}
-
-// ---- 3MF -----------------------------------------------------------------------------------
-
-namespace {
-
-std::uint32_t crc32(std::string_view data)
-{
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (unsigned char byte : data)
-        c = table[(c ^ byte) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
-// A zip archive of stored (uncompressed) entries.
-std::string zipStored(const std::vector<std::pair<std::string, std::string>>& entries)
-{
-    constexpr std::uint16_t kDosTime = 0, kDosDate = (2026 - 1980) << 9 | 1 << 5 | 1;
-    std::string archive, directory;
-    for (const auto& [name, data] : entries) {
-        const std::uint32_t offset = static_cast<std::uint32_t>(archive.size());
-        const std::uint32_t crc = crc32(data);
-        const auto size = static_cast<std::uint32_t>(data.size());
-        put<std::uint32_t>(archive, 0x04034b50);
-        for (std::uint16_t v : {std::uint16_t(20), std::uint16_t(0), std::uint16_t(0), kDosTime, kDosDate})
-            put<std::uint16_t>(archive, v);
-        for (std::uint32_t v : {crc, size, size})
-            put<std::uint32_t>(archive, v);
-        put<std::uint16_t>(archive, static_cast<std::uint16_t>(name.size()));
-        put<std::uint16_t>(archive, 0);
-        archive += name;
-        archive += data;
-
-        put<std::uint32_t>(directory, 0x02014b50);
-        for (std::uint16_t v : {std::uint16_t(20), std::uint16_t(20), std::uint16_t(0), std::uint16_t(0), kDosTime,
-                                kDosDate})
-            put<std::uint16_t>(directory, v);
-        for (std::uint32_t v : {crc, size, size})
-            put<std::uint32_t>(directory, v);
-        for (std::uint16_t v : {static_cast<std::uint16_t>(name.size()), std::uint16_t(0), std::uint16_t(0),
-                                std::uint16_t(0), std::uint16_t(0)})
-            put<std::uint16_t>(directory, v);
-        put<std::uint32_t>(directory, 0);
-        put<std::uint32_t>(directory, offset);
-        directory += name;
-    }
-    const auto directoryOffset = static_cast<std::uint32_t>(archive.size());
-    archive += directory;
-    put<std::uint32_t>(archive, 0x06054b50);
-    for (std::uint16_t v : {std::uint16_t(0), std::uint16_t(0), static_cast<std::uint16_t>(entries.size()),
-                            static_cast<std::uint16_t>(entries.size())})
-        put<std::uint16_t>(archive, v);
-    put<std::uint32_t>(archive, static_cast<std::uint32_t>(directory.size()));
-    put<std::uint32_t>(archive, directoryOffset);
-    put<std::uint16_t>(archive, 0);
-    return archive;
-}
-
-// The stored entry `name` of a zip archive written by zipStored.
-bool unzipStored(const std::string& archive, const std::string& name, std::string& data)
-{
-    std::size_t at = 0;
-    while (at + 30 <= archive.size() && take<std::uint32_t>(archive, at) == 0x04034b50) {
-        const auto method = take<std::uint16_t>(archive, at + 8);
-        const auto size = take<std::uint32_t>(archive, at + 18);
-        const auto nameLength = take<std::uint16_t>(archive, at + 26);
-        const auto extraLength = take<std::uint16_t>(archive, at + 28);
-        const std::size_t start = at + 30 + nameLength + extraLength;
-        if (start + size > archive.size())
-            return false;
-        if (method == 0 && archive.compare(at + 30, nameLength, name) == 0) {
-            data = archive.substr(start, size);
-            return crc32(data) == take<std::uint32_t>(archive, at + 14);
-        }
-        at = start + size;
-    }
-    return false;
-}
-
-std::string number(float v)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", double(v));
-    return text;
-}
-
-}  // namespace
-
-bool write3mf(const TriMesh& mesh, const std::string& path)
-{
-    std::string model =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<model unit=\"millimeter\" xml:lang=\"en-US\" "
-        "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\">\n"
-        " <resources>\n  <object id=\"1\" type=\"model\">\n   <mesh>\n    <vertices>\n";
-    for (const point& p : mesh.vertices)
-        model += "     <vertex x=\"" + number(p[0]) + "\" y=\"" + number(p[1]) + "\" z=\"" + number(p[2]) + "\"/>\n";
-    model += "    </vertices>\n    <triangles>\n";
-    for (const TriMesh::Face& f : mesh.faces)
-        model += "     <triangle v1=\"" + std::to_string(f[0]) + "\" v2=\"" + std::to_string(f[1]) + "\" v3=\"" +
-                 std::to_string(f[2]) + "\"/>\n";
-    model += "    </triangles>\n   </mesh>\n  </object>\n </resources>\n <build>\n  <item objectid=\"1\"/>\n"
-             " </build>\n</model>\n";
-    const std::string types =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-        "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-        "<Default Extension=\"model\" ContentType=\"application/vnd.ms-package.3dmanufacturing-3dmodel+xml\"/>"
-        "</Types>\n";
-    const std::string relationships =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Target=\"/3D/3dmodel.model\" Id=\"rel0\" "
-        "Type=\"http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel\"/></Relationships>\n";
-    return writeFile(path, zipStored({{"[Content_Types].xml", types},
-                                      {"_rels/.rels", relationships},
-                                      {"3D/3dmodel.model", model}}));
-}
-
-TriMesh* read3mf(const std::string& path)
-{
-    std::string archive, model;
-    if (!readFile(path, archive) || !unzipStored(archive, "3D/3dmodel.model", model))
-        return nullptr;
-    auto attribute = [&](std::size_t from, std::size_t to, const char* name, double& value) {
-        const std::string key = std::string(" ") + name + "=\"";
-        const std::size_t at = model.find(key, from);
-        if (at == std::string::npos || at > to)
-            return false;
-        value = std::strtod(model.c_str() + at + key.size(), nullptr);
-        return true;
-    };
-    auto mesh = std::make_unique<TriMesh>();
-    for (std::size_t at = model.find("<vertex "); at != std::string::npos; at = model.find("<vertex ", at + 1)) {
-        const std::size_t end = model.find("/>", at);
-        double x, y, z;
-        if (end == std::string::npos || !attribute(at, end, "x", x) || !attribute(at, end, "y", y) ||
-            !attribute(at, end, "z", z))
-            return nullptr;
-        mesh->vertices.emplace_back(float(x), float(y), float(z));
-    }
-    for (std::size_t at = model.find("<triangle "); at != std::string::npos; at = model.find("<triangle ", at + 1)) {
-        const std::size_t end = model.find("/>", at);
-        double v[3];
-        if (end == std::string::npos || !attribute(at, end, "v1", v[0]) || !attribute(at, end, "v2", v[1]) ||
-            !attribute(at, end, "v3", v[2]))
-            return nullptr;
-        for (double i : v)
-            if (!(i >= 0 && i < double(mesh->vertices.size())))
-                return nullptr;
-        mesh->faces.emplace_back(int(v[0]), int(v[1]), int(v[2]));
     }
     return mesh.release();
 }

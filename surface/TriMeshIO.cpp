@@ -1,8 +1,10 @@
 // Reading and writing TriMesh files. OBJ goes through tinyobjloader, OFF and
 // PLY through assimp (post-processing off, so vertex order and face indices
-// stay those of the file), ASC is read here. Every file is checked by
-// MeshFileCheck before a library sees it, and the decoded mesh is checked
-// again (index range, finite coordinates) before it is returned.
+// stay those of the file), ASC is read here. MeshFileCheck first refuses
+// what a library would silently accept (clamped or padded indices, padded
+// rows, huge declared counts); what a library refuses itself is left to it.
+// The decoded mesh is checked again (index range, finite coordinates) before
+// it is returned.
 
 #include "surface/MeshFileCheck.h"
 #include "surface/SafeFile.h"

@@ -146,7 +146,7 @@ int runSculpt(const QStringList& args)
                        ", \"sculpt\": " + cli::jsonNumber(sculptMs) + "}}\n";
     std::fputs(json.c_str(), stdout);
     if (!check.printable())
-        return cli::fail(QStringLiteral("the surface is not closed, manifold and in one part; nothing written"));
+        return cli::fail(QStringLiteral("the surface is not closed, manifold, wound outward and in one part; nothing written"));
 
     if (const Report saved = saveDeformedPictures(session, outDir); !saved.ok())
         return cli::fail(saved.error());

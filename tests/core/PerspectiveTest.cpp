@@ -6,6 +6,7 @@
 #include "CliTestSupport.h"
 
 #include "perspective/PerspectiveDesign.h"
+#include "session/PointLights.h"
 #include "volume/Comparison.h"
 #include "volume/SceneFile.h"
 
@@ -101,6 +102,54 @@ TEST(PerspectiveProjection, MatchesValuesWorkedOutByHand)
         EXPECT_EQ(p.px, c.px);
         EXPECT_EQ(p.py, c.py);
         EXPECT_EQ(p.inFigure, c.inFigure);
+    }
+}
+
+// Each view projects with its own camera's focal distance, as loaded through
+// the session and again after the views are made anew: from -x with 0.8 and
+// from -y with 0.4 (grid units: f' = 40 and 20, h = 20, N = 50). View 1's
+// pixels follow from u = f' (d.up') / depth / h with up' = x, side = z.
+TEST(PerspectiveProjection, EachViewUsesItsOwnFocalDistance)
+{
+    QTemporaryDir dir;
+    QImage picture = whitePicture();
+    QPainter(&picture).fillRect(50, 50, 100, 100, Qt::black);
+    const QString path = dir.filePath(QStringLiteral("square.png"));
+    ASSERT_TRUE(picture.save(path));
+    PointLightView fromX{path, {}}, fromY{path, {}};
+    fromX.camera.center = {-1.2, 0.0, 0.0};
+    fromX.camera.up = {0.0, -1.0, 0.0};
+    fromX.camera.focalDistance = 0.8;
+    fromY.camera.center = {0.0, -1.2, 0.0};
+    fromY.camera.up = {1.0, 0.0, 0.0};
+    fromY.camera.focalDistance = 0.4;
+    fromX.camera.imageSize = fromY.camera.imageSize = 40;
+    PointLights lights;
+    ASSERT_TRUE(lights.load({fromX, fromY}, 5.0f).ok());
+
+    struct Case {
+        int view;
+        CellIndex cell;
+        int px, py;  // -1: not seen
+    };
+    const Case cases[] = {
+        {0, {10, 20, 12}, 30, 10},  // u = 5 / 22.5, v = -13 / 22.5
+        {1, {40, 0, 25}, 35, 25},   // depth 35, u = 15 / 35 (46 with f' = 40)
+        {1, {49, 0, 25}, 42, 25},   // u = 24 / 35 (outside with f' = 40)
+        {1, {49, 0, 49}, 42, 42},   // v = 24 / 35
+    };
+    for (const bool remade : {false, true}) {
+        if (remade) {
+            ASSERT_TRUE(lights.show().ok() && lights.recompute().ok());
+        }
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << (remade ? "remade " : "loaded ") << "view " << c.view << " cell "
+                                            << c.cell.x << " " << c.cell.y << " " << c.cell.z);
+            const PerspectiveView::Projection p =
+                lights.design().object()->view(c.view).project(c.cell.x, c.cell.y, c.cell.z);
+            EXPECT_EQ(p.px, c.px);
+            EXPECT_EQ(p.py, c.py);
+        }
     }
 }
 
@@ -367,6 +416,24 @@ TEST(PerspectiveCli, WrittenVolumeIsTheCellsInsideEveryWrittenMask)
     std::unique_ptr<TriMesh> hull(TriMesh::read(QDir(out).filePath(QStringLiteral("hull.obj")).toLocal8Bit().constData()));
     ASSERT_TRUE(hull);
     EXPECT_EQ(hull->vertices.size(), std::size_t(cells) * 8);
+}
+
+// Two passes on the example, pinned: the handles move pixels of the
+// 200-pixel-wide pictures, a map pixel spanning cell size x 200 / 250 of
+// them; handles scaled otherwise deform the pictures elsewhere (with the cell
+// size alone the volume keeps some 14,000 cells).
+TEST(PerspectiveCli, TwoPassesOnTheExampleGiveThePinnedVolume)
+{
+    QTemporaryDir dir;
+    QStringList args{"perspective", "--passes", "2"};
+    for (const PerspectiveViewSource& view : PerspectiveDesign::exampleViews(copyExample(dir)))
+        args << viewArguments(view);
+    const CliRun run = runCli(args);
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    const QJsonArray passes = QJsonDocument::fromJson(run.out).object()["passes"].toArray();
+    ASSERT_EQ(passes.size(), 2);
+    EXPECT_EQ(passes[0].toObject()["cells"].toInt(), 21119);
+    EXPECT_EQ(passes[1].toObject()["cells"].toInt(), 30082);
 }
 
 // One of each kind: a usage error, a rule of the adjustment, an unreadable picture.

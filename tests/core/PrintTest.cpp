@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -54,6 +56,19 @@ TEST(Print, MeshChecksCountHolesFinsPartsAndWinding)
     std::swap(turned.faces[3][0], turned.faces[3][1]);
     EXPECT_EQ(checkMesh(turned).flippedEdges, 3);
     EXPECT_FALSE(checkMesh(turned).printable());
+
+    // Every face turned: the neighbours agree, but the surface faces inward,
+    // here and for a closed part far from the origin.
+    for (const point& at : {point(), point(-40, 25, 7)}) {
+        TriMesh inward = tetrahedron(at);
+        for (TriMesh::Face& f : inward.faces)
+            std::swap(f[1], f[2]);
+        const MeshCheck inwardCheck = checkMesh(inward);
+        EXPECT_EQ(inwardCheck.flippedEdges, 0);
+        EXPECT_TRUE(inwardCheck.insideOut);
+        EXPECT_FALSE(inwardCheck.printable());
+        EXPECT_FALSE(checkMesh(tetrahedron(at)).insideOut);
+    }
 }
 
 TEST(Print, StlAnd3mfReadBackTheSameTriangles)
@@ -73,6 +88,30 @@ TEST(Print, StlAnd3mfReadBackTheSameTriangles)
             EXPECT_EQ(fromStl->vertices[std::size_t(3 * f + c)], mesh.vertices[std::size_t(mesh.faces[f][c])]);
     EXPECT_FALSE(readBinaryStl(threeMf));  // not an STL
     EXPECT_FALSE(read3mf(stl));
+}
+
+// An independent reader: prusa-slicer opens the package (a compressed zip
+// made by libzip) and finds the closed tetrahedron at its size.
+TEST(Print, SlicerReads3mf)
+{
+    const QString slicer = QStandardPaths::findExecutable(QStringLiteral("prusa-slicer"));
+    if (slicer.isEmpty())
+        GTEST_SKIP() << "prusa-slicer is not installed";
+    QTemporaryDir dir;
+    TriMesh mesh = tetrahedron(point(3, 4, 5));
+    for (point& p : mesh.vertices)
+        p *= 20.0f;  // 20 mm edges
+    const QString path = dir.filePath(QStringLiteral("t.3mf"));
+    ASSERT_TRUE(write3mf(mesh, path.toStdString()));
+    QProcess process;
+    process.start(slicer, {QStringLiteral("--info"), path});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    const QString info = QString::fromUtf8(process.readAllStandardOutput());
+    EXPECT_EQ(process.exitCode(), 0);
+    for (const char* line : {"size_x = 20.000000", "size_z = 20.000000", "min_x = 60.000000", "number_of_facets = 4",
+                             "manifold = yes", "number_of_parts =  1"})
+        EXPECT_TRUE(info.contains(QLatin1String(line))) << line << "\n" << info.toStdString();
+    EXPECT_FALSE(write3mf(mesh, dir.filePath(QStringLiteral("no-such-dir/t.3mf")).toStdString()));
 }
 
 // Pixel centres of an N x N map covered by the sculpture's projection along

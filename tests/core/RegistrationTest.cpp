@@ -131,3 +131,31 @@ TEST(RegistrationRun, RecoversAKnownMotionOfAModelOntoItself)
               "NuRegistration::doRegistrationStep: Selected error term unknown at (3) or not implemented");
     EXPECT_EQ(unknown.source().vertices[0], moved.apply(model->vertices[0]));
 }
+
+// Point-to-plane pairs carry the target's normal: a flat target (normals +z)
+// under a source tilted by 30 degrees, whose own normals lean away.
+TEST(RegistrationPairs, CarryTheTargetNormal)
+{
+    TriMesh target;
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j)
+            target.vertices.emplace_back(float(i), float(j), 0.0f);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            const int v = 5 * i + j;
+            target.faces.emplace_back(v, v + 5, v + 6);
+            target.faces.emplace_back(v, v + 6, v + 1);
+        }
+    RigidTransform tilt = RigidTransform::rotation(std::numbers::pi / 6, {1, 0, 0});
+    tilt.t = {0.1, 0.2, 0.3};
+    NuRegistration registration(target, NuRegistration::PointToPlane, 100.0, 0.0);
+    registration.setSource(target, tilt, 1.0f);
+    const std::vector<NuRegistration::Pair> pairs = registration.pairs();
+    ASSERT_EQ(pairs.size(), target.vertices.size());
+    for (const NuRegistration::Pair& pair : pairs) {
+        EXPECT_NEAR(pair.n[0], 0.0f, 1e-6f);
+        EXPECT_NEAR(pair.n[1], 0.0f, 1e-6f);
+        EXPECT_NEAR(pair.n[2], 1.0f, 1e-6f);
+        EXPECT_EQ(pair.q[2], 0.0f);  // a target vertex
+    }
+}

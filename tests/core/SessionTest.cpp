@@ -177,4 +177,33 @@ TEST_F(Session, BadInputLeavesTheSessionAsItWas)
     EXPECT_EQ(session.views().size(), 3u);
 }
 
+// Fewer views: two pictures carve their own volume, which holds every cell a
+// third view would; views without pictures carve nothing and leave nothing
+// to deform, yet every step after them runs.
+TEST_F(Session, TwoViewsAndViewsWithoutPictures)
+{
+    const DesignSession::PictureFiles paths = contradictingPictures();
+    const QString disc = paths[2], wide = paths[0], narrow = paths[1];
+    ASSERT_TRUE(session.load(0, {disc, wide, narrow}, 5.0f).ok());
+    ASSERT_TRUE(session.compute().ok());
+    const int threeViews = session.volume().counts().cells;
+    EXPECT_EQ(lineOf(session.load(0, {disc, wide, QString()}, 5.0f, false, DesignSession::Pictures::Deformable, 2)),
+              QStringLiteral("Loaded 2 picture(s)."));
+    ASSERT_TRUE(session.compute().ok());
+    EXPECT_EQ(session.views().size(), 2u);
+    EXPECT_GT(session.volume().counts().cells, threeViews);
+    EXPECT_TRUE(session.picture(2).empty());
+
+    EXPECT_EQ(lineOf(session.loadWithoutPictures(1, 5.0f)), QStringLiteral("Loaded three views without pictures."));
+    EXPECT_EQ(session.viewMode(2), FortyFive_PROJECTION);
+    EXPECT_TRUE(session.picture(0).empty() && !session.volume().exists());
+    EXPECT_EQ(lineOf(session.compute()), QStringLiteral("intersection volume empty (please reposition images)."));
+    EXPECT_TRUE(session.volume().exists() && session.volume().counts().cells == 0);
+    AdjustParameters parameters;
+    EXPECT_TRUE(session.optimize(1, parameters).ok());
+    EXPECT_TRUE(session.selectNextLayer().ok() && session.selectNextLayer().ok());
+    EXPECT_EQ(session.volume().counts().cells, 0);
+    EXPECT_FALSE(session.loadWithoutPictures(3, 5.0f).ok());
+}
+
 }  // namespace
