@@ -7,6 +7,7 @@
 
 #include "surface/VoxelContouring.h"
 #include "volume/Components.h"
+#include "volume/GridAllocator.h"
 
 #include <algorithm>
 #include <tuple>
@@ -64,7 +65,7 @@ Result<DesignSession::Sculpture> DesignSession::sculpture(const SculptureOptions
     if (!(options.sizeMm > 0.0f && std::isfinite(options.sizeMm)))
         return R::failure(QStringLiteral("The size of the print must be above 0 mm."));
     ShadowObject piece(*_master);
-    autoConnectAll(piece);
+    connectToMain(piece);
     if (const Result<CleanUp> cleaned = ::makeOneComponent(piece, _cell_size, QString()); !cleaned.ok())
         return R::failure(cleaned.error);
     const Bridging bridging = bridgePieces(piece);
@@ -72,7 +73,7 @@ Result<DesignSession::Sculpture> DesignSession::sculpture(const SculptureOptions
     // An empty layer on every side, so that no cell touches the field's border.
     const int n = piece.resolution();
     const int m = n + 2;
-    std::vector<std::uint8_t> occupied(std::size_t(m) * m * m, 0);
+    std::vector<std::uint8_t, GridAllocator<std::uint8_t>> occupied(std::size_t(m) * m * m, 0);
     Sculpture result;
     result.bridgeCells = bridging.cells;
     result.bridgePixels = bridging.pixels;
