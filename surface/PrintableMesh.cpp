@@ -1,11 +1,12 @@
 #include "surface/PrintableMesh.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <numeric>
 #include <string_view>
@@ -30,36 +31,59 @@ struct DisjointSets {
 }  // namespace
 
 // Parts are counted through shared edges, as slicers count them: two pieces
-// that touch at a single vertex are two parts.
+// that touch at a single vertex are two parts. The face corners' edges are
+// sorted by their ends (two stable counting sorts, linear in the mesh), so
+// that the uses of each edge lie side by side.
 MeshCheck checkMesh(const TriMesh& mesh)
 {
     struct EdgeUse {
-        int faces = 0;
-        int forward = 0;  // faces that run the edge from its smaller vertex to the larger
-        int firstFace = -1;
+        int low, high;  // the edge's vertices, smaller first
+        int face;
+        bool forward;  // the face runs the edge from low to high
     };
-    std::map<std::pair<int, int>, EdgeUse> edges;
-    DisjointSets sets(mesh.faces.size());
-    for (int f = 0; f < static_cast<int>(mesh.faces.size()); ++f) {
+    const int faceCount = static_cast<int>(mesh.faces.size());
+    int vertexEnd = static_cast<int>(mesh.vertices.size());
+    for (const TriMesh::Face& face : mesh.faces)
+        for (int j = 0; j < 3; ++j)
+            vertexEnd = std::max(vertexEnd, face[j] + 1);
+    std::vector<EdgeUse> uses, sorted(std::size_t(faceCount) * 3);
+    uses.reserve(sorted.size());
+    for (int f = 0; f < faceCount; ++f) {
         const TriMesh::Face& face = mesh.faces[std::size_t(f)];
         for (int j = 0; j < 3; ++j) {
             const int a = face[j], b = face[(j + 1) % 3];
-            EdgeUse& use = edges[{std::min(a, b), std::max(a, b)}];
-            ++use.faces;
-            use.forward += a < b ? 1 : 0;
-            if (use.firstFace < 0)
-                use.firstFace = f;
-            else
-                sets.join(f, use.firstFace);
+            uses.push_back({std::min(a, b), std::max(a, b), f, a < b});
         }
     }
+    std::vector<std::size_t> counts;
+    auto sortBy = [&](const std::vector<EdgeUse>& from, std::vector<EdgeUse>& to, int EdgeUse::*key) {
+        counts.assign(std::size_t(vertexEnd) + 1, 0);
+        for (const EdgeUse& use : from)
+            ++counts[std::size_t(use.*key) + 1];
+        for (std::size_t v = 1; v < counts.size(); ++v)
+            counts[v] += counts[v - 1];
+        for (const EdgeUse& use : from)
+            to[counts[std::size_t(use.*key)]++] = use;
+    };
+    sortBy(uses, sorted, &EdgeUse::high);
+    sortBy(sorted, uses, &EdgeUse::low);
+
     MeshCheck check;
-    for (const auto& [edge, use] : edges) {
-        check.openEdges += use.faces == 1 ? 1 : 0;
-        check.nonManifoldEdges += use.faces > 2 ? 1 : 0;
-        check.flippedEdges += (use.faces == 2 && use.forward != 1) ? 1 : 0;
+    DisjointSets sets(mesh.faces.size());
+    for (std::size_t first = 0; first < uses.size();) {
+        std::size_t end = first + 1;
+        int forward = uses[first].forward ? 1 : 0;
+        for (; end < uses.size() && uses[end].low == uses[first].low && uses[end].high == uses[first].high; ++end) {
+            forward += uses[end].forward ? 1 : 0;
+            sets.join(uses[end].face, uses[first].face);
+        }
+        const std::size_t faces = end - first;
+        check.openEdges += faces == 1 ? 1 : 0;
+        check.nonManifoldEdges += faces > 2 ? 1 : 0;
+        check.flippedEdges += (faces == 2 && forward != 1) ? 1 : 0;
+        first = end;
     }
-    for (int f = 0; f < static_cast<int>(mesh.faces.size()); ++f)
+    for (int f = 0; f < faceCount; ++f)
         check.parts += sets.find(f) == f ? 1 : 0;
     return check;
 }
@@ -106,6 +130,7 @@ bool writeBinaryStl(const TriMesh& mesh, const std::string& path)
 {
     std::string out(80, ' ');
     out.replace(0, 23, "Kalvex shadow sculpture");
+    out.reserve(84 + mesh.faces.size() * 50);
     put<std::uint32_t>(out, static_cast<std::uint32_t>(mesh.faces.size()));
     for (const TriMesh::Face& f : mesh.faces) {
         const point& a = mesh.vertices[std::size_t(f[0])];
@@ -165,24 +190,28 @@ std::uint32_t crc32(std::string_view data)
     return c ^ 0xFFFFFFFFu;
 }
 
-// A zip archive of stored (uncompressed) entries.
-std::string zipStored(const std::vector<std::pair<std::string, std::string>>& entries)
+// Writes a zip archive of stored (uncompressed) entries, (name, data) each,
+// straight to `path`. False when the file cannot be written.
+bool writeZipStored(const std::string& path, const std::vector<std::pair<std::string, std::string_view>>& entries)
 {
     constexpr std::uint16_t kDosTime = 0, kDosDate = (2026 - 1980) << 9 | 1 << 5 | 1;
-    std::string archive, directory;
+    std::ofstream out(path, std::ios::binary);
+    std::string header, directory;
+    std::uint32_t offset = 0;
     for (const auto& [name, data] : entries) {
-        const std::uint32_t offset = static_cast<std::uint32_t>(archive.size());
         const std::uint32_t crc = crc32(data);
         const auto size = static_cast<std::uint32_t>(data.size());
-        put<std::uint32_t>(archive, 0x04034b50);
+        header.clear();
+        put<std::uint32_t>(header, 0x04034b50);
         for (std::uint16_t v : {std::uint16_t(20), std::uint16_t(0), std::uint16_t(0), kDosTime, kDosDate})
-            put<std::uint16_t>(archive, v);
+            put<std::uint16_t>(header, v);
         for (std::uint32_t v : {crc, size, size})
-            put<std::uint32_t>(archive, v);
-        put<std::uint16_t>(archive, static_cast<std::uint16_t>(name.size()));
-        put<std::uint16_t>(archive, 0);
-        archive += name;
-        archive += data;
+            put<std::uint32_t>(header, v);
+        put<std::uint16_t>(header, static_cast<std::uint16_t>(name.size()));
+        put<std::uint16_t>(header, 0);
+        header += name;
+        out.write(header.data(), static_cast<std::streamsize>(header.size()));
+        out.write(data.data(), static_cast<std::streamsize>(data.size()));
 
         put<std::uint32_t>(directory, 0x02014b50);
         for (std::uint16_t v : {std::uint16_t(20), std::uint16_t(20), std::uint16_t(0), std::uint16_t(0), kDosTime,
@@ -196,20 +225,21 @@ std::string zipStored(const std::vector<std::pair<std::string, std::string>>& en
         put<std::uint32_t>(directory, 0);
         put<std::uint32_t>(directory, offset);
         directory += name;
+        offset += static_cast<std::uint32_t>(header.size()) + size;
     }
-    const auto directoryOffset = static_cast<std::uint32_t>(archive.size());
-    archive += directory;
-    put<std::uint32_t>(archive, 0x06054b50);
-    for (std::uint16_t v : {std::uint16_t(0), std::uint16_t(0), static_cast<std::uint16_t>(entries.size()),
-                            static_cast<std::uint16_t>(entries.size())})
-        put<std::uint16_t>(archive, v);
-    put<std::uint32_t>(archive, static_cast<std::uint32_t>(directory.size()));
-    put<std::uint32_t>(archive, directoryOffset);
-    put<std::uint16_t>(archive, 0);
-    return archive;
+    const auto directorySize = static_cast<std::uint32_t>(directory.size());
+    put<std::uint32_t>(directory, 0x06054b50);
+    const auto count = static_cast<std::uint16_t>(entries.size());
+    for (std::uint16_t v : {std::uint16_t(0), std::uint16_t(0), count, count})
+        put<std::uint16_t>(directory, v);
+    put<std::uint32_t>(directory, directorySize);
+    put<std::uint32_t>(directory, offset);
+    put<std::uint16_t>(directory, 0);
+    out.write(directory.data(), static_cast<std::streamsize>(directory.size()));
+    return bool(out);
 }
 
-// The stored entry `name` of a zip archive written by zipStored.
+// The stored entry `name` of a zip archive written by writeZipStored.
 bool unzipStored(const std::string& archive, const std::string& name, std::string& data)
 {
     std::size_t at = 0;
@@ -230,11 +260,20 @@ bool unzipStored(const std::string& archive, const std::string& name, std::strin
     return false;
 }
 
-std::string number(float v)
+// Appends v as printf's "%.9g" writes it (nine significant digits: a float
+// reads back unchanged).
+void appendNumber(std::string& out, float v)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", double(v));
-    return text;
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 9);
+    out.append(text, written.ptr);
+}
+
+void appendNumber(std::string& out, int v)
+{
+    char text[16];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, v);
+    out.append(text, written.ptr);
 }
 
 }  // namespace
@@ -246,12 +285,26 @@ bool write3mf(const TriMesh& mesh, const std::string& path)
         "<model unit=\"millimeter\" xml:lang=\"en-US\" "
         "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\">\n"
         " <resources>\n  <object id=\"1\" type=\"model\">\n   <mesh>\n    <vertices>\n";
-    for (const point& p : mesh.vertices)
-        model += "     <vertex x=\"" + number(p[0]) + "\" y=\"" + number(p[1]) + "\" z=\"" + number(p[2]) + "\"/>\n";
+    model.reserve(model.size() + mesh.vertices.size() * 64 + mesh.faces.size() * 56 + 256);
+    for (const point& p : mesh.vertices) {
+        model += "     <vertex x=\"";
+        appendNumber(model, p[0]);
+        model += "\" y=\"";
+        appendNumber(model, p[1]);
+        model += "\" z=\"";
+        appendNumber(model, p[2]);
+        model += "\"/>\n";
+    }
     model += "    </vertices>\n    <triangles>\n";
-    for (const TriMesh::Face& f : mesh.faces)
-        model += "     <triangle v1=\"" + std::to_string(f[0]) + "\" v2=\"" + std::to_string(f[1]) + "\" v3=\"" +
-                 std::to_string(f[2]) + "\"/>\n";
+    for (const TriMesh::Face& f : mesh.faces) {
+        model += "     <triangle v1=\"";
+        appendNumber(model, f[0]);
+        model += "\" v2=\"";
+        appendNumber(model, f[1]);
+        model += "\" v3=\"";
+        appendNumber(model, f[2]);
+        model += "\"/>\n";
+    }
     model += "    </triangles>\n   </mesh>\n  </object>\n </resources>\n <build>\n  <item objectid=\"1\"/>\n"
              " </build>\n</model>\n";
     const std::string types =
@@ -265,9 +318,7 @@ bool write3mf(const TriMesh& mesh, const std::string& path)
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
         "<Relationship Target=\"/3D/3dmodel.model\" Id=\"rel0\" "
         "Type=\"http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel\"/></Relationships>\n";
-    return writeFile(path, zipStored({{"[Content_Types].xml", types},
-                                      {"_rels/.rels", relationships},
-                                      {"3D/3dmodel.model", model}}));
+    return writeZipStored(path, {{"[Content_Types].xml", types}, {"_rels/.rels", relationships}, {"3D/3dmodel.model", model}});
 }
 
 TriMesh* read3mf(const std::string& path)
