@@ -4,10 +4,13 @@
 #include "CliSupport.h"
 
 #include "session/DesignSession.h"
+#include "surface/PrintableMesh.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -22,18 +25,32 @@ const char* kSculptHelp =
     "surface and checks it. Writes DIR/sculpture.stl, DIR/sculpture.3mf (longest side L mm,\n"
     "default 100), DIR/sculpture.kxscene and DIR/deformed0.png .. deformed2.png (the pictures the\n"
     "sculpture casts), and prints one JSON object:\n"
-    "  {\"cells\": C, \"components\": 1, \"triangles\": T, \"open_edges\": 0, \"nonmanifold_edges\": 0,\n"
-    "   \"size_mm\": [x, y, z], \"missing\": [m0, m1, m2], \"ms\": {...}}\n"
-    "(missing: picture pixels each view still misses after the passes).\n"
+    "  {\"cell_size\": S, \"cells\": C, \"components\": 1, \"triangles\": T, \"open_edges\": 0,\n"
+    "   \"nonmanifold_edges\": 0, \"bridge_cells\": B, \"bridge_pixels\": P, \"size_mm\": [x, y, z],\n"
+    "   \"missing\": [m0, m1, m2], \"ms\": {...}}\n"
+    "(bridge_cells: cells added to join pieces that no shadow-keeping path joins, adding P shadow\n"
+    "pixels; missing: picture pixels each view still misses after the passes).\n"
     "\n"
     "Options:\n"
-    "  --set, --cell-size   as for 'hull'\n"
+    "  --set                as for 'hull'\n"
+    "  --cell-size S        as for 'hull'; without it, the largest whole cell size whose cells are\n"
+    "                       at most 0.8 mm in the print (the 250-pixel frame spans L mm): 2 at the\n"
+    "                       default 100 mm, 1 from 200 mm up (the finest there is)\n"
     "  --passes n           optimise passes, 0 to 100 (default 4)\n"
     "  --size-mm L          the longest side of the print in millimetres (default 100)\n"
     "  --mode M, --factor F, --iso V   contouring, as for 'contour' (defaults 3, 3, 0.8)\n"
     "\n"
     "Bad usage or input: one line on stderr, exit code 2, nothing written. A surface that is not\n"
     "closed, manifold and in one part is reported the same way, with the JSON on stdout.\n";
+
+// The largest whole cell size whose cells are at most kFinestMm in a print
+// whose longest side, the 250-pixel frame at most, is `sizeMm`: cell size s
+// spans s * sizeMm / 250 mm or less.
+constexpr double kFinestMm = 0.8;
+double printCellSize(double sizeMm)
+{
+    return std::clamp(std::floor(kFinestMm * 250.0 / sizeMm + 1e-9), 1.0, 250.0);
+}
 
 std::string list(const std::array<int, 3>& v)
 {
@@ -58,7 +75,7 @@ int runSculpt(const QStringList& args)
     if (outDir.isEmpty())
         return cli::fail(QStringLiteral("sculpt needs --out DIR (try --help)"));
     int set = 0, passes = 4;
-    double cellSize = 5.0;
+    double cellSize = 0.0;  // chosen from the size of the print when not given
     if (const QString problem = cli::parseSetAndCellSize(parsed, set, cellSize); !problem.isEmpty())
         return cli::fail(problem);
     DesignSession::SculptureOptions options;
@@ -89,6 +106,8 @@ int runSculpt(const QStringList& args)
             return cli::fail(QStringLiteral("--iso must be a number above 0 and below 1"));
         options.iso = static_cast<float>(*number);
     }
+    if (cellSize == 0.0)
+        cellSize = printCellSize(double(options.sizeMm));
 
     QElapsedTimer timer;
     timer.start();
@@ -107,19 +126,26 @@ int runSculpt(const QStringList& args)
     const double sculptMs = double(timer.nsecsElapsed()) / 1e6;
     const DesignSession::Sculpture& sculpture = made.value;
     const MeshCheck& check = sculpture.check;
-    std::string json = "{\"cells\": " + std::to_string(sculpture.cells) +
+    std::string json = "{\"cell_size\": " + cli::jsonNumber(cellSize) +
+                       ", \"cells\": " + std::to_string(sculpture.cells) +
                        ", \"components\": " + std::to_string(check.parts) +
                        ", \"triangles\": " + std::to_string(sculpture.mesh.faces.size()) +
                        ", \"open_edges\": " + std::to_string(check.openEdges) +
-                       ", \"nonmanifold_edges\": " + std::to_string(check.nonManifoldEdges) + ", \"size_mm\": [" +
+                       ", \"nonmanifold_edges\": " + std::to_string(check.nonManifoldEdges) +
+                       ", \"bridge_cells\": " + std::to_string(sculpture.bridgeCells) +
+                       ", \"bridge_pixels\": " + std::to_string(sculpture.bridgePixels) + ", \"size_mm\": [" +
                        cli::jsonNumber(sculpture.sizeMm[0]) + ", " + cli::jsonNumber(sculpture.sizeMm[1]) + ", " +
-                       cli::jsonNumber(sculpture.sizeMm[2]) + "], \"missing\": " + list(session.counts().missing) +
-                       ", \"ms\": {\"optimize\": " + cli::jsonNumber(optimizeMs) +
-                       ", \"sculpt\": " + cli::jsonNumber(sculptMs) + "}}\n";
-    std::fputs(json.c_str(), stdout);
-    if (!check.printable())
+                       cli::jsonNumber(sculpture.sizeMm[2]) + "], \"missing\": " + list(session.counts().missing);
+    if (!check.printable()) {
+        std::fputs((json + ", \"ms\": {\"optimize\": " + cli::jsonNumber(optimizeMs) +
+                    ", \"sculpt\": " + cli::jsonNumber(sculptMs) + "}}\n").c_str(),
+                   stdout);
         return cli::fail(QStringLiteral("the surface is not closed, manifold and in one part; nothing written"));
+    }
 
+    // The sculpture made above is the one written: both files, then the scene
+    // beside them.
+    timer.restart();
     if (!QDir().mkpath(outDir))
         return cli::fail(QStringLiteral("Cannot create folder %1.").arg(outDir));
     const QDir dir(outDir);
@@ -132,10 +158,17 @@ int runSculpt(const QStringList& args)
         if (!deformed.scaledToWidth(250, Qt::FastTransformation).save(file))
             return cli::fail(QStringLiteral("Cannot write %1.").arg(file));
     }
-    for (const char* name : {"sculpture.stl", "sculpture.3mf"}) {
-        const QString file = dir.filePath(QLatin1String(name));
-        if (const Report exported = session.exportSculpture(file, options, scenePictures); !exported.ok)
-            return cli::fail(exported.message);
-    }
+    const QString stl = dir.filePath(QStringLiteral("sculpture.stl")), threeMf = dir.filePath(QStringLiteral("sculpture.3mf"));
+    if (!writeBinaryStl(sculpture.mesh, stl.toLocal8Bit().toStdString()))
+        return cli::fail(QStringLiteral("Cannot write %1.").arg(stl));
+    if (!write3mf(sculpture.mesh, threeMf.toLocal8Bit().toStdString()))
+        return cli::fail(QStringLiteral("Cannot write %1.").arg(threeMf));
+    if (const Report saved = session.saveScene(dir.filePath(QStringLiteral("sculpture.kxscene")), scenePictures);
+        !saved.ok)
+        return cli::fail(saved.message);
+    const double writeMs = double(timer.nsecsElapsed()) / 1e6;
+    json += ", \"ms\": {\"optimize\": " + cli::jsonNumber(optimizeMs) + ", \"sculpt\": " + cli::jsonNumber(sculptMs) +
+            ", \"write\": " + cli::jsonNumber(writeMs) + "}}\n";
+    std::fputs(json.c_str(), stdout);
     return 0;
 }
