@@ -108,12 +108,9 @@ T take(const std::string& in, std::size_t at)
     return value;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return bool(out);
-}
+// The files are written a chunk at a time: a mesh of a fine volume makes
+// tens of megabytes, which need not be held at once.
+constexpr std::size_t kChunk = std::size_t(1) << 20;
 
 bool readFile(const std::string& path, std::string& bytes)
 {
@@ -128,10 +125,11 @@ bool readFile(const std::string& path, std::string& bytes)
 
 bool writeBinaryStl(const TriMesh& mesh, const std::string& path)
 {
+    std::ofstream file(path, std::ios::binary);
     std::string out(80, ' ');
     out.replace(0, 23, "Kalvex shadow sculpture");
-    out.reserve(84 + mesh.faces.size() * 50);
     put<std::uint32_t>(out, static_cast<std::uint32_t>(mesh.faces.size()));
+    out.reserve(kChunk + 50);
     for (const TriMesh::Face& f : mesh.faces) {
         const point& a = mesh.vertices[std::size_t(f[0])];
         const point& b = mesh.vertices[std::size_t(f[1])];
@@ -144,8 +142,13 @@ bool writeBinaryStl(const TriMesh& mesh, const std::string& path)
             for (int k = 0; k < 3; ++k)
                 put<float>(out, (*p)[k]);
         put<std::uint16_t>(out, 0);
+        if (out.size() >= kChunk) {
+            file.write(out.data(), static_cast<std::streamsize>(out.size()));
+            out.clear();
+        }
     }
-    return writeFile(path, out);
+    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+    return bool(file);
 }
 
 TriMesh* readBinaryStl(const std::string& path)
@@ -172,7 +175,8 @@ TriMesh* readBinaryStl(const std::string& path)
 
 namespace {
 
-std::uint32_t crc32(std::string_view data)
+// The CRC-32 of data that follows data whose CRC-32 was `crc` (0 at the start).
+std::uint32_t crc32(std::string_view data, std::uint32_t crc = 0)
 {
     static const std::array<std::uint32_t, 256> table = [] {
         std::array<std::uint32_t, 256> t{};
@@ -184,62 +188,98 @@ std::uint32_t crc32(std::string_view data)
         }
         return t;
     }();
-    std::uint32_t c = 0xFFFFFFFFu;
+    std::uint32_t c = crc ^ 0xFFFFFFFFu;
     for (unsigned char byte : data)
         c = table[(c ^ byte) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 
-// Writes a zip archive of stored (uncompressed) entries, (name, data) each,
-// straight to `path`. False when the file cannot be written.
-bool writeZipStored(const std::string& path, const std::vector<std::pair<std::string, std::string_view>>& entries)
-{
-    constexpr std::uint16_t kDosTime = 0, kDosDate = (2026 - 1980) << 9 | 1 << 5 | 1;
-    std::ofstream out(path, std::ios::binary);
-    std::string header, directory;
-    std::uint32_t offset = 0;
-    for (const auto& [name, data] : entries) {
-        const std::uint32_t crc = crc32(data);
-        const auto size = static_cast<std::uint32_t>(data.size());
-        header.clear();
+// A zip archive of stored (uncompressed) entries written straight to a
+// file, each entry's data in pieces: the local header is written first and
+// its CRC and sizes filled in once the data is through.
+class ZipWriter {
+public:
+    explicit ZipWriter(const std::string& path) : _out(path, std::ios::binary) {}
+
+    void begin(const std::string& name)
+    {
+        _name = name;
+        _crc = 0;
+        _size = 0;
+        _headerAt = _offset;
+        std::string header;
         put<std::uint32_t>(header, 0x04034b50);
         for (std::uint16_t v : {std::uint16_t(20), std::uint16_t(0), std::uint16_t(0), kDosTime, kDosDate})
             put<std::uint16_t>(header, v);
-        for (std::uint32_t v : {crc, size, size})
+        for (std::uint32_t v : {0u, 0u, 0u})  // CRC and sizes, filled in by end()
             put<std::uint32_t>(header, v);
         put<std::uint16_t>(header, static_cast<std::uint16_t>(name.size()));
         put<std::uint16_t>(header, 0);
         header += name;
-        out.write(header.data(), static_cast<std::streamsize>(header.size()));
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+        emit(header);
+    }
 
-        put<std::uint32_t>(directory, 0x02014b50);
+    void write(std::string_view data)
+    {
+        _crc = crc32(data, _crc);
+        _size += static_cast<std::uint32_t>(data.size());
+        emit(data);
+    }
+
+    void end()
+    {
+        std::string sizes;
+        for (std::uint32_t v : {_crc, _size, _size})
+            put<std::uint32_t>(sizes, v);
+        _out.seekp(std::streamoff(_headerAt) + 14);
+        _out.write(sizes.data(), static_cast<std::streamsize>(sizes.size()));
+        _out.seekp(std::streamoff(_offset));
+
+        put<std::uint32_t>(_directory, 0x02014b50);
         for (std::uint16_t v : {std::uint16_t(20), std::uint16_t(20), std::uint16_t(0), std::uint16_t(0), kDosTime,
                                 kDosDate})
-            put<std::uint16_t>(directory, v);
-        for (std::uint32_t v : {crc, size, size})
-            put<std::uint32_t>(directory, v);
-        for (std::uint16_t v : {static_cast<std::uint16_t>(name.size()), std::uint16_t(0), std::uint16_t(0),
+            put<std::uint16_t>(_directory, v);
+        _directory += sizes;
+        for (std::uint16_t v : {static_cast<std::uint16_t>(_name.size()), std::uint16_t(0), std::uint16_t(0),
                                 std::uint16_t(0), std::uint16_t(0)})
-            put<std::uint16_t>(directory, v);
-        put<std::uint32_t>(directory, 0);
-        put<std::uint32_t>(directory, offset);
-        directory += name;
-        offset += static_cast<std::uint32_t>(header.size()) + size;
+            put<std::uint16_t>(_directory, v);
+        put<std::uint32_t>(_directory, 0);
+        put<std::uint32_t>(_directory, _headerAt);
+        _directory += _name;
+        ++_entries;
     }
-    const auto directorySize = static_cast<std::uint32_t>(directory.size());
-    put<std::uint32_t>(directory, 0x06054b50);
-    const auto count = static_cast<std::uint16_t>(entries.size());
-    for (std::uint16_t v : {std::uint16_t(0), std::uint16_t(0), count, count})
-        put<std::uint16_t>(directory, v);
-    put<std::uint32_t>(directory, directorySize);
-    put<std::uint32_t>(directory, offset);
-    put<std::uint16_t>(directory, 0);
-    out.write(directory.data(), static_cast<std::streamsize>(directory.size()));
-    return bool(out);
-}
 
-// The stored entry `name` of a zip archive written by writeZipStored.
+    // The central directory; false when anything could not be written.
+    bool finish()
+    {
+        const auto directorySize = static_cast<std::uint32_t>(_directory.size());
+        put<std::uint32_t>(_directory, 0x06054b50);
+        for (std::uint16_t v : {std::uint16_t(0), std::uint16_t(0), _entries, _entries})
+            put<std::uint16_t>(_directory, v);
+        put<std::uint32_t>(_directory, directorySize);
+        put<std::uint32_t>(_directory, _offset);
+        put<std::uint16_t>(_directory, 0);
+        emit(_directory);
+        _out.flush();
+        return bool(_out);
+    }
+
+private:
+    static constexpr std::uint16_t kDosTime = 0, kDosDate = (2026 - 1980) << 9 | 1 << 5 | 1;
+
+    void emit(std::string_view bytes)
+    {
+        _out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        _offset += static_cast<std::uint32_t>(bytes.size());
+    }
+
+    std::ofstream _out;
+    std::string _directory, _name;
+    std::uint32_t _offset = 0, _headerAt = 0, _crc = 0, _size = 0;
+    std::uint16_t _entries = 0;
+};
+
+// The stored entry `name` of a zip archive written by ZipWriter.
 bool unzipStored(const std::string& archive, const std::string& name, std::string& data)
 {
     std::size_t at = 0;
@@ -280,33 +320,6 @@ void appendNumber(std::string& out, int v)
 
 bool write3mf(const TriMesh& mesh, const std::string& path)
 {
-    std::string model =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<model unit=\"millimeter\" xml:lang=\"en-US\" "
-        "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\">\n"
-        " <resources>\n  <object id=\"1\" type=\"model\">\n   <mesh>\n    <vertices>\n";
-    model.reserve(model.size() + mesh.vertices.size() * 64 + mesh.faces.size() * 56 + 256);
-    for (const point& p : mesh.vertices) {
-        model += "     <vertex x=\"";
-        appendNumber(model, p[0]);
-        model += "\" y=\"";
-        appendNumber(model, p[1]);
-        model += "\" z=\"";
-        appendNumber(model, p[2]);
-        model += "\"/>\n";
-    }
-    model += "    </vertices>\n    <triangles>\n";
-    for (const TriMesh::Face& f : mesh.faces) {
-        model += "     <triangle v1=\"";
-        appendNumber(model, f[0]);
-        model += "\" v2=\"";
-        appendNumber(model, f[1]);
-        model += "\" v3=\"";
-        appendNumber(model, f[2]);
-        model += "\"/>\n";
-    }
-    model += "    </triangles>\n   </mesh>\n  </object>\n </resources>\n <build>\n  <item objectid=\"1\"/>\n"
-             " </build>\n</model>\n";
     const std::string types =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
@@ -318,7 +331,53 @@ bool write3mf(const TriMesh& mesh, const std::string& path)
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
         "<Relationship Target=\"/3D/3dmodel.model\" Id=\"rel0\" "
         "Type=\"http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel\"/></Relationships>\n";
-    return writeZipStored(path, {{"[Content_Types].xml", types}, {"_rels/.rels", relationships}, {"3D/3dmodel.model", model}});
+    ZipWriter zip(path);
+    zip.begin("[Content_Types].xml");
+    zip.write(types);
+    zip.end();
+    zip.begin("_rels/.rels");
+    zip.write(relationships);
+    zip.end();
+
+    zip.begin("3D/3dmodel.model");
+    std::string model =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<model unit=\"millimeter\" xml:lang=\"en-US\" "
+        "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\">\n"
+        " <resources>\n  <object id=\"1\" type=\"model\">\n   <mesh>\n    <vertices>\n";
+    model.reserve(kChunk + 256);
+    auto flushFull = [&] {
+        if (model.size() >= kChunk) {
+            zip.write(model);
+            model.clear();
+        }
+    };
+    for (const point& p : mesh.vertices) {
+        model += "     <vertex x=\"";
+        appendNumber(model, p[0]);
+        model += "\" y=\"";
+        appendNumber(model, p[1]);
+        model += "\" z=\"";
+        appendNumber(model, p[2]);
+        model += "\"/>\n";
+        flushFull();
+    }
+    model += "    </vertices>\n    <triangles>\n";
+    for (const TriMesh::Face& f : mesh.faces) {
+        model += "     <triangle v1=\"";
+        appendNumber(model, f[0]);
+        model += "\" v2=\"";
+        appendNumber(model, f[1]);
+        model += "\" v3=\"";
+        appendNumber(model, f[2]);
+        model += "\"/>\n";
+        flushFull();
+    }
+    model += "    </triangles>\n   </mesh>\n  </object>\n </resources>\n <build>\n  <item objectid=\"1\"/>\n"
+             " </build>\n</model>\n";
+    zip.write(model);
+    zip.end();
+    return zip.finish();
 }
 
 TriMesh* read3mf(const std::string& path)

@@ -347,19 +347,18 @@ public:
     Bridging run()
     {
         Bridging bridging;
-        _mainLabel = labelInto(_volume, _labels, nullptr);
-        if (_mainLabel == 0)
-            return bridging;
+        if (!sortCells())
+            return bridging;  // no piece, or one
         setUpViews();
-        for (const int label : _labels)
-            _foreignCells += (label != 0 && label != _mainLabel) ? 1 : 0;
-        if (_foreignCells == 0)
-            return bridging;  // one piece already
         _distance.assign(_grid.cells(), kUnreached);
-        for (std::uint32_t i = 0; i < _labels.size(); ++i)
-            if (_labels[i] == _mainLabel) {
+        // Main cells are sources; only those beside a free cell have anything to relax.
+        for (std::uint32_t i = 0; i < _kind.size(); ++i)
+            if (_kind[i] == kMain) {
                 _distance[i] = 0;
-                _open.push(0, i);
+                bool besideFree = false;
+                forNeighbours(cellOf(i), [&](std::uint32_t j) { besideFree = besideFree || isFree(j); });
+                if (besideFree)
+                    _open.push(0, i);
             }
         for (;;) {
             const std::uint32_t start = nextJoin();
@@ -392,7 +391,38 @@ private:
         }
     }
 
-    bool isForeign(std::uint32_t i) const { return _labels[i] != 0 && _labels[i] != _mainLabel; }
+    // Per cell: free, in the main piece, or in another piece; a free cell
+    // beside another piece is marked (and stays marked once that piece is
+    // joined: the mark only says where to look).
+    static constexpr std::uint8_t kFree = 0, kMain = 1, kForeign = 2, kBeside = 4;
+
+    bool isFree(std::uint32_t i) const { return (_kind[i] & 3) == kFree; }
+    bool isForeign(std::uint32_t i) const { return _kind[i] == kForeign; }
+
+    // Sorts the cells by the main piece's label; false when there is no
+    // other piece to join.
+    bool sortCells()
+    {
+        GridVector<int> labels;
+        const int mainLabel = labelInto(_volume, labels, nullptr);
+        if (mainLabel == 0)
+            return false;
+        _kind.assign(labels.size(), kFree);
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            if (labels[i] != 0) {
+                _kind[i] = labels[i] == mainLabel ? kMain : kForeign;
+                _foreignCells += labels[i] == mainLabel ? 0 : 1;
+            }
+        if (_foreignCells == 0)
+            return false;
+        for (std::uint32_t i = 0; i < _kind.size(); ++i)
+            if (_kind[i] == kForeign)
+                forNeighbours(cellOf(i), [&](std::uint32_t j) {
+                    if (isFree(j))
+                        _kind[j] |= kBeside;
+                });
+        return true;
+    }
 
     bool touchesForeign(const CellIndex& c) const
     {
@@ -449,7 +479,7 @@ private:
         for (int z = 0; z < nz; ++z)
             for (int y = 0; y < ny; ++y)
                 for (int x = 0; x < nx; ++x)
-                    if (_labels[i++] != 0)
+                    if (!isFree(std::uint32_t(i++)))
                         for (ViewRays& view : _views)
                             view.dark[view.pixel(std::uint32_t(x * ny + y), z)] = 1;
     }
@@ -470,7 +500,7 @@ private:
     {
         _distance[i] = cost;
         _open.push(cost, i);
-        if (touchesForeign(c))
+        if (_kind[i] & kBeside)
             _candidates.push({cost, i});
     }
 
@@ -483,7 +513,7 @@ private:
         for (;;) {
             while (!_candidates.empty()) {
                 const auto [cost, i] = _candidates.top();
-                if (_labels[i] == 0 && _distance[i] == cost && touchesForeign(cellOf(i)))
+                if (isFree(i) && _distance[i] == cost && touchesForeign(cellOf(i)))
                     break;
                 _candidates.pop();  // outdated: reached more cheaply since, taken, or its pieces joined
             }
@@ -502,7 +532,7 @@ private:
                 if (!_grid.inside(n.x, n.y, n.z))
                     continue;
                 const std::uint32_t j = indexOf(n);
-                if (_labels[j] != 0)
+                if (!isFree(j))
                     continue;
                 const Cost next = cost + cellCost(n);
                 if (next < _distance[j])
@@ -522,7 +552,7 @@ private:
                     (best == kNone || _distance[j] < _distance[best] || (_distance[j] == _distance[best] && j < best)))
                     best = j;
             });
-            if (_labels[best] == _mainLabel)
+            if (_kind[best] == kMain)
                 break;
             path.push_back(best);
             i = best;
@@ -568,14 +598,15 @@ private:
 
     void makeMain(std::uint32_t i)
     {
-        _labels[i] = _mainLabel;
+        _kind[i] = kMain;
         _distance[i] = 0;
         _open.push(0, i);
     }
 
+    // The pieces are 6-connected components: the foreign cells 6-connected to
+    // `first` are its piece.
     void absorbPiece(std::uint32_t first)
     {
-        const int label = _labels[first];
         std::vector<std::uint32_t> stack{first};
         makeMain(first);
         while (!stack.empty()) {
@@ -583,7 +614,7 @@ private:
             stack.pop_back();
             --_foreignCells;
             forNeighbours(cellOf(i), [&](std::uint32_t j) {
-                if (_labels[j] == label) {
+                if (isForeign(j)) {
                     makeMain(j);
                     stack.push_back(j);
                 }
@@ -595,7 +626,7 @@ private:
     void recost(const CellIndex& c)
     {
         const std::uint32_t i = indexOf(c);
-        if (_labels[i] != 0)
+        if (!isFree(i))
             return;
         Cost through = kUnreached;
         forNeighbours(c, [&](std::uint32_t j) {
@@ -611,8 +642,7 @@ private:
 
     ShadowObject& _volume;
     const Grid _grid;
-    GridVector<int> _labels;
-    int _mainLabel = 0;
+    GridVector<std::uint8_t> _kind;
     std::size_t _foreignCells = 0;  // occupied cells outside the main piece
     std::vector<ViewRays> _views;
     GridVector<Cost> _distance;  // an upper bound; exact below the cheapest open cost
