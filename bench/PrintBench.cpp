@@ -3,6 +3,7 @@
 // sculpture, and its steps one by one (making the volume one piece, bridging
 // the pieces left, contouring, the mesh check, the two file writers).
 #include "session/DesignSession.h"
+#include "surface/MeshWriters.h"
 #include "surface/PrintableMesh.h"
 #include "surface/VoxelContouring.h"
 #include "volume/Components.h"
@@ -12,8 +13,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -146,3 +149,31 @@ BENCHMARK(BM_Contour)->Name("Contour")->Arg(250)->Unit(benchmark::kMillisecond)-
 BENCHMARK(BM_MeshCheck)->Name("MeshCheck")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_WriteStl)->Name("WriteStl")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Write3mf)->Name("Write3mf")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+namespace {
+
+// The boundary drawing of a planar grid mesh of side x side vertices (one
+// loop around it).
+void BM_BoundaryLoops(benchmark::State& state)
+{
+    const int side = int(std::lround(std::sqrt(double(state.range(0)))));
+    TriMesh mesh;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            mesh.vertices.emplace_back(float(x), float(y), 0.0f);
+    for (int y = 0; y + 1 < side; ++y)
+        for (int x = 0; x + 1 < side; ++x) {
+            const int v = y * side + x;
+            mesh.faces.emplace_back(v, v + 1, v + side + 1);
+            mesh.faces.emplace_back(v, v + side + 1, v + side);
+        }
+    for (auto _ : state) {
+        std::ostringstream out;
+        writeBoundaryLoops(mesh, out, 0.0f, 0.0f);
+        benchmark::DoNotOptimize(out.str().size());
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_BoundaryLoops)->Name("BoundaryLoops")->Arg(22801)->Unit(benchmark::kMillisecond)->MinTime(1.0);
