@@ -42,10 +42,13 @@ MeshCheck checkMesh(const TriMesh& mesh)
         bool forward;  // the face runs the edge from low to high
     };
     const int faceCount = static_cast<int>(mesh.faces.size());
-    int vertexEnd = static_cast<int>(mesh.vertices.size());
+    // Vertex numbers as given (even ones no vertex has), from the smallest.
+    std::int64_t first = 0, last = static_cast<std::int64_t>(mesh.vertices.size()) - 1;
     for (const TriMesh::Face& face : mesh.faces)
-        for (int j = 0; j < 3; ++j)
-            vertexEnd = std::max(vertexEnd, face[j] + 1);
+        for (int j = 0; j < 3; ++j) {
+            first = std::min<std::int64_t>(first, face[j]);
+            last = std::max<std::int64_t>(last, face[j]);
+        }
     std::vector<EdgeUse> uses, sorted(std::size_t(faceCount) * 3);
     uses.reserve(sorted.size());
     for (int f = 0; f < faceCount; ++f) {
@@ -57,13 +60,13 @@ MeshCheck checkMesh(const TriMesh& mesh)
     }
     std::vector<std::size_t> counts;
     auto sortBy = [&](const std::vector<EdgeUse>& from, std::vector<EdgeUse>& to, int EdgeUse::*key) {
-        counts.assign(std::size_t(vertexEnd) + 1, 0);
+        counts.assign(std::size_t(last - first) + 2, 0);
         for (const EdgeUse& use : from)
-            ++counts[std::size_t(use.*key) + 1];
+            ++counts[std::size_t(use.*key - first) + 1];
         for (std::size_t v = 1; v < counts.size(); ++v)
             counts[v] += counts[v - 1];
         for (const EdgeUse& use : from)
-            to[counts[std::size_t(use.*key)]++] = use;
+            to[counts[std::size_t(use.*key - first)]++] = use;
     };
     sortBy(uses, sorted, &EdgeUse::high);
     sortBy(sorted, uses, &EdgeUse::low);
