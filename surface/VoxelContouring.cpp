@@ -28,17 +28,15 @@ ScalarGrid::ScalarGrid(int n)
     _samples.assign(std::size_t(n) * n * n, 0.0f);
 }
 
-BorderIndexTable::BorderIndexTable(int n) : BorderIndexTable(n, n, n) {}
-
-BorderIndexTable::BorderIndexTable(int n, int stored, int dim)
+BorderIndexTable::BorderIndexTable(int n)
 {
-    assert(n >= 1 && stored <= n && (stored == n ? dim >= n : dim > stored));
-    const std::size_t strides[3] = {std::size_t(dim) * dim, std::size_t(dim), 1};
+    assert(n >= 1);
+    const std::size_t strides[3] = {std::size_t(n) * n, std::size_t(n), 1};
     for (int axis = 0; axis < 3; ++axis) {
         std::vector<std::size_t>& offsets = _offsets[std::size_t(axis)];
         offsets.resize(std::size_t(n) + 4);
         for (int c = -1; c <= n + 2; ++c)
-            offsets[std::size_t(c + 1)] = std::size_t(std::min(std::clamp(c, 0, n - 1), stored)) * strides[axis];
+            offsets[std::size_t(c + 1)] = std::size_t(std::clamp(c, 0, n - 1)) * strides[axis];
     }
 }
 

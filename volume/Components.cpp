@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <queue>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -327,6 +328,42 @@ private:
     std::size_t _size = 0;
 };
 
+// A cost per cell in four bytes: pixels * 2^20 + cells while the pixels stay
+// below 4095 and the cells below 2^20 (any bridge worth building), and the
+// rare larger costs kept aside.
+class Distances {
+public:
+    void reset(std::size_t cells) { _packed.assign(cells, kUnreachedPacked); _large.clear(); }
+
+    Cost operator[](std::size_t i) const
+    {
+        const std::uint32_t packed = _packed[i];
+        if (packed == kUnreachedPacked)
+            return kUnreached;
+        if (packed == kLargePacked)
+            return _large.at(std::uint32_t(i));
+        return Cost(packed >> 20) << 32 | Cost(packed & 0xFFFFFu);
+    }
+
+    void set(std::size_t i, Cost cost)
+    {
+        const Cost pixels = cost >> 32, cells = cost & 0xFFFFFFFFu;
+        if (_packed[i] == kLargePacked)
+            _large.erase(std::uint32_t(i));
+        if (pixels < 4095 && cells < (Cost(1) << 20)) {
+            _packed[i] = std::uint32_t(pixels << 20 | cells);
+        } else {
+            _packed[i] = kLargePacked;
+            _large[std::uint32_t(i)] = cost;
+        }
+    }
+
+private:
+    static constexpr std::uint32_t kUnreachedPacked = 0xFFFFFFFFu, kLargePacked = 0xFFFFFFFEu;
+    GridVector<std::uint32_t> _packed;
+    std::unordered_map<std::uint32_t, Cost> _large;
+};
+
 // One view's shadow as the bridging sees it: per pixel, dark or not, and the
 // cells of each ray. Cell (x, y, z) falls on pixel base[x ny + y] + (zStep ? z : 0).
 struct ViewRays {
@@ -350,11 +387,11 @@ public:
         if (!sortCells())
             return bridging;  // no piece, or one
         setUpViews();
-        _distance.assign(_grid.cells(), kUnreached);
+        _distance.reset(_grid.cells());
         // Main cells are sources; only those beside a free cell have anything to relax.
         for (std::uint32_t i = 0; i < _kind.size(); ++i)
             if (_kind[i] == kMain) {
-                _distance[i] = 0;
+                _distance.set(i, 0);
                 bool besideFree = false;
                 forNeighbours(cellOf(i), [&](std::uint32_t j) { besideFree = besideFree || isFree(j); });
                 if (besideFree)
@@ -498,7 +535,7 @@ private:
 
     void lower(std::uint32_t i, const CellIndex& c, Cost cost)
     {
-        _distance[i] = cost;
+        _distance.set(i, cost);
         _open.push(cost, i);
         if (_kind[i] & kBeside)
             _candidates.push({cost, i});
@@ -547,10 +584,14 @@ private:
         std::vector<std::uint32_t> path{start};
         for (std::uint32_t i = start;;) {
             std::uint32_t best = kNone;
+            Cost bestDistance = kUnreached;
             forNeighbours(cellOf(i), [&](std::uint32_t j) {
-                if (!isForeign(j) && _distance[j] != kUnreached &&
-                    (best == kNone || _distance[j] < _distance[best] || (_distance[j] == _distance[best] && j < best)))
+                const Cost distance = _distance[j];
+                if (!isForeign(j) && distance != kUnreached &&
+                    (best == kNone || distance < bestDistance || (distance == bestDistance && j < best))) {
                     best = j;
+                    bestDistance = distance;
+                }
             });
             if (_kind[best] == kMain)
                 break;
@@ -599,7 +640,7 @@ private:
     void makeMain(std::uint32_t i)
     {
         _kind[i] = kMain;
-        _distance[i] = 0;
+        _distance.set(i, 0);
         _open.push(0, i);
     }
 
@@ -645,7 +686,7 @@ private:
     GridVector<std::uint8_t> _kind;
     std::size_t _foreignCells = 0;  // occupied cells outside the main piece
     std::vector<ViewRays> _views;
-    GridVector<Cost> _distance;  // an upper bound; exact below the cheapest open cost
+    Distances _distance;  // an upper bound; exact below the cheapest open cost
     BucketQueue _open;            // cells whose neighbours have not seen their distance
     using Candidate = std::pair<Cost, std::uint32_t>;
     std::priority_queue<Candidate, std::vector<Candidate>, std::greater<Candidate>> _candidates;  // beside a piece
