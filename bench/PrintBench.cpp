@@ -100,6 +100,7 @@ void BM_Bridge(benchmark::State& state)
     state.counters["pixels"] = bridging.pixels;
 }
 
+// Cells and grid factor.
 void BM_Contour(benchmark::State& state)
 {
     ShadowObject piece = cleanedVolume("animals", cellSizeOf(state));
@@ -111,7 +112,7 @@ void BM_Contour(benchmark::State& state)
                 occupied[(std::size_t(x + 1) * m + (y + 1)) * m + (z + 1)] = piece.isOccupied({x, y, z}) ? 1 : 0;
     TriMesh mesh;
     for (auto _ : state)
-        contourOccupancy(m, occupied, 0.8f, CATMULL_ROM_INTERPOLATION, mesh, 3);
+        contourOccupancy(m, occupied, 0.8f, CATMULL_ROM_INTERPOLATION, mesh, int(state.range(1)));
     state.counters["triangles"] = double(mesh.faces.size());
 }
 
@@ -145,7 +146,7 @@ void BM_Write3mf(benchmark::State& state)
 BENCHMARK(BM_Sculpt)->Name("Sculpt")->Arg(125)->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_OneComponent)->Name("OneComponent")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Bridge)->Name("Bridge")->Arg(125)->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_Contour)->Name("Contour")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_Contour)->Name("Contour")->Args({250, 1})->Args({250, 3})->Args({250, 8})->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_MeshCheck)->Name("MeshCheck")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_WriteStl)->Name("WriteStl")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Write3mf)->Name("Write3mf")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
