@@ -31,15 +31,16 @@ struct DisjointSets {
 }  // namespace
 
 // Parts are counted through shared edges, as slicers count them: two pieces
-// that touch at a single vertex are two parts. The face corners' edges are
-// sorted by their ends (two stable counting sorts, linear in the mesh), so
-// that the uses of each edge lie side by side.
+// that touch at a single vertex are two parts. Each face corner's edge is put
+// in the bucket of its smaller vertex (a counting sort, linear in the mesh);
+// within a bucket, the few edges are sorted by their other vertex, so that
+// the uses of each edge lie side by side.
 MeshCheck checkMesh(const TriMesh& mesh)
 {
     struct EdgeUse {
-        int low, high;  // the edge's vertices, smaller first
-        int face;
-        bool forward;  // the face runs the edge from low to high
+        int high;     // the edge's larger vertex
+        int faceWay;  // 2 * face, + 1 when the face runs the edge from low to high
+        bool operator<(const EdgeUse& o) const { return high < o.high; }
     };
     const int faceCount = static_cast<int>(mesh.faces.size());
     // Vertex numbers as given (even ones no vertex has), from the smallest.
@@ -49,42 +50,43 @@ MeshCheck checkMesh(const TriMesh& mesh)
             first = std::min<std::int64_t>(first, face[j]);
             last = std::max<std::int64_t>(last, face[j]);
         }
-    std::vector<EdgeUse> uses, sorted(std::size_t(faceCount) * 3);
-    uses.reserve(sorted.size());
-    for (int f = 0; f < faceCount; ++f) {
-        const TriMesh::Face& face = mesh.faces[std::size_t(f)];
-        for (int j = 0; j < 3; ++j) {
-            const int a = face[j], b = face[(j + 1) % 3];
-            uses.push_back({std::min(a, b), std::max(a, b), f, a < b});
+    std::vector<std::size_t> start(std::size_t(last - first) + 2, 0);
+    for (const TriMesh::Face& face : mesh.faces)
+        for (int j = 0; j < 3; ++j)
+            ++start[std::size_t(std::min(face[j], face[(j + 1) % 3]) - first) + 1];
+    for (std::size_t v = 1; v < start.size(); ++v)
+        start[v] += start[v - 1];
+    std::vector<EdgeUse> uses(std::size_t(faceCount) * 3);
+    {
+        std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+        for (int f = 0; f < faceCount; ++f) {
+            const TriMesh::Face& face = mesh.faces[std::size_t(f)];
+            for (int j = 0; j < 3; ++j) {
+                const int a = face[j], b = face[(j + 1) % 3];
+                uses[fill[std::size_t(std::min(a, b) - first)]++] = {std::max(a, b), 2 * f + (a < b ? 1 : 0)};
+            }
         }
     }
-    std::vector<std::size_t> counts;
-    auto sortBy = [&](const std::vector<EdgeUse>& from, std::vector<EdgeUse>& to, int EdgeUse::*key) {
-        counts.assign(std::size_t(last - first) + 2, 0);
-        for (const EdgeUse& use : from)
-            ++counts[std::size_t(use.*key - first) + 1];
-        for (std::size_t v = 1; v < counts.size(); ++v)
-            counts[v] += counts[v - 1];
-        for (const EdgeUse& use : from)
-            to[counts[std::size_t(use.*key - first)]++] = use;
-    };
-    sortBy(uses, sorted, &EdgeUse::high);
-    sortBy(sorted, uses, &EdgeUse::low);
 
     MeshCheck check;
     DisjointSets sets(mesh.faces.size());
-    for (std::size_t first = 0; first < uses.size();) {
-        std::size_t end = first + 1;
-        int forward = uses[first].forward ? 1 : 0;
-        for (; end < uses.size() && uses[end].low == uses[first].low && uses[end].high == uses[first].high; ++end) {
-            forward += uses[end].forward ? 1 : 0;
-            sets.join(uses[end].face, uses[first].face);
+    for (std::size_t v = 0; v + 1 < start.size(); ++v) {
+        const auto bucket = uses.begin() + std::ptrdiff_t(start[v]), bucketEnd = uses.begin() + std::ptrdiff_t(start[v + 1]);
+        if (bucketEnd - bucket > 1)
+            std::sort(bucket, bucketEnd);
+        for (auto use = bucket; use != bucketEnd;) {
+            auto same = use + 1;
+            int forward = use->faceWay & 1;
+            for (; same != bucketEnd && same->high == use->high; ++same) {
+                forward += same->faceWay & 1;
+                sets.join(same->faceWay / 2, use->faceWay / 2);
+            }
+            const std::ptrdiff_t faces = same - use;
+            check.openEdges += faces == 1 ? 1 : 0;
+            check.nonManifoldEdges += faces > 2 ? 1 : 0;
+            check.flippedEdges += (faces == 2 && forward != 1) ? 1 : 0;
+            use = same;
         }
-        const std::size_t faces = end - first;
-        check.openEdges += faces == 1 ? 1 : 0;
-        check.nonManifoldEdges += faces > 2 ? 1 : 0;
-        check.flippedEdges += (faces == 2 && forward != 1) ? 1 : 0;
-        first = end;
     }
     for (int f = 0; f < faceCount; ++f)
         check.parts += sets.find(f) == f ? 1 : 0;

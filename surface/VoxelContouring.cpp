@@ -452,7 +452,6 @@ private:
 struct FaceCorner {
     std::int64_t edge;
     std::int64_t slot;  // 3 * face + corner
-    bool operator<(const FaceCorner& o) const { return edge < o.edge || (edge == o.edge && slot < o.slot); }
 };
 
 // Marches the cubes of a field whose samples from `stored` up (on any axis)
@@ -460,6 +459,7 @@ struct FaceCorner {
 // sample lies in slab a are crossed only by cubes of slabs a - 1 and a, so
 // once slab a is marched they are numbered (in ascending order, after every
 // lower slab's) and placed, and only two slabs' face corners wait at a time.
+// The edges a slab's cubes cross lie in that slab and the next.
 template <class Field>
 bool contourField(Field& field, float iso, int mode, TriMesh& target)
 {
@@ -499,65 +499,81 @@ bool contourField(Field& field, float iso, int mode, TriMesh& target)
 
     std::vector<TriMesh::Face> faces;
     std::vector<point> vertices;
-    std::vector<FaceCorner> waiting, ready;  // face corners not numbered yet
     std::array<double, 16> patternOffsets;
     std::array<bool, 16> patternKnown{};
-    // Numbers and places the vertices of the waiting corners whose edges lie
-    // below slab `below` (all of them for n).
-    auto numberBelow = [&](int below) {
-        const std::int64_t limit = 3 * nn * below;
-        ready.clear();
-        std::size_t kept = 0;
-        for (const FaceCorner& c : waiting) {
-            if (c.edge < limit)
-                ready.push_back(c);
-            else
-                waiting[kept++] = c;
+    // Places the vertex of an edge along the edge's axis. A field made from
+    // an occupancy holds only 0 and 1: the four samples then form one of 16
+    // patterns, each placed once (the same computation, so the same offset).
+    auto place = [&](std::int64_t edge) {
+        const std::int64_t v = edge / 3;
+        const int axis = int(edge % 3);
+        const int at[3] = {int(v / nn % n), int(v / n % n), int(v % n)};
+        float g[4];
+        int pattern = 0;
+        bool binary = true;
+        for (int d = -1; d <= 2; ++d) {
+            int q[3] = {at[0], at[1], at[2]};
+            q[axis] += d;
+            g[d + 1] = field.at(q[0], q[1], q[2]);
+            const std::uint32_t bits = std::bit_cast<std::uint32_t>(g[d + 1]);
+            pattern |= int(bits == kOneBits) << (d + 1);
+            binary = binary && (bits == 0 || bits == kOneBits);
         }
-        waiting.resize(kept);
-        std::sort(ready.begin(), ready.end());
-        for (std::size_t r = 0; r < ready.size(); ++r) {
-            const FaceCorner& c = ready[r];
-            if (r == 0 || ready[r - 1].edge != c.edge) {
-                // Placement along the edge's axis. A field made from an
-                // occupancy holds only 0 and 1: the four samples then form
-                // one of 16 patterns, each placed once (the same computation,
-                // so the same offset).
-                const std::int64_t v = c.edge / 3;
-                const int axis = int(c.edge % 3);
-                const int at[3] = {int(v / nn % n), int(v / n % n), int(v % n)};
-                float g[4];
-                int pattern = 0;
-                bool binary = true;
-                for (int d = -1; d <= 2; ++d) {
-                    int q[3] = {at[0], at[1], at[2]};
-                    q[axis] += d;
-                    g[d + 1] = field.at(q[0], q[1], q[2]);
-                    const std::uint32_t bits = std::bit_cast<std::uint32_t>(g[d + 1]);
-                    pattern |= int(bits == kOneBits) << (d + 1);
-                    binary = binary && (bits == 0 || bits == kOneBits);
-                }
-                double offset;
-                if (!binary) {
-                    offset = crossingOffset(mode, g, iso);
-                } else {
-                    if (!patternKnown[std::size_t(pattern)]) {
-                        patternOffsets[std::size_t(pattern)] = crossingOffset(mode, g, iso);
-                        patternKnown[std::size_t(pattern)] = true;
-                    }
-                    offset = patternOffsets[std::size_t(pattern)];
-                }
-                point p{float(at[0]), float(at[1]), float(at[2])};
-                p[axis] += float(offset);
-                vertices.push_back(p);
+        double offset;
+        if (!binary) {
+            offset = crossingOffset(mode, g, iso);
+        } else {
+            if (!patternKnown[std::size_t(pattern)]) {
+                patternOffsets[std::size_t(pattern)] = crossingOffset(mode, g, iso);
+                patternKnown[std::size_t(pattern)] = true;
             }
-            faces[std::size_t(c.slot / 3)][int(c.slot % 3)] = int(vertices.size()) - 1;
+            offset = patternOffsets[std::size_t(pattern)];
         }
+        point p{float(at[0]), float(at[1]), float(at[2])};
+        p[axis] += float(offset);
+        vertices.push_back(p);
+    };
+
+    // The face corners whose edges lie in the slab being marched (`current`)
+    // and in the next one. An edge of slab a is (a, j, k, axis) with j and k
+    // at most `end`: a table over (j, k, axis), in the order of the edge
+    // identifiers, numbers the slab's edges without sorting.
+    std::vector<FaceCorner> current, next;
+    const std::size_t side = std::size_t(end) + 1;
+    std::vector<int> numberOf(side * side * 3, -1);  // -2: used, not numbered yet
+    auto slot = [&](std::int64_t slabStart, std::int64_t edge) {
+        const std::int64_t local = edge - slabStart, v = local / 3;
+        return (std::size_t(v / n) * side + std::size_t(v % n)) * 3 + std::size_t(local % 3);
+    };
+    auto numberSlab = [&](int a) {
+        if (current.empty())
+            return;
+        const std::int64_t slabStart = 3 * nn * a;
+        std::size_t low = numberOf.size(), high = 0;
+        for (const FaceCorner& c : current) {
+            const std::size_t t = slot(slabStart, c.edge);
+            numberOf[t] = -2;
+            low = std::min(low, t);
+            high = std::max(high, t);
+        }
+        for (std::size_t t = low; t <= high; ++t) {
+            if (numberOf[t] != -2)
+                continue;
+            const std::size_t jk = t / 3;
+            place(slabStart + 3 * (std::int64_t(jk / side) * n + std::int64_t(jk % side)) + std::int64_t(t % 3));
+            numberOf[t] = int(vertices.size()) - 1;
+        }
+        for (const FaceCorner& c : current)
+            faces[std::size_t(c.slot / 3)][int(c.slot % 3)] = numberOf[slot(slabStart, c.edge)];
+        for (const FaceCorner& c : current)
+            numberOf[slot(slabStart, c.edge)] = -1;
+        current.clear();
     };
 
     // March: faces in cube order, each corner waiting for its vertex number.
     for (int i = first; i < end; ++i) {
         field.prepare(i);
+        const std::int64_t nextSlab = 3 * nn * (i + 1);  // the first edge of slab i + 1
         for (int j = first; j < end; ++j) {
             const Span* spans = clearSpans.data() + std::size_t(i) * width + std::size_t(j);
             const int clearLow = std::min({spans[0].low, spans[1].low, spans[width].low, spans[width + 1].low});
@@ -586,16 +602,19 @@ bool contourField(Field& field, float iso, int mode, TriMesh& target)
                     if (mask >> e & 1)
                         edges[e] = edgeOf(cube, e);
                 for (const std::int8_t* t = tables.triangles[std::size_t(cubeCase)].data(); *t >= 0; t += 3) {
-                    const std::int64_t slot = std::int64_t(faces.size()) * 3;
+                    const std::int64_t faceSlot = std::int64_t(faces.size()) * 3;
                     faces.emplace_back();
-                    for (int corner = 0; corner < 3; ++corner)
-                        waiting.push_back({edges[t[corner]], slot + corner});
+                    for (int corner = 0; corner < 3; ++corner) {
+                        const std::int64_t edge = edges[t[corner]];
+                        (edge < nextSlab ? current : next).push_back({edge, faceSlot + corner});
+                    }
                 }
             }
         }
-        numberBelow(i + 1);
+        numberSlab(i);
+        std::swap(current, next);
     }
-    numberBelow(n);
+    numberSlab(end);
     if (faces.empty())
         return false;
 
