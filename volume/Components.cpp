@@ -328,14 +328,30 @@ private:
     std::size_t _size = 0;
 };
 
-// A cost per cell in four bytes: pixels * 2^20 + cells while the pixels stay
-// below 4095 and the cells below 2^20 (any bridge worth building), and the
-// rare larger costs kept aside.
-class Distances {
+// Per cell, in four bytes, what the bridging search knows of it: in the main
+// piece (cost 0), in another piece, or free with its cost so far (pixels *
+// 2^20 + cells while the pixels stay below 4093 and the cells below 2^20, any
+// bridge worth building; the rare larger costs are kept aside) or not reached.
+// One word per cell keeps the search's reads to one place in memory.
+class CellStates {
 public:
-    void reset(std::size_t cells) { _packed.assign(cells, kUnreachedPacked); _large.clear(); }
+    // From component labels (0 free): the main piece's cells at cost 0, the
+    // free ones not reached. Takes the labels' memory.
+    void fromLabels(GridVector<std::uint32_t>&& labels, std::uint32_t mainLabel)
+    {
+        _packed = std::move(labels);
+        _large.clear();
+        for (std::uint32_t& state : _packed)
+            state = state == 0 ? kUnreachedPacked : state == mainLabel ? 0 : kForeignPacked;
+    }
 
-    Cost operator[](std::size_t i) const
+    bool isMain(std::size_t i) const { return _packed[i] == 0; }
+    bool isForeign(std::size_t i) const { return _packed[i] == kForeignPacked; }
+    bool isFree(std::size_t i) const { return _packed[i] != 0 && _packed[i] != kForeignPacked; }
+
+    // The cost of a free cell (kUnreached before it is reached), 0 in the main
+    // piece; not for cells of other pieces.
+    Cost cost(std::size_t i) const
     {
         const std::uint32_t packed = _packed[i];
         if (packed == kUnreachedPacked)
@@ -345,12 +361,13 @@ public:
         return Cost(packed >> 20) << 32 | Cost(packed & 0xFFFFFu);
     }
 
-    void set(std::size_t i, Cost cost)
+    // Cost 0 makes the cell part of the main piece.
+    void setCost(std::size_t i, Cost cost)
     {
         const Cost pixels = cost >> 32, cells = cost & 0xFFFFFFFFu;
         if (_packed[i] == kLargePacked)
             _large.erase(std::uint32_t(i));
-        if (pixels < 4095 && cells < (Cost(1) << 20)) {
+        if (pixels < 4093 && cells < (Cost(1) << 20)) {
             _packed[i] = std::uint32_t(pixels << 20 | cells);
         } else {
             _packed[i] = kLargePacked;
@@ -359,7 +376,8 @@ public:
     }
 
 private:
-    static constexpr std::uint32_t kUnreachedPacked = 0xFFFFFFFFu, kLargePacked = 0xFFFFFFFEu;
+    static constexpr std::uint32_t kUnreachedPacked = 0xFFFFFFFFu, kLargePacked = 0xFFFFFFFEu,
+                                   kForeignPacked = 0xFFFFFFFDu;
     GridVector<std::uint32_t> _packed;
     std::unordered_map<std::uint32_t, Cost> _large;
 };
@@ -387,13 +405,11 @@ public:
         if (!sortCells())
             return bridging;  // no piece, or one
         setUpViews();
-        _distance.reset(_grid.cells());
         // Main cells are sources; only those beside a free cell have anything to relax.
-        for (std::uint32_t i = 0; i < _kind.size(); ++i)
-            if (_kind[i] == kMain) {
-                _distance.set(i, 0);
+        for (std::uint32_t i = 0; i < _grid.cells(); ++i)
+            if (_cells.isMain(i)) {
                 bool besideFree = false;
-                forNeighbours(cellOf(i), [&](std::uint32_t j) { besideFree = besideFree || isFree(j); });
+                forNeighbours(cellOf(i), [&](std::uint32_t j) { besideFree = besideFree || _cells.isFree(j); });
                 if (besideFree)
                     _open.push(0, i);
             }
@@ -428,43 +444,32 @@ private:
         }
     }
 
-    // Per cell: free, in the main piece, or in another piece; a free cell
-    // beside another piece is marked (and stays marked once that piece is
-    // joined: the mark only says where to look).
-    static constexpr std::uint8_t kFree = 0, kMain = 1, kForeign = 2, kBeside = 4;
-
-    bool isFree(std::uint32_t i) const { return (_kind[i] & 3) == kFree; }
-    bool isForeign(std::uint32_t i) const { return _kind[i] == kForeign; }
-
-    // Sorts the cells by the main piece's label; false when there is no
+    // Sorts the cells into the main piece, the others and free ones, and
+    // marks the free cells beside another piece (a mark that stays once that
+    // piece is joined: it only says where to look). False when there is no
     // other piece to join.
     bool sortCells()
     {
-        GridVector<int> labels;
-        const int mainLabel = labelInto(_volume, labels, nullptr);
+        GridVector<std::uint32_t> labels;
+        const std::uint32_t mainLabel = std::uint32_t(labelInto(_volume, labels, nullptr));
         if (mainLabel == 0)
             return false;
-        _kind.assign(labels.size(), kFree);
-        for (std::size_t i = 0; i < labels.size(); ++i)
-            if (labels[i] != 0) {
-                _kind[i] = labels[i] == mainLabel ? kMain : kForeign;
-                _foreignCells += labels[i] == mainLabel ? 0 : 1;
-            }
+        for (const std::uint32_t label : labels)
+            _foreignCells += (label != 0 && label != mainLabel) ? 1 : 0;
         if (_foreignCells == 0)
             return false;
-        for (std::uint32_t i = 0; i < _kind.size(); ++i)
-            if (_kind[i] == kForeign)
-                forNeighbours(cellOf(i), [&](std::uint32_t j) {
-                    if (isFree(j))
-                        _kind[j] |= kBeside;
-                });
+        _beside.assign(labels.size(), false);
+        for (std::uint32_t i = 0; i < labels.size(); ++i)
+            if (labels[i] != 0 && labels[i] != mainLabel)
+                forNeighbours(cellOf(i), [&](std::uint32_t j) { _beside[j] = _beside[j] || labels[j] == 0; });
+        _cells.fromLabels(std::move(labels), mainLabel);
         return true;
     }
 
     bool touchesForeign(const CellIndex& c) const
     {
         bool touches = false;
-        forNeighbours(c, [&](std::uint32_t j) { touches = touches || isForeign(j); });
+        forNeighbours(c, [&](std::uint32_t j) { touches = touches || _cells.isForeign(j); });
         return touches;
     }
 
@@ -516,7 +521,7 @@ private:
         for (int z = 0; z < nz; ++z)
             for (int y = 0; y < ny; ++y)
                 for (int x = 0; x < nx; ++x)
-                    if (!isFree(std::uint32_t(i++)))
+                    if (!_cells.isFree(i++))
                         for (ViewRays& view : _views)
                             view.dark[view.pixel(std::uint32_t(x * ny + y), z)] = 1;
     }
@@ -533,11 +538,11 @@ private:
 
     Cost cellCost(const CellIndex& c) const { return 1 + kPixelCost * Cost(newPixels(c)); }
 
-    void lower(std::uint32_t i, const CellIndex& c, Cost cost)
+    void lower(std::uint32_t i, Cost cost)
     {
-        _distance.set(i, cost);
+        _cells.setCost(i, cost);
         _open.push(cost, i);
-        if (_kind[i] & kBeside)
+        if (_beside[i])
             _candidates.push({cost, i});
     }
 
@@ -550,7 +555,7 @@ private:
         for (;;) {
             while (!_candidates.empty()) {
                 const auto [cost, i] = _candidates.top();
-                if (isFree(i) && _distance[i] == cost && touchesForeign(cellOf(i)))
+                if (_cells.isFree(i) && _cells.cost(i) == cost && touchesForeign(cellOf(i)))
                     break;
                 _candidates.pop();  // outdated: reached more cheaply since, taken, or its pieces joined
             }
@@ -561,19 +566,19 @@ private:
                 return kNone;
             const Cost cost = _open.top();
             const std::uint32_t i = _open.pop();
-            if (_distance[i] != cost)
-                continue;
+            if (_cells.cost(i) != cost)
+                continue;  // reached more cheaply since
             const CellIndex c = cellOf(i);
             for (const auto& step : kStep) {
                 const CellIndex n{c.x + step[0], c.y + step[1], c.z + step[2]};
                 if (!_grid.inside(n.x, n.y, n.z))
                     continue;
                 const std::uint32_t j = indexOf(n);
-                if (!isFree(j))
+                if (!_cells.isFree(j))
                     continue;
                 const Cost next = cost + cellCost(n);
-                if (next < _distance[j])
-                    lower(j, n, next);
+                if (next < _cells.cost(j))
+                    lower(j, next);
             }
         }
     }
@@ -586,14 +591,14 @@ private:
             std::uint32_t best = kNone;
             Cost bestDistance = kUnreached;
             forNeighbours(cellOf(i), [&](std::uint32_t j) {
-                const Cost distance = _distance[j];
-                if (!isForeign(j) && distance != kUnreached &&
+                const Cost distance = _cells.isForeign(j) ? kUnreached : _cells.cost(j);
+                if (distance != kUnreached &&
                     (best == kNone || distance < bestDistance || (distance == bestDistance && j < best))) {
                     best = j;
                     bestDistance = distance;
                 }
             });
-            if (_kind[best] == kMain)
+            if (_cells.isMain(best))
                 break;
             path.push_back(best);
             i = best;
@@ -618,7 +623,7 @@ private:
         // The pieces the path touches become part of the main piece.
         for (const std::uint32_t i : path)
             forNeighbours(cellOf(i), [&](std::uint32_t j) {
-                if (isForeign(j))
+                if (_cells.isForeign(j))
                     absorbPiece(j);
             });
         // Free cells on the darkened rays cost fewer pixels now.
@@ -639,8 +644,7 @@ private:
 
     void makeMain(std::uint32_t i)
     {
-        _kind[i] = kMain;
-        _distance.set(i, 0);
+        _cells.setCost(i, 0);
         _open.push(0, i);
     }
 
@@ -655,7 +659,7 @@ private:
             stack.pop_back();
             --_foreignCells;
             forNeighbours(cellOf(i), [&](std::uint32_t j) {
-                if (isForeign(j)) {
+                if (_cells.isForeign(j)) {
                     makeMain(j);
                     stack.push_back(j);
                 }
@@ -667,26 +671,26 @@ private:
     void recost(const CellIndex& c)
     {
         const std::uint32_t i = indexOf(c);
-        if (!isFree(i))
+        if (!_cells.isFree(i))
             return;
         Cost through = kUnreached;
         forNeighbours(c, [&](std::uint32_t j) {
-            if (!isForeign(j))
-                through = std::min(through, _distance[j]);
+            if (!_cells.isForeign(j))
+                through = std::min(through, _cells.cost(j));
         });
         if (through == kUnreached)
             return;
         const Cost cost = through + cellCost(c);
-        if (cost < _distance[i])
-            lower(i, c, cost);
+        if (cost < _cells.cost(i))
+            lower(i, cost);
     }
 
     ShadowObject& _volume;
     const Grid _grid;
-    GridVector<std::uint8_t> _kind;
+    CellStates _cells;  // free cells' costs are upper bounds, exact below the cheapest open cost
+    std::vector<bool> _beside;      // free cells that were beside another piece
     std::size_t _foreignCells = 0;  // occupied cells outside the main piece
     std::vector<ViewRays> _views;
-    Distances _distance;  // an upper bound; exact below the cheapest open cost
     BucketQueue _open;            // cells whose neighbours have not seen their distance
     using Candidate = std::pair<Cost, std::uint32_t>;
     std::priority_queue<Candidate, std::vector<Candidate>, std::greater<Candidate>> _candidates;  // beside a piece
