@@ -4,6 +4,7 @@
 
 #include "surface/VoxelContouring.h"
 #include "volume/Components.h"
+#include "volume/GridAllocator.h"
 #include "volume/ShadowObject.h"
 
 #include <algorithm>
@@ -40,14 +41,14 @@ Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptio
         return fail(QStringLiteral("The size of the print must be above 0 mm."));
     const float cellSize = volume->_cell_size;
     ShadowObject piece(*volume);
-    autoConnectAll(piece);
+    connectToMain(piece);
     makeOneComponent(piece, cellSize);
     const Bridging bridging = bridgePieces(piece);
 
     // An empty layer on every side, so that no cell touches the field's border.
     const int n = piece.resolution();
     const int m = n + 2;
-    std::vector<std::uint8_t> occupied(std::size_t(m) * m * m, 0);
+    std::vector<std::uint8_t, GridAllocator<std::uint8_t>> occupied(std::size_t(m) * m * m, 0);
     Sculpture result;
     result.bridgeCells = bridging.cells;
     result.bridgePixels = bridging.pixels;

@@ -55,36 +55,48 @@ void writeBoundaryLoops(TriMesh mesh, std::ostream& out, float ox, float oy)
     mesh.need_neighbors();
     mesh.need_adjacentfaces();
     const int n = static_cast<int>(mesh.vertices.size());
-    std::vector<char> boundary(std::size_t(n), 0), visited(std::size_t(n), 0);
-    for (int v = 0; v < n; ++v)
-        boundary[std::size_t(v)] = mesh.is_bdy(v) ? 1 : 0;
-    // Faces of c that hold w.
-    auto sharedFaces = [&](int c, int w) {
-        int count = 0;
+    // shared[w]: the faces of vertex c that hold w, counted for one c at a
+    // time and cleared after (each face once per time c is listed in it).
+    std::vector<int> shared(std::size_t(n), 0);
+    auto countShared = [&](int c, int add) {
         for (int f : mesh.adjacentfaces[std::size_t(c)]) {
             const TriMesh::Face& face = mesh.faces[std::size_t(f)];
-            count += (face[0] == w || face[1] == w || face[2] == w) ? 1 : 0;
+            for (int j = 0; j < 3; ++j)
+                if ((j == 0 || face[j] != face[0]) && (j < 2 || face[2] != face[1]))
+                    shared[std::size_t(face[j])] += add;
         }
-        return count;
     };
-    for (int start = 0; start < n; ++start) {
+    // A boundary vertex has a neighbour that exactly one of its faces holds.
+    std::vector<char> boundary(std::size_t(n), 0), visited(std::size_t(n), 0);
+    for (int v = 0; v < n; ++v) {
+        countShared(v, 1);
+        for (int w : mesh.neighbors[std::size_t(v)])
+            boundary[std::size_t(v)] = boundary[std::size_t(v)] || shared[std::size_t(w)] == 1;
+        countShared(v, -1);
+    }
+    std::vector<int> inLoop(std::size_t(n), -1);  // the loop a vertex was last put in
+    for (int start = 0, loopNumber = 0; start < n; ++start) {
         if (!boundary[std::size_t(start)] || visited[std::size_t(start)])
             continue;
         std::vector<int> loop{start};
         visited[std::size_t(start)] = 1;
+        inLoop[std::size_t(start)] = loopNumber;
         for (bool extended = true; extended;) {
             extended = false;
             const int c = loop.back();
+            countShared(c, 1);
             for (int w : mesh.neighbors[std::size_t(c)]) {
-                if (!boundary[std::size_t(w)] || std::find(loop.begin(), loop.end(), w) != loop.end() ||
-                    sharedFaces(c, w) != 1)
+                if (!boundary[std::size_t(w)] || inLoop[std::size_t(w)] == loopNumber || shared[std::size_t(w)] != 1)
                     continue;
                 loop.push_back(w);
                 visited[std::size_t(w)] = 1;
+                inLoop[std::size_t(w)] = loopNumber;
                 extended = true;
                 break;
             }
+            countShared(c, -1);
         }
+        ++loopNumber;
         std::vector<point> points;
         for (int v : loop)
             points.push_back(mesh.vertices[std::size_t(v)]);

@@ -31,6 +31,7 @@ void TriMesh::need_neighbors(bool)
     if (neighbors.size() == vertices.size() && key == _neighbors_key)
         return;
     _neighbors_key = key;
+    _neighbors_faces = faces.size();
     neighbors.assign(vertices.size(), {});
     // Per corner, the two other corners of the face, in face order.
     for (const Face& f : faces) {
@@ -48,6 +49,7 @@ void TriMesh::need_adjacentfaces(bool)
     if (adjacentfaces.size() == vertices.size() && key == _adjacentfaces_key)
         return;
     _adjacentfaces_key = key;
+    _adjacentfaces_faces = faces.size();
     adjacentfaces.assign(vertices.size(), {});
     for (int i = 0; i < static_cast<int>(faces.size()); ++i)
         for (int j = 0; j < 3; ++j)
@@ -103,8 +105,13 @@ bool TriMesh::is_bdy(int v)
 {
     if (v < 0 || v >= static_cast<int>(vertices.size()))
         return false;
-    need_neighbors();
-    need_adjacentfaces();
+    // The lists are taken as they are when they fit the mesh's counts; a full
+    // check of the faces on every call would make a pass over the vertices
+    // quadratic.
+    if (neighbors.size() != vertices.size() || _neighbors_faces != faces.size())
+        need_neighbors();
+    if (adjacentfaces.size() != vertices.size() || _adjacentfaces_faces != faces.size())
+        need_adjacentfaces();
     // An edge (v, n) lies on the boundary when exactly one face holds it.
     for (int n : neighbors[v]) {
         int count = 0;

@@ -98,7 +98,10 @@ public:
     void need_normals(bool = false, bool = false);
     void need_bbox();
 
-    // True when vertex v lies on an edge that only one face uses.
+    // True when vertex v lies on an edge that only one face uses. Answered
+    // from the neighbour and face lists, built first when missing or made for
+    // another vertex or face count; after rewriting faces in place (same
+    // counts), call need_neighbors() and need_adjacentfaces() first.
     bool is_bdy(int v);
 
     void scale_mesh(float s);
@@ -114,6 +117,8 @@ private:
     std::size_t topologyKey() const;
     std::size_t _neighbors_key = 0;
     std::size_t _adjacentfaces_key = 0;
+    std::size_t _neighbors_faces = 0;  // the face count of the last build
+    std::size_t _adjacentfaces_faces = 0;
 };
 
 // Removes the vertices that no face uses and renumbers the faces. Derived

@@ -28,17 +28,15 @@ ScalarGrid::ScalarGrid(int n)
     _samples.assign(std::size_t(n) * n * n, 0.0f);
 }
 
-BorderIndexTable::BorderIndexTable(int n) : BorderIndexTable(n, n, n) {}
-
-BorderIndexTable::BorderIndexTable(int n, int stored, int dim)
+BorderIndexTable::BorderIndexTable(int n)
 {
-    assert(n >= 1 && stored <= n && (stored == n ? dim >= n : dim > stored));
-    const std::size_t strides[3] = {std::size_t(dim) * dim, std::size_t(dim), 1};
+    assert(n >= 1);
+    const std::size_t strides[3] = {std::size_t(n) * n, std::size_t(n), 1};
     for (int axis = 0; axis < 3; ++axis) {
         std::vector<std::size_t>& offsets = _offsets[std::size_t(axis)];
         offsets.resize(std::size_t(n) + 4);
         for (int c = -1; c <= n + 2; ++c)
-            offsets[std::size_t(c + 1)] = std::size_t(std::min(std::clamp(c, 0, n - 1), stored)) * strides[axis];
+            offsets[std::size_t(c + 1)] = std::size_t(std::clamp(c, 0, n - 1)) * strides[axis];
     }
 }
 
@@ -367,60 +365,129 @@ static_assert(std::bit_cast<std::uint32_t>(1.0f) == kOneBits);
 
 bool marches(int mode) { return mode >= LINEAR_INTERPOLATION && mode <= CATMULL_ROM_INTERPOLATION; }
 
+// The fields the march reads. Both give the samples of a column (i, j) as
+// contiguous k (for i up to one past the slab last prepared), and any single
+// sample with the border rule of BorderIndexTable.
+
+// A field held in full.
+class StoredField {
+public:
+    explicit StoredField(const ScalarGrid& grid) : _grid(grid), _table(grid._size) {}
+    int size() const { return _grid._size; }
+    int stored() const { return _grid._size; }
+    void prepare(int) {}
+    const float* column(int i, int j) const { return _grid._samples.data() + _grid.index(i, j, 0); }
+    float at(int i, int j, int k) const { return _grid._samples[_table.index(i, j, k)]; }
+
+private:
+    const ScalarGrid& _grid;
+    BorderIndexTable _table;
+};
+
+// The field of an occupancy (see contourOccupancy), never built in full: the
+// two slabs the march is between are expanded from the cells, and single
+// samples are read from the cells.
+class OccupancyField {
+public:
+    OccupancyField(int n, std::span<const std::uint8_t> occupied, int factor)
+        : _n(n), _size(n * factor), _stored(n + factor - 1), _dim(_stored + 1), _occupied(occupied)
+    {
+        for (std::vector<float>& slab : _slabs)
+            slab.resize(std::size_t(_dim) * std::size_t(_dim));
+    }
+    int size() const { return _size; }
+    int stored() const { return _stored; }
+
+    // Makes slabs i and i + 1 readable.
+    void prepare(int i)
+    {
+        for (const int slab : {i, i + 1})
+            if (_slabIndex[std::size_t(slab & 1)] != slab)
+                load(slab);
+    }
+    const float* column(int i, int j) const
+    {
+        return _slabs[std::size_t(i & 1)].data() + std::size_t(j) * std::size_t(_dim);
+    }
+    float at(int i, int j, int k) const
+    {
+        // Coordinates are clamped into the field; from `stored` up the samples are 0.
+        const int c[3] = {std::clamp(i, 0, _size - 1), std::clamp(j, 0, _size - 1), std::clamp(k, 0, _size - 1)};
+        if (c[0] >= _stored || c[1] >= _stored || c[2] >= _stored)
+            return 0.0f;
+        return _occupied[cell(c[0], c[1], c[2])] ? 1.0f : 0.0f;
+    }
+
+private:
+    // Sample (a, b, c) below `stored` holds cell (min(a, n-1), ...).
+    std::size_t cell(int a, int b, int c) const
+    {
+        const std::size_t n = std::size_t(_n);
+        return (std::size_t(std::min(a, _n - 1)) * n + std::size_t(std::min(b, _n - 1))) * n +
+               std::size_t(std::min(c, _n - 1));
+    }
+
+    void load(int i)
+    {
+        std::vector<float>& slab = _slabs[std::size_t(i & 1)];
+        std::fill(slab.begin(), slab.end(), 0.0f);
+        if (i < _stored)
+            for (int j = 0; j < _stored; ++j) {
+                const std::uint8_t* cells = _occupied.data() + cell(i, j, 0);
+                float* out = slab.data() + std::size_t(j) * std::size_t(_dim);
+                for (int k = 0; k < _n; ++k)
+                    out[k] = cells[k] ? 1.0f : 0.0f;
+                std::fill(out + _n, out + _stored, out[_n - 1]);
+            }
+        _slabIndex[std::size_t(i & 1)] = i;
+    }
+
+    int _n, _size, _stored, _dim;
+    std::span<const std::uint8_t> _occupied;
+    std::array<std::vector<float>, 2> _slabs;
+    std::array<int, 2> _slabIndex{-1, -1};
+};
+
 // A corner of a marched face: its edge and where it goes in the faces.
 struct FaceCorner {
     std::int64_t edge;
-    int slot;  // 3 * face + corner
+    std::int64_t slot;  // 3 * face + corner
 };
 
-// Sorts face corners by edge identifier (stable radix sort, 16 bits a pass).
-
-void sortByEdge(std::vector<FaceCorner>& corners)
-{
-    std::int64_t largest = 0;
-    for (const FaceCorner& c : corners)
-        largest = std::max(largest, c.edge);
-    std::vector<FaceCorner> buffer(corners.size());
-    std::vector<std::size_t> counts(1u << 16);
-    for (int shift = 0; shift < 64 && (largest >> shift) != 0; shift += 16) {
-        std::fill(counts.begin(), counts.end(), 0);
-        for (const FaceCorner& c : corners)
-            ++counts[std::size_t(c.edge >> shift) & 0xFFFF];
-        std::size_t total = 0;
-        for (std::size_t& count : counts)
-            total += std::exchange(count, total);
-        for (const FaceCorner& c : corners)
-            buffer[counts[std::size_t(c.edge >> shift) & 0xFFFF]++] = c;
-        corners.swap(buffer);
-    }
-}
-
-// Contours a field of logical edge length n stored in `samples`, an array of
-// edge length `dim` read through `table`. Only the first `stored` samples per
-// axis can be non-zero, so cubes from `stored` up are uniform and skipped.
-bool contourField(const float* samples, int dim, int n, int stored, const BorderIndexTable& table, float iso,
-                  int mode, TriMesh& target)
+// Marches the cubes of a field whose samples from `stored` up (on any axis)
+// are uniform. Vertices are numbered slab by slab: the edges whose lower
+// sample lies in slab a are crossed only by cubes of slabs a - 1 and a, so
+// once slab a is marched they are numbered (in ascending order, after every
+// lower slab's) and placed, and only two slabs' face corners wait at a time.
+// The edges a slab's cubes cross lie in that slab and the next.
+template <class Field>
+bool contourField(Field& field, float iso, int mode, TriMesh& target)
 {
     if (!marches(mode))
         return false;
+    const int n = field.size(), stored = field.stored();
     const int first = mode == LINEAR_INTERPOLATION ? 0 : 1;
     const int end = std::min(mode == LINEAR_INTERPOLATION ? n - 1 : n - 2, stored);
+    if (end <= first)
+        return false;
     const CaseTables& tables = caseTables();
     const VoxelEdgeFunction edgeOf(n);
+    const std::int64_t nn = std::int64_t(n) * n;
 
     // Per sample column (i, j), the first and last k in [first, end] whose
     // sample is not below the iso-value. A cube whose four columns hold no
     // such sample at k or k + 1 has every corner set and yields nothing.
-    const std::size_t row = std::size_t(dim), slab = row * row;
+    const std::size_t width = std::size_t(end) + 1;
     struct Span {
         int low = std::numeric_limits<int>::max();
         int high = std::numeric_limits<int>::min();
     };
-    std::vector<Span> clearSpans(slab);
+    std::vector<Span> clearSpans(width * width);
     for (int i = first; i <= end; ++i) {
+        field.prepare(i);
         for (int j = first; j <= end; ++j) {
-            const float* column = samples + std::size_t(i) * slab + std::size_t(j) * row;
-            Span& span = clearSpans[std::size_t(i) * row + std::size_t(j)];
+            const float* column = field.column(i, j);
+            Span& span = clearSpans[std::size_t(i) * width + std::size_t(j)];
             for (int k = first; k <= end; ++k) {
                 if (!(column[k] < iso)) {
                     span.low = std::min(span.low, k);
@@ -430,65 +497,16 @@ bool contourField(const float* samples, int dim, int n, int stored, const Border
         }
     }
 
-    // March: faces as three edge identifiers each, in cube order.
-    std::vector<FaceCorner> corners;
-    for (int i = first; i < end; ++i) {
-        for (int j = first; j < end; ++j) {
-            const Span* spans = clearSpans.data() + std::size_t(i) * row + std::size_t(j);
-            const int clearLow = std::min({spans[0].low, spans[1].low, spans[row].low, spans[row + 1].low});
-            const int clearHigh = std::max({spans[0].high, spans[1].high, spans[row].high, spans[row + 1].high});
-            if (clearLow > clearHigh)
-                continue;
-            const int kBegin = std::max(first, clearLow - 1), kEnd = std::min(end, clearHigh + 1);
-            const float* s0 = samples + std::size_t(i) * slab + std::size_t(j) * row;  // (i, j)
-            const float* s1 = s0 + slab;                                             // (i+1, j)
-            const float* s2 = s1 + row;                                              // (i+1, j+1)
-            const float* s3 = s0 + row;                                              // (i, j+1)
-            auto setCorners = [&](int k) {
-                return int(s0[k] < iso) | int(s1[k] < iso) << 1 | int(s2[k] < iso) << 2 | int(s3[k] < iso) << 3;
-            };
-            int low = setCorners(kBegin);
-            for (int k = kBegin; k < kEnd; ++k) {
-                const int high = setCorners(k + 1);
-                const int cubeCase = low | high << 4;
-                low = high;
-                const unsigned mask = tables.edges[std::size_t(cubeCase)];
-                if (mask == 0)
-                    continue;
-                const std::int64_t cube = (std::int64_t(i) * n + j) * n + k;
-                std::int64_t edges[12];
-                for (int e = 0; e < 12; ++e)
-                    if (mask >> e & 1)
-                        edges[e] = edgeOf(cube, e);
-                for (const std::int8_t* t = tables.triangles[std::size_t(cubeCase)].data(); *t >= 0; ++t)
-                    corners.push_back({edges[*t], int(corners.size())});
-            }
-        }
-    }
-    if (corners.empty())
-        return false;
-
-    // Shared vertices: distinct edges in ascending order get the next number.
-    std::vector<TriMesh::Face> faces(corners.size() / 3);
-    sortByEdge(corners);
-    std::vector<std::int64_t> vertexEdges;
-    for (const FaceCorner& c : corners) {
-        if (vertexEdges.empty() || vertexEdges.back() != c.edge)
-            vertexEdges.push_back(c.edge);
-        faces[std::size_t(c.slot / 3)][c.slot % 3] = int(vertexEdges.size()) - 1;
-    }
-
-    // Placement along each edge's axis. A field made from an occupancy holds
-    // only 0 and 1: the four samples then form one of 16 patterns, each placed
-    // once (the same computation, so the same offset).
+    std::vector<TriMesh::Face> faces;
     std::vector<point> vertices;
-    vertices.reserve(vertexEdges.size());
-    const std::int64_t nn = std::int64_t(n) * n;
     std::array<double, 16> patternOffsets;
     std::array<bool, 16> patternKnown{};
-    for (const std::int64_t e : vertexEdges) {
-        const std::int64_t v = e / 3;
-        const int axis = int(e % 3);
+    // Places the vertex of an edge along the edge's axis. A field made from
+    // an occupancy holds only 0 and 1: the four samples then form one of 16
+    // patterns, each placed once (the same computation, so the same offset).
+    auto place = [&](std::int64_t edge) {
+        const std::int64_t v = edge / 3;
+        const int axis = int(edge % 3);
         const int at[3] = {int(v / nn % n), int(v / n % n), int(v % n)};
         float g[4];
         int pattern = 0;
@@ -496,7 +514,7 @@ bool contourField(const float* samples, int dim, int n, int stored, const Border
         for (int d = -1; d <= 2; ++d) {
             int q[3] = {at[0], at[1], at[2]};
             q[axis] += d;
-            g[d + 1] = samples[table.index(q[0], q[1], q[2])];
+            g[d + 1] = field.at(q[0], q[1], q[2]);
             const std::uint32_t bits = std::bit_cast<std::uint32_t>(g[d + 1]);
             pattern |= int(bits == kOneBits) << (d + 1);
             binary = binary && (bits == 0 || bits == kOneBits);
@@ -514,7 +532,91 @@ bool contourField(const float* samples, int dim, int n, int stored, const Border
         point p{float(at[0]), float(at[1]), float(at[2])};
         p[axis] += float(offset);
         vertices.push_back(p);
+    };
+
+    // The face corners whose edges lie in the slab being marched (`current`)
+    // and in the next one. An edge of slab a is (a, j, k, axis) with j and k
+    // at most `end`: a table over (j, k, axis), in the order of the edge
+    // identifiers, numbers the slab's edges without sorting.
+    std::vector<FaceCorner> current, next;
+    const std::size_t side = std::size_t(end) + 1;
+    std::vector<int> numberOf(side * side * 3, -1);  // -2: used, not numbered yet
+    auto slot = [&](std::int64_t slabStart, std::int64_t edge) {
+        const std::int64_t local = edge - slabStart, v = local / 3;
+        return (std::size_t(v / n) * side + std::size_t(v % n)) * 3 + std::size_t(local % 3);
+    };
+    auto numberSlab = [&](int a) {
+        if (current.empty())
+            return;
+        const std::int64_t slabStart = 3 * nn * a;
+        std::size_t low = numberOf.size(), high = 0;
+        for (const FaceCorner& c : current) {
+            const std::size_t t = slot(slabStart, c.edge);
+            numberOf[t] = -2;
+            low = std::min(low, t);
+            high = std::max(high, t);
+        }
+        for (std::size_t t = low; t <= high; ++t) {
+            if (numberOf[t] != -2)
+                continue;
+            const std::size_t jk = t / 3;
+            place(slabStart + 3 * (std::int64_t(jk / side) * n + std::int64_t(jk % side)) + std::int64_t(t % 3));
+            numberOf[t] = int(vertices.size()) - 1;
+        }
+        for (const FaceCorner& c : current)
+            faces[std::size_t(c.slot / 3)][int(c.slot % 3)] = numberOf[slot(slabStart, c.edge)];
+        for (const FaceCorner& c : current)
+            numberOf[slot(slabStart, c.edge)] = -1;
+        current.clear();
+    };
+
+    // March: faces in cube order, each corner waiting for its vertex number.
+    for (int i = first; i < end; ++i) {
+        field.prepare(i);
+        const std::int64_t nextSlab = 3 * nn * (i + 1);  // the first edge of slab i + 1
+        for (int j = first; j < end; ++j) {
+            const Span* spans = clearSpans.data() + std::size_t(i) * width + std::size_t(j);
+            const int clearLow = std::min({spans[0].low, spans[1].low, spans[width].low, spans[width + 1].low});
+            const int clearHigh = std::max({spans[0].high, spans[1].high, spans[width].high, spans[width + 1].high});
+            if (clearLow > clearHigh)
+                continue;
+            const int kBegin = std::max(first, clearLow - 1), kEnd = std::min(end, clearHigh + 1);
+            const float* s0 = field.column(i, j);          // (i, j)
+            const float* s1 = field.column(i + 1, j);      // (i+1, j)
+            const float* s2 = field.column(i + 1, j + 1);  // (i+1, j+1)
+            const float* s3 = field.column(i, j + 1);      // (i, j+1)
+            auto setCorners = [&](int k) {
+                return int(s0[k] < iso) | int(s1[k] < iso) << 1 | int(s2[k] < iso) << 2 | int(s3[k] < iso) << 3;
+            };
+            int low = setCorners(kBegin);
+            for (int k = kBegin; k < kEnd; ++k) {
+                const int high = setCorners(k + 1);
+                const int cubeCase = low | high << 4;
+                low = high;
+                const unsigned mask = tables.edges[std::size_t(cubeCase)];
+                if (mask == 0)
+                    continue;
+                const std::int64_t cube = (std::int64_t(i) * n + j) * n + k;
+                std::int64_t edges[12];
+                for (int e = 0; e < 12; ++e)
+                    if (mask >> e & 1)
+                        edges[e] = edgeOf(cube, e);
+                for (const std::int8_t* t = tables.triangles[std::size_t(cubeCase)].data(); *t >= 0; t += 3) {
+                    const std::int64_t faceSlot = std::int64_t(faces.size()) * 3;
+                    faces.emplace_back();
+                    for (int corner = 0; corner < 3; ++corner) {
+                        const std::int64_t edge = edges[t[corner]];
+                        (edge < nextSlab ? current : next).push_back({edge, faceSlot + corner});
+                    }
+                }
+            }
+        }
+        numberSlab(i);
+        std::swap(current, next);
     }
+    numberSlab(end);
+    if (faces.empty())
+        return false;
 
     target = TriMesh();
     target.vertices = std::move(vertices);
@@ -534,8 +636,8 @@ bool contourGrid(float iso, int mode, TriMesh& target, const ScalarGrid& grid)
 {
     if (grid.empty() || !marches(mode))
         return false;
-    const int n = grid._size;
-    return contourField(grid._samples.data(), n, n, n, BorderIndexTable(n), iso, mode, target);
+    StoredField field(grid);
+    return contourField(field, iso, mode, target);
 }
 
 bool contourOccupancy(int n, std::span<const std::uint8_t> occupied, float iso, int mode, TriMesh& target,
@@ -544,24 +646,6 @@ bool contourOccupancy(int n, std::span<const std::uint8_t> occupied, float iso, 
     if (n < 1 || factor < 1 || !marches(mode))
         return false;
     assert(occupied.size() == std::size_t(n) * n * n);
-
-    // Sample (a, b, c) below n + factor - 1 on every axis holds cell
-    // (min(a, n-1), min(b, n-1), min(c, n-1)); every other sample is 0. Those
-    // samples are kept, with one layer of zeros above them.
-    const int stored = n + factor - 1;
-    const int dim = stored + 1;
-    const std::size_t row = std::size_t(dim), slab = row * row;
-    std::vector<float> samples(slab * row, 0.0f);
-    for (int a = 0; a < stored; ++a) {
-        for (int b = 0; b < stored; ++b) {
-            const std::uint8_t* cells = occupied.data() + (std::size_t(std::min(a, n - 1)) * n + std::min(b, n - 1)) * n;
-            float* out = samples.data() + std::size_t(a) * slab + std::size_t(b) * row;
-            for (int c = 0; c < n; ++c)
-                out[c] = cells[c] ? 1.0f : 0.0f;
-            std::fill(out + n, out + stored, out[n - 1]);
-        }
-    }
-    const int fieldSize = n * factor;
-    return contourField(samples.data(), dim, fieldSize, stored, BorderIndexTable(fieldSize, stored, dim), iso, mode,
-                        target);
+    OccupancyField field(n, occupied, factor);
+    return contourField(field, iso, mode, target);
 }

@@ -54,11 +54,6 @@ class BorderIndexTable {
 public:
     // For a full ScalarGrid of edge length n.
     explicit BorderIndexTable(int n);
-    // For a field of logical edge length n of which only the first `stored`
-    // samples per axis are kept, in an array of edge length `dim` > stored
-    // whose layer `stored` holds zeros: clamped coordinates at or beyond
-    // `stored` read that layer.
-    BorderIndexTable(int n, int stored, int dim);
 
     // Storage index of sample (i, j, k), each coordinate in -1 .. n + 2.
     std::size_t index(int i, int j, int k) const
@@ -114,7 +109,9 @@ bool contourGrid(float iso, int mode, TriMesh& target, const ScalarGrid& grid);
 // (x n + y) n + z (non-zero when occupied), on a field `factor` times larger
 // per axis: cell (x, y, z) writes 1 or 0 into the factor^3 samples from
 // (x, y, z) up, later cells overwriting earlier ones. The result is the same
-// as contourGrid on that field, which is never built in full: only its first
-// n + factor - 1 samples per axis can be non-zero.
+// as contourGrid on that field, which is never built: only its first
+// n + factor - 1 samples per axis can be non-zero, and the march expands two
+// slabs of those at a time, so the memory it takes grows with n^2 (besides
+// the mesh), whatever the factor.
 bool contourOccupancy(int n, std::span<const std::uint8_t> occupied, float iso, int mode, TriMesh& target,
                       int factor);

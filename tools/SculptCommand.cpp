@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -29,14 +31,20 @@ const char* kSculptHelp =
     "surface and checks it. Writes DIR/sculpture.stl, DIR/sculpture.3mf (longest side L mm,\n"
     "default 100), DIR/sculpture.kxscene and DIR/deformed0.png .. deformed2.png (the pictures the\n"
     "sculpture casts), and prints one JSON object:\n"
-    "  {\"cells\": C, \"components\": 1, \"triangles\": T, \"open_edges\": 0, \"nonmanifold_edges\": 0,\n"
-    "   \"size_mm\": [x, y, z], \"missing\": [m0, m1, m2], \"placements\": [...],\n"
-    "   \"passes\": [{\"pass\": 0, \"kept\": [...]}, ...], \"best_pass\": b, \"kept\": [k0, k1, k2], \"ms\": {...}}\n"
-    "(missing: picture pixels each view misses; kept: the share of each placed figure the final\n"
-    "volume's shadow keeps, intersection over union; best_pass: the state exported).\n"
+    "  {\"cell_size\": S, \"cells\": C, \"components\": 1, \"triangles\": T, \"open_edges\": 0,\n"
+    "   \"nonmanifold_edges\": 0, \"bridge_cells\": B, \"bridge_pixels\": P, \"size_mm\": [x, y, z],\n"
+    "   \"missing\": [m0, m1, m2], \"placements\": [...], \"passes\": [{\"pass\": 0, \"kept\": [...]}, ...],\n"
+    "   \"best_pass\": b, \"kept\": [k0, k1, k2], \"ms\": {...}}\n"
+    "(bridge_cells: cells added to join pieces that no shadow-keeping path joins, adding P shadow\n"
+    "pixels; missing: picture pixels each view misses; kept: the share of each placed figure the\n"
+    "final volume's shadow keeps, intersection over union; best_pass: the state exported).\n"
     "\n"
     "Options:\n"
-    "  --set, --cell-size, --threshold   as for 'hull'\n"
+    "  --set, --threshold   as for 'hull'\n"
+    "  --cell-size S        as for 'hull'; without it, the largest whole cell size whose cells are\n"
+    "                       at most 0.8 mm in the print (the 250-pixel frame spanning L mm): 2 at\n"
+    "                       the default 100 mm, 1 above 100 mm (the finest there is: above 200 mm\n"
+    "                       its cells are larger than 0.8 mm)\n"
     "  --no-arrange         keep the pictures as given (fitted onto the canvas, not moved)\n"
     "  --passes n           optimise passes, 0 to 100 (default 4)\n"
     "  --no-keep            skip the step that adds and frees cells for the worst view\n"
@@ -45,6 +53,15 @@ const char* kSculptHelp =
     "\n"
     "Bad usage or input: one line on stderr, exit code 2, nothing written. A surface that is not\n"
     "closed, manifold and in one part is reported the same way, with the JSON on stdout.\n";
+
+// The largest whole cell size whose cells are at most kFinestMm in a print
+// whose longest side, the 250-pixel frame at most, is `sizeMm`: cell size s
+// spans s * sizeMm / 250 mm or less.
+constexpr double kFinestMm = 0.8;
+double printCellSize(double sizeMm)
+{
+    return std::clamp(std::floor(kFinestMm * 250.0 / sizeMm + 1e-9), 1.0, 250.0);
+}
 
 std::string list(const std::array<int, 3>& v)
 {
@@ -72,6 +89,7 @@ int runSculpt(const QStringList& args)
     int passes = 4;
     cli::PictureOptions pictureOptions;
     pictureOptions.arrange = true;
+    pictureOptions.cellSize = 0.0;  // chosen from the size of the print when not given
     if (const QString problem = cli::parsePictureOptions(parsed, pictureOptions); !problem.isEmpty())
         return cli::fail(problem);
     SculptureOptions options;
@@ -102,6 +120,8 @@ int runSculpt(const QStringList& args)
             return cli::fail(QStringLiteral("--iso must be a number above 0 and below 1"));
         options.iso = static_cast<float>(*number);
     }
+    if (pictureOptions.cellSize == 0.0)
+        pictureOptions.cellSize = printCellSize(double(options.sizeMm));
 
     QElapsedTimer timer;
     timer.start();
@@ -132,21 +152,29 @@ int runSculpt(const QStringList& args)
     const double sculptMs = double(timer.nsecsElapsed()) / 1e6;
     const Sculpture& sculpture = made.value();
     const MeshCheck& check = sculpture.check;
-    std::string json = "{\"cells\": " + std::to_string(sculpture.cells) +
+    std::string json = "{\"cell_size\": " + cli::jsonNumber(pictureOptions.cellSize) +
+                       ", \"cells\": " + std::to_string(sculpture.cells) +
                        ", \"components\": " + std::to_string(check.parts) +
                        ", \"triangles\": " + std::to_string(sculpture.mesh.faces.size()) +
                        ", \"open_edges\": " + std::to_string(check.openEdges) +
-                       ", \"nonmanifold_edges\": " + std::to_string(check.nonManifoldEdges) + ", \"size_mm\": [" +
+                       ", \"nonmanifold_edges\": " + std::to_string(check.nonManifoldEdges) +
+                       ", \"bridge_cells\": " + std::to_string(sculpture.bridgeCells) +
+                       ", \"bridge_pixels\": " + std::to_string(sculpture.bridgePixels) + ", \"size_mm\": [" +
                        cli::jsonNumber(sculpture.sizeMm[0]) + ", " + cli::jsonNumber(sculpture.sizeMm[1]) + ", " +
                        cli::jsonNumber(sculpture.sizeMm[2]) + "], \"missing\": " + list(session.volume().counts().missing) +
                        ", " + cli::placementsJson(session) + ", \"passes\": [" + passesJson +
                        "], \"best_pass\": " + std::to_string(best.value()) + ", " + cli::keptJson(session) +
                        ", \"ms\": {\"arrange\": " + cli::jsonNumber(arrangeMs) +
                        ", \"optimize\": " + cli::jsonNumber(optimizeMs) + ", \"keep\": " + cli::jsonNumber(keepMs) +
-                       ", \"sculpt\": " + cli::jsonNumber(sculptMs) + "}}\n";
-    std::fputs(json.c_str(), stdout);
-    if (!check.printable())
+                       ", \"sculpt\": " + cli::jsonNumber(sculptMs);
+    if (!check.printable()) {
+        std::fputs((json + "}}\n").c_str(), stdout);
         return cli::fail(QStringLiteral("the surface is not closed, manifold, wound outward and in one part; nothing written"));
+    }
+
+    // The sculpture made above is the one written: the pictures it casts,
+    // both files and the scene beside them.
+    timer.restart();
 
     if (const Report saved = saveDeformedPictures(session, outDir); !saved.ok())
         return cli::fail(saved.error());
@@ -161,5 +189,7 @@ int runSculpt(const QStringList& args)
         if (const Report exported = exportSculpture(session, sculpture, file, scenePictures); !exported.ok())
             return cli::fail(exported.error());
     }
+    json += ", \"write\": " + cli::jsonNumber(double(timer.nsecsElapsed()) / 1e6) + "}}\n";
+    std::fputs(json.c_str(), stdout);
     return 0;
 }

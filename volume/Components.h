@@ -37,6 +37,8 @@ int joinMainComponent(EditableShadowObject& volume, int x, int y, int z, const s
 // the first join) and records the whole as one history step. Returns the
 // number of cells occupied.
 int autoConnectAll(EditableShadowObject& volume);
+// The same joins without a history step.
+int connectToMain(EditableShadowObject& volume);
 
 struct Bridging {
     int pieces = 0;  // pieces joined
@@ -45,9 +47,13 @@ struct Bridging {
 };
 // Joins every 6-connected piece to the largest, one piece at a time, by the
 // cheapest path of free cells from the largest piece: a cell costs first the
-// shadow pixels it would add (none for an addable cell), then its count. A
-// fresh hull has no addable cell, so its pieces are joined by the thinnest
-// bridges that add the fewest shadow pixels. Records no history step.
+// shadow pixels it would add (none for an addable cell), then its count. The
+// piece joined next is the one beside the free cell that is cheapest to reach
+// (the lower label-array index among equals), and the path steps back
+// through the neighbour cheapest to reach (again the lower index among
+// equals). A fresh hull has no addable cell, so its pieces are joined by the
+// thinnest bridges that add the fewest shadow pixels. Records no history
+// step. One search serves every join: near-linear in the cells it reaches.
 class ShadowObject;
 Bridging bridgePieces(ShadowObject& volume);
 

@@ -56,6 +56,8 @@ void* acquire(std::size_t bytes)
     void* address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (address == MAP_FAILED)
         throw std::bad_alloc();
+    // Large pages where the kernel offers them: far fewer faults to take.
+    madvise(address, bytes, MADV_HUGEPAGE);
 #ifdef MADV_POPULATE_WRITE
     madvise(address, bytes, MADV_POPULATE_WRITE);  // fault the pages in one go
 #endif

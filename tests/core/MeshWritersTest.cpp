@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -53,6 +54,98 @@ TEST(MeshWriters, BoundaryLoopsFollowBoundaryEdges)
     writeBoundaryLoops(tetrahedron, closed, 10.0f, 20.0f);
     writeTriangleOutlines(TriMesh(), frame, 10.0f, 20.0f);
     EXPECT_EQ(closed.str(), frame.str());  // a closed mesh has only its frame
+}
+
+// The loops as the walk was first written: each boundary test, each edge's
+// face count and each "already in this loop" asked of the faces and the loop
+// afresh (quadratic, but plain).
+std::string referenceLoops(TriMesh mesh, float ox, float oy)
+{
+    remove_unused_vertices(&mesh);
+    mesh.need_neighbors();
+    const int n = static_cast<int>(mesh.vertices.size());
+    // Faces holding v and w, a face counted once for every corner that is v.
+    auto shared = [&](int v, int w) {
+        int count = 0;
+        for (const TriMesh::Face& f : mesh.faces) {
+            const int corners = (f[0] == v) + (f[1] == v) + (f[2] == v);
+            if (f[0] == w || f[1] == w || f[2] == w)
+                count += corners;
+        }
+        return count;
+    };
+    auto boundary = [&](int v) {
+        for (int w : mesh.neighbors[std::size_t(v)])
+            if (shared(v, w) == 1)
+                return true;
+        return false;
+    };
+    std::ostringstream out;
+    auto point = [&](int v) {
+        out << (mesh.vertices[std::size_t(v)][0] * 1.25f + ox) << ' ' << (oy - mesh.vertices[std::size_t(v)][1] * 1.25f);
+    };
+    std::vector<char> visited(std::size_t(n), 0);
+    for (int start = 0; start < n; ++start) {
+        if (!boundary(start) || visited[std::size_t(start)])
+            continue;
+        std::vector<int> loop{start};
+        visited[std::size_t(start)] = 1;
+        for (bool extended = true; extended;) {
+            extended = false;
+            for (int w : mesh.neighbors[std::size_t(loop.back())])
+                if (boundary(w) && std::find(loop.begin(), loop.end(), w) == loop.end() && shared(loop.back(), w) == 1) {
+                    loop.push_back(w);
+                    visited[std::size_t(w)] = 1;
+                    extended = true;
+                    break;
+                }
+        }
+        out << "newpath \n";
+        point(loop[0]);
+        out << " moveto ";
+        for (std::size_t i = 1; i < loop.size(); ++i) {
+            point(loop[i]);
+            out << " lineto \n";
+        }
+        out << "closepath \n stroke \n";
+    }
+    writeTriangleOutlines(TriMesh(), out, ox, oy);  // the frame
+    return out.str();
+}
+
+// A grid of 7 x 7 vertices with two holes, a bow-tie (two triangles sharing a
+// vertex), a face with a repeated vertex, and a vertex no face uses.
+TEST(MeshWriters, BoundaryLoopsAsTheStepByStepWalk)
+{
+    TriMesh grid;
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 7; ++x)
+            grid.vertices.emplace_back(float(x), float(y), 0.0f);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            if ((x == 1 && y == 1) || (x >= 3 && x <= 4 && y == 3))
+                continue;  // the holes
+            const int v = y * 7 + x;
+            grid.faces.emplace_back(v, v + 1, v + 8);
+            grid.faces.emplace_back(v, v + 8, v + 7);
+        }
+    TriMesh bowTie;
+    bowTie.vertices = {{0, 0, 0}, {-2, -1, 0}, {-2, 1, 0}, {2, -1, 0}, {2, 1, 0}, {9, 9, 0}};
+    bowTie.faces = {{0, 2, 1}, {0, 3, 4}};
+    TriMesh repeated = bowTie;
+    repeated.faces.emplace_back(1, 1, 2);
+    for (const TriMesh* mesh : {&grid, &bowTie, &repeated}) {
+        std::ostringstream out;
+        writeBoundaryLoops(*mesh, out, 3.0f, 40.0f);
+        EXPECT_EQ(out.str(), referenceLoops(*mesh, 3.0f, 40.0f));
+    }
+    std::ostringstream out;
+    writeBoundaryLoops(grid, out, 0.0f, 0.0f);
+    const std::string text = out.str();
+    int loops = 0;
+    for (std::size_t at = text.find("newpath"); at != std::string::npos; at = text.find("newpath", at + 1))
+        ++loops;
+    EXPECT_EQ(loops, 4);  // the rim, the two holes and the frame
 }
 
 TEST(MeshWriters, BoundaryPageIsDrawnByGhostscript)

@@ -7,6 +7,7 @@
 #include "session/DesignSession.h"
 #include "surface/PrintableMesh.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -114,6 +115,45 @@ TEST(Print, SlicerReads3mf)
     EXPECT_FALSE(write3mf(mesh, dir.filePath(QStringLiteral("no-such-dir/t.3mf")).toStdString()));
 }
 
+// A mesh of some megabytes goes through the writers' chunks: the same
+// triangles come back, the 3MF's CRCs hold (checked by its reader and, where
+// Python is installed, by Python's zip module).
+TEST(Print, LargeMeshesReadBackTheSame)
+{
+    TriMesh grid;
+    constexpr int side = 104;  // both files above the 1 MB chunk
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            grid.vertices.emplace_back(x * 0.37f, y * 1.1f, float((x * y) % 7) * 0.013f);
+    for (int y = 0; y + 1 < side; ++y)
+        for (int x = 0; x + 1 < side; ++x) {
+            const int v = y * side + x;
+            grid.faces.emplace_back(v, v + 1, v + side + 1);
+            grid.faces.emplace_back(v, v + side + 1, v + side);
+        }
+    QTemporaryDir dir;
+    const std::string stl = dir.filePath("g.stl").toStdString(), threeMf = dir.filePath("g.3mf").toStdString();
+    ASSERT_TRUE(writeBinaryStl(grid, stl));
+    ASSERT_TRUE(write3mf(grid, threeMf));
+    EXPECT_GT(QFileInfo(QString::fromStdString(stl)).size(), 1 << 20);
+    const std::unique_ptr<TriMesh> fromStl(readBinaryStl(stl)), from3mf(read3mf(threeMf));
+    ASSERT_TRUE(fromStl && from3mf);
+    EXPECT_EQ(from3mf->vertices, grid.vertices);
+    EXPECT_EQ(from3mf->faces, grid.faces);
+    ASSERT_EQ(fromStl->faces.size(), grid.faces.size());
+    for (std::size_t f = 0; f < grid.faces.size(); f += 997)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(fromStl->vertices[3 * f + std::size_t(c)], grid.vertices[std::size_t(grid.faces[f][c])]);
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (!python.isEmpty()) {
+        QProcess check;
+        check.start(python, {"-c", "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)",
+                             QString::fromStdString(threeMf)});
+        ASSERT_TRUE(check.waitForFinished(60000));
+        EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString();
+    }
+}
+
 // Pixel centres of an N x N map covered by the sculpture's projection along
 // an axis (map pixel c of a cell size s has its centre at (c + 0.5) s).
 std::vector<std::uint8_t> castByMesh(const Sculpture& sculpture, int axis, int n, float cellSize)
@@ -209,6 +249,8 @@ TEST(Print, SculptCommand)
         runCli(QStringList{"sculpt", "--passes", "1", "--size-mm", "60", "--out", dir.filePath("out")} + birds);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(json["cell_size"].toInt(), 3);  // the largest with cells of at most 0.8 mm at 60 mm
+    EXPECT_TRUE(json["bridge_cells"].isDouble());
     EXPECT_EQ(json["components"].toInt(), 1);
     EXPECT_EQ(json["open_edges"].toInt(-1), 0);
     EXPECT_EQ(json["nonmanifold_edges"].toInt(-1), 0);
@@ -222,6 +264,12 @@ TEST(Print, SculptCommand)
     EXPECT_EQ(int(stl->faces.size()), json["triangles"].toInt());
     for (const char* name : {"out/sculpture.3mf", "out/sculpture.kxscene", "out/deformed2.png"})
         EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name;
+
+    // A cell size given wins over the print's.
+    const CliRun coarse =
+        runCli(QStringList{"sculpt", "--passes", "0", "--cell-size", "10", "--out", dir.filePath("coarse")} + birds);
+    ASSERT_EQ(coarse.exitCode, 0) << coarse.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(coarse.out).object()["cell_size"].toInt(), 10);
 }
 
 }  // namespace

@@ -287,6 +287,9 @@ TEST(TriMesh, BoundaryOfFanAndClosedTetrahedron)
     tet.faces = {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}};
     for (int v = 0; v < 4; ++v)
         EXPECT_FALSE(tet.is_bdy(v)) << v;
+    tet.faces.pop_back();  // a face fewer: the lists are made again, (1, 2, 3) is open
+    EXPECT_TRUE(tet.is_bdy(3));
+    EXPECT_FALSE(tet.is_bdy(0));  // its three edges keep two faces each
 }
 
 TEST(TriMesh, NeighborsAndAdjacentFacesInFaceOrder)
