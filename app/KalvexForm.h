@@ -16,7 +16,10 @@
 // `editUndo_released`, `editToolboxRadius_changed`, `actionAbout_slot`, ...)
 // and keep those names too.
 
+#include "app/PlacementLabel.h"
+
 class DeformImage;
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -49,9 +52,9 @@ struct PerspectiveViewFields {
 struct KalvexForm {
     // ---- left side and the 3-D view's frame ---------------------------------
     QTabWidget* left_panel = nullptr;
-    QLabel* originalLabel_x = nullptr;
-    QLabel* originalLabel_y = nullptr;
-    QLabel* originalLabel_z = nullptr;
+    PlacementLabel* originalLabel_x = nullptr;
+    PlacementLabel* originalLabel_y = nullptr;
+    PlacementLabel* originalLabel_z = nullptr;
     QPushButton* pushButton_2 = nullptr;
     DeformImage* imageLabel_x = nullptr;
     DeformImage* imageLabel_y = nullptr;
@@ -62,6 +65,7 @@ struct KalvexForm {
     QLabel* currentResultLabel_z = nullptr;
     QLabel* projectionLegend = nullptr;  // what the comparison colours mean
     QLabel* projectionCells = nullptr;   // the volume's cell count
+    QLabel* projectionKept = nullptr;    // "kept 94 % / 88 % / 91 %"
     QPushButton* exit_button = nullptr;
     QGroupBox* meshViewer = nullptr;
     QWidget* render_widget = nullptr;
@@ -85,6 +89,8 @@ struct KalvexForm {
     QRadioButton* radioButton_2 = nullptr;
     QPushButton* btn_simple_load_images = nullptr;
     QPushButton* btn_simple_generate_volume = nullptr;
+    QPushButton* btn_simple_arrange = nullptr;
+    QProgressBar* arrangeProgressBar = nullptr;
     QGroupBox* gbx_simple_deform = nullptr;
     QCheckBox* _simple_preserveShape = nullptr;
     QSpinBox* simple_iterateCount = nullptr;

@@ -238,6 +238,7 @@ void KalvexWindow::connectWorkflow()
     connect(f.btn_simple_load_images, &QPushButton::released, this, &KalvexWindow::btn_simple_load_images_released);
     connect(f.btn_simple_generate_volume, &QPushButton::released, this,
             &KalvexWindow::btn_simple_generate_volume_released);
+    connectPlacement();
     connect(f.btn_readyToEdit, &QPushButton::released, this, &KalvexWindow::btn_readyToEdit_released);
     connect(f.spn_simple_edit_radius, &QSpinBox::valueChanged, this, &KalvexWindow::spn_simple_edit_radius_released);
     connect(f.btn_simple_fill_example_based, &QPushButton::released, this,
@@ -363,6 +364,7 @@ void KalvexWindow::simple_parallelLights_released()
                            f.gbx_simple_finish, f.gbx_camera_group})
         box->show();
     f.presetRadio->setChecked(true);
+    loadChosenPictures();
 }
 
 // The directional-light stages make way for the perspective example.
@@ -405,26 +407,20 @@ void KalvexWindow::btn_simple_generate_volume_released()
 {
     KalvexForm& f = _form;
     WaitCursor wait;
-    PictureChoice choice = _custom_choice;
-    bool preserveShape = false;
-    if (f.presetRadio->isChecked()) {
-        const Presets::PresetChoice preset =
-            Presets::resolvePreset(f.cmb_simple_preset->currentText(), f.cmb_simple_ortho_type->currentIndex());
-        if (preset.set < 0) {
-            f.gbx_camera_group->hide();
-            return;
-        }
-        const auto presetPaths = Presets::presetPaths(preset.key);
-        if (!presetPaths) {
-            setStatus(QStringLiteral("preset load image failed."));
-            return;
-        }
-        choice = {preset.set, *presetPaths};
-        preserveShape = preset.preserveShape;
-    }
-    if (!loadViews(choice.set, choice.paths, static_cast<float>(f.spn_simple_res->value())))
+    const std::optional<PictureChoice> choice = chosenPictures();
+    if (!choice)
         return;
-    if (preserveShape)
+    // Pictures already loaded for this choice (shown and perhaps placed in
+    // stage 1) are used as they are.
+    const DesignSession::PictureChoice& current = _session.choice();
+    const float cellSize = static_cast<float>(f.spn_simple_res->value());
+    const bool loaded = !_session.volume().exists() && _session.viewCount() == 3 && current.set == choice->set &&
+                        current.paths == choice->paths && current.threshold == choice->threshold &&
+                        current.cellSize == cellSize && current.useMask == f.useMask_check->isChecked();
+    if (!loaded && !loadViews(choice->set, choice->paths, cellSize, choice->threshold))
+        return;
+    if (f.presetRadio->isChecked() &&
+        Presets::resolvePreset(f.cmb_simple_preset->currentText(), f.cmb_simple_ortho_type->currentIndex()).preserveShape)
         f._simple_preserveShape->setChecked(true);
 
     const std::optional<QString> shown = computeVolume();

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -55,8 +56,16 @@ public:
     // becomes the pictures "generate" builds from; a key without pictures
     // ("editdemo") gives three views without any.
     void loadExample(const QString& key, int set);
-    // The pictures chosen in the custom-load dialog, for "generate".
-    void chooseCustomPictures(int set, const Presets::PictureFiles& paths);
+    // The pictures chosen in the custom-load dialog (with the luminance
+    // threshold that finds their figures, -1 automatic), for "generate".
+    void chooseCustomPictures(int set, const Presets::PictureFiles& paths, int threshold = -1);
+
+    // ---- placement ---------------------------------------------------------------
+    // Whether the Originals pictures may be placed by hand now: three
+    // pictures, in stage 1 or 2 (a hull is rebuilt after each change).
+    bool placingAllowed() const;
+    // Changes view `slot`'s placement by `change` (of the current one).
+    void changePlacement(int slot, const std::function<void(Placement&)>& change);
 
     // The scene file behind the dialogs of Ctrl+S and Ctrl+O.
     void saveSceneTo(const QString& path);
@@ -86,6 +95,7 @@ public slots:
     void simple_pointLights_released();
     void btn_simple_load_images_released();
     void btn_simple_generate_volume_released();
+    void btn_simple_arrange_released();
     void btn_readyToEdit_released();
     void spn_simple_edit_radius_released(int radius);
     void btn_simple_fill_example_based_released();
@@ -190,7 +200,19 @@ private:
     struct PictureChoice {
         int set = 0;
         Presets::PictureFiles paths;
+        int threshold = -1;
     };
+    // The pictures of the workflow's current choice (preset or "Custom:");
+    // nullopt, with the reason shown, when there are none.
+    std::optional<PictureChoice> chosenPictures();
+    // Stage 1 without a volume: the chosen pictures are loaded at once, so
+    // that they show in the Originals tab and can be placed and arranged.
+    void loadChosenPictures();
+    void connectPlacement();
+    // The Originals labels: the pictures as placed on the canvas.
+    void showOriginals();
+    // The kept figure below the comparisons ("kept 94 % / 88 % / 91 %").
+    void showKept();
 
     // construction
     void setupWindow();
@@ -213,7 +235,9 @@ private:
     bool report(const Report& result);
 
     // loading and resetting
-    bool loadViews(int set, const Presets::PictureFiles& paths, float cellSize);
+    // Loads the pictures at `cellSize`; the design's placements stay when
+    // they are the same pictures (or came with an opened scene).
+    bool loadViews(int set, const Presets::PictureFiles& paths, float cellSize, int threshold = -1);
     // The views a session load made, on the labels and buttons; false (with
     // the reason shown) when the load failed.
     bool showLoadedViews(const Report& loaded, int set);

@@ -6,6 +6,7 @@
 #include "app/DeformImage.h"
 #include "app/FormWidgets.h"
 #include "app/KalvexForm.h"
+#include "app/PlacementLabel.h"
 #include "app/Presets.h"
 
 #include <QAction>
@@ -40,6 +41,15 @@ QLabel* pictureLabel(QWidget* parent, QLayout* layout, const char* name)
     return picture;
 }
 
+PlacementLabel* placementLabel(QWidget* parent, QLayout* layout, const char* name)
+{
+    auto* picture = named(new PlacementLabel(parent), name);
+    picture->setMinimumSize(kPictureSide, kPictureSide);
+    picture->setAlignment(Qt::AlignCenter);
+    layout->addWidget(picture);
+    return picture;
+}
+
 DeformImage* deformLabel(QWidget* parent, QLayout* layout, const char* name)
 {
     auto* picture = named(new DeformImage(parent), name);
@@ -65,9 +75,9 @@ void setupLeftPanel(KalvexForm& f, QSplitter* splitter)
     splitter->addWidget(f.left_panel);
 
     QWidget* originals = leftPage(f.left_panel, QStringLiteral("Originals"));
-    f.originalLabel_x = pictureLabel(originals, originals->layout(), "originalLabel_x");
-    f.originalLabel_y = pictureLabel(originals, originals->layout(), "originalLabel_y");
-    f.originalLabel_z = pictureLabel(originals, originals->layout(), "originalLabel_z");
+    f.originalLabel_x = placementLabel(originals, originals->layout(), "originalLabel_x");
+    f.originalLabel_y = placementLabel(originals, originals->layout(), "originalLabel_y");
+    f.originalLabel_z = placementLabel(originals, originals->layout(), "originalLabel_z");
     f.pushButton_2 = button(originals, "pushButton_2", QString());
     originals->layout()->addWidget(f.pushButton_2);
 
@@ -89,6 +99,10 @@ void setupLeftPanel(KalvexForm& f, QSplitter* splitter)
     results->layout()->addWidget(f.projectionLegend);
     f.projectionCells = label(results, "projectionCells", QStringLiteral("cells: --"));
     results->layout()->addWidget(f.projectionCells);
+    f.projectionKept = label(results, "projectionKept", QString());
+    f.projectionKept->setToolTip(
+        QStringLiteral("how much of each placed figure the volume's shadow keeps (intersection over union)"));
+    results->layout()->addWidget(f.projectionKept);
     f.exit_button = button(results, "exit_button", QStringLiteral("Exit"));
     results->layout()->addWidget(f.exit_button);
     // Wide enough for the pictures and for every tab's title.
@@ -269,11 +283,17 @@ void setupWorkflowTab(KalvexForm& f, QWidget* page)
     f.radioButton_2 = radio(f.gbx_simple_generate, "radioButton_2", QStringLiteral("Custom:"));
     f.btn_simple_load_images = button(f.gbx_simple_generate, "btn_simple_load_images", QStringLiteral("load images ..."));
     f.btn_simple_generate_volume = button(f.gbx_simple_generate, "btn_simple_generate_volume", QStringLiteral("generate"));
+    f.btn_simple_arrange = button(f.gbx_simple_generate, "btn_simple_arrange", QStringLiteral("arrange"));
+    f.btn_simple_arrange->setToolTip(
+        QStringLiteral("scale and shift the pictures so that every shadow keeps as much of its figure as it can"));
+    f.arrangeProgressBar = progress(f.gbx_simple_generate, "arrangeProgressBar");
     generate->addWidget(f.presetRadio, 0, 0);
     generate->addWidget(f.cmb_simple_preset, 0, 1);
     generate->addWidget(f.radioButton_2, 1, 0);
     generate->addWidget(f.btn_simple_load_images, 1, 1);
-    generate->addWidget(f.btn_simple_generate_volume, 2, 0, 1, 2);
+    generate->addWidget(f.btn_simple_generate_volume, 2, 0);
+    generate->addWidget(f.btn_simple_arrange, 2, 1);
+    generate->addWidget(f.arrangeProgressBar, 3, 0, 1, 2);
 
     f.gbx_simple_deform = group(page, layout, "gbx_simple_deform", QStringLiteral("2. Deform shadow images"));
     f.gbx_simple_deform->setEnabled(false);

@@ -35,9 +35,20 @@ bool KalvexWindow::report(const Report& result)
 
 // The session checks the pictures before anything changes; only then is the
 // board cleared for the new views.
-bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float cellSize)
+bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float cellSize, int threshold)
 {
-    return showLoadedViews(_session.load(set, paths, cellSize, _form.useMask_check->isChecked()), set);
+    DesignSession::PictureChoice choice;
+    choice.set = set;
+    choice.paths = paths;
+    choice.cellSize = cellSize;
+    choice.threshold = threshold;
+    choice.useMask = _form.useMask_check->isChecked();
+    const DesignSession::PictureChoice& current = _session.choice();
+    const bool samePictures = current.set == set && current.paths == paths && current.threshold == threshold;
+    const bool fromScene = current.paths == DesignSession::PictureFiles{};
+    if (samePictures || fromScene)
+        choice.placements = current.placements;
+    return showLoadedViews(_session.load(choice), set);
 }
 
 bool KalvexWindow::showLoadedViews(const Report& loaded, int set)
@@ -49,14 +60,7 @@ bool KalvexWindow::showLoadedViews(const Report& loaded, int set)
     clearVolumeDisplay();
     for (QPushButton* b : {f.deformImages, f.saveMesh_button, f.adjustImages})
         b->setEnabled(false);
-    QLabel* const originals[3] = {f.originalLabel_x, f.originalLabel_y, f.originalLabel_z};
-    for (int k = 0; k < 3; ++k) {
-        const QImage picture = _session.viewPicture(k);
-        if (picture.isNull())
-            originals[k]->clear();  // a slot without a view
-        else
-            originals[k]->setPixmap(QPixmap::fromImage(picture.scaledToWidth(kLabelWidth)));
-    }
+    showOriginals();
     for (QRadioButton* b : {f.x_proj_button, f.y_proj_button, f.z_proj_button, f.fortyFive_proj_button,
                             f.sixty_proj_button, f.oneTwenty_proj_button, f.all_proj_button})
         b->show();
@@ -140,9 +144,9 @@ void KalvexWindow::loadExample(const QString& key, int set)
     setStatus(QStringLiteral("Loaded three (hardcoded) projection images."));
 }
 
-void KalvexWindow::chooseCustomPictures(int set, const Presets::PictureFiles& paths)
+void KalvexWindow::chooseCustomPictures(int set, const Presets::PictureFiles& paths, int threshold)
 {
-    _custom_choice = {set, paths};
+    _custom_choice = {set, paths, threshold};
     _form.radioButton_2->setChecked(true);
 }
 
@@ -236,6 +240,7 @@ void KalvexWindow::showVolume(bool obliqueComparisons)
     showMesh();
     showComparisons(obliqueComparisons);
     showCellCount();
+    showKept();
     updateHistoryButtons();
     designChanged();
 }

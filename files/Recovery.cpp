@@ -91,6 +91,8 @@ std::optional<DesignSnapshot> snapshotOf(const DesignSession& session, const Sce
             deformed[std::size_t(k)] = {picture.image_mesh(), picture.rest_positions(), picture.vertex_weights()};
         }
         design[QStringLiteral("pictures")] = files;
+        design[QStringLiteral("placements")] = placementsText(session.placements());
+        design[QStringLiteral("threshold")] = session.choice().threshold;
         snapshot.deformed = std::move(deformed);
     }
     snapshot.record[QStringLiteral("design")] = design;
@@ -257,9 +259,15 @@ Report restoreDesign(DesignSession& session, const DesignSnapshot& snapshot)
     const QJsonObject design = snapshot.record.value(QStringLiteral("design")).toObject();
     const QJsonArray files = design.value(QStringLiteral("pictures")).toArray();
     if (snapshot.deformed && files.size() == 3) {
-        const DesignSession::PictureFiles paths{files[0].toString(), files[1].toString(), files[2].toString()};
-        const Report restored = session.restore(design.value(QStringLiteral("set")).toInt(), paths, snapshot.cellSize,
-                                                *snapshot.deformed, snapshot.occupancy);
+        DesignSession::PictureChoice choice;
+        choice.set = design.value(QStringLiteral("set")).toInt();
+        choice.paths = {files[0].toString(), files[1].toString(), files[2].toString()};
+        choice.cellSize = snapshot.cellSize;
+        choice.threshold = design.value(QStringLiteral("threshold")).toInt(-1);
+        if (const auto placements = parsePlacements(design.value(QStringLiteral("placements")).toString());
+            placements.ok())
+            choice.placements = placements.value();
+        const Report restored = session.restore(choice, *snapshot.deformed, snapshot.occupancy);
         if (restored.ok())
             return restored;
     }

@@ -10,6 +10,7 @@
 namespace {
 
 const char* const kCompanions[6] = {"_origx.png", "_origy.png", "_origz.png", "_imgx.png", "_imgy.png", "_imgz.png"};
+const char* const kPlacements = "_placement.txt";
 
 }  // namespace
 
@@ -29,6 +30,9 @@ Report saveScene(const DesignSession& session, const QString& path, const SceneP
     if (const Report written = writeSceneFiles(path, sceneOf(*volume, volume->_cell_size, volume->_view_modes), pictures);
         !written.ok())
         return written;
+    const QString placements = sceneBase(path) + QLatin1String(kPlacements);
+    if (!saveFileSafely(placements, placementsText(session.placements()).toUtf8()))
+        return fail(QStringLiteral("Cannot write %1.").arg(placements));
     return StatusLine{QStringLiteral("Saved") + path + QStringLiteral(".")};
 }
 
@@ -63,7 +67,18 @@ Report openScene(DesignSession& session, const QString& path, ScenePictures* pic
     auto volume = std::make_unique<ShadowObject>();
     if (const Result<void> read = volume->readScene(file); !read.ok())
         return fail(read.error());
+    DesignSession::Placements placements{};
+    QFile placementFile(sceneBase(path) + QLatin1String(kPlacements));
+    if (placementFile.exists()) {
+        if (!placementFile.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("Cannot read %1.").arg(placementFile.fileName()));
+        const auto read = parsePlacements(QString::fromUtf8(placementFile.readAll()));
+        if (!read.ok())
+            return fail(QStringLiteral("%1: %2").arg(placementFile.fileName(), read.error()));
+        placements = read.value();
+    }
     session.adoptVolume(std::move(volume));
+    session.restorePlacements(placements);
     if (pictures)
         *pictures = readScenePictures(path);
     return StatusLine{QStringLiteral("Images loaded.")};

@@ -1,6 +1,8 @@
 #pragma once
 // Scene files (".kxscene"): the volume with its cell size and view modes,
-// and beside it the companion pictures base + "_origx.png" ... "_imgz.png".
+// and beside it the companion pictures base + "_origx.png" ... "_imgz.png"
+// and the pictures' placements on the canvas, base + "_placement.txt" (one
+// line per view, as placementsText writes them; absent: none moved).
 
 #include "surface/Result.h"
 
@@ -27,6 +29,7 @@ Report writeSceneFiles(const QString& path, const SceneData& scene, const SceneP
 ScenePictures readScenePictures(const QString& path);
 
 // Replaces the design by the volume of a scene file (no pictures behind it);
-// the companions found beside it go to `pictures`. A bad file is refused with
-// one line and changes nothing.
+// the companions found beside it go to `pictures`, the placements to the
+// session. A bad scene or placement file is refused with one line and
+// changes nothing.
 Report openScene(DesignSession& session, const QString& path, ScenePictures* pictures = nullptr);

@@ -228,6 +228,21 @@ Report DesignSession::setPlacement(int slot, const Placement& placement)
     return compute();
 }
 
+Report DesignSession::placeByHand(int slot, const Placement& placement)
+{
+    if (_views.empty() || slot < 0 || slot > 2 || _figures[std::size_t(slot)].empty())
+        return fail(kNothingToProcess);
+    return setPlacement(slot, clampPlacement(_figures[std::size_t(slot)], placement));
+}
+
+Result<std::pair<QImage, QString>> DesignSession::figurePreview(const QString& path, int threshold)
+{
+    const Result<Figure> figure = loadFigure(path, FigureOptions{threshold});
+    if (!figure.ok())
+        return fail(figure.error());
+    return std::pair<QImage, QString>(figure.value().toImage(), figure.value().extraction());
+}
+
 Report DesignSession::arrange(const std::function<void(double)>& progress)
 {
     if (!hasAllPictures())
@@ -521,13 +536,14 @@ void DesignSession::adoptVolume(std::unique_ptr<ShadowObject> volume)
     _volume.adopt(std::move(volume));
 }
 
-Report DesignSession::restore(int set, const PictureFiles& paths, float cellSize,
-                              const std::array<PictureState, 3>& pictures, const std::vector<std::uint8_t>& occupancy)
+Report DesignSession::restore(const PictureChoice& choice, const std::array<PictureState, 3>& pictures,
+                              const std::vector<std::uint8_t>& occupancy)
 {
+    const float cellSize = choice.cellSize;
     const int n = ShadowView::resolutionFor(cellSize);
     if (!isValidCellSize(cellSize) || occupancy.size() != std::size_t(n) * n * n)
         return fail(QStringLiteral("The recovered volume does not fit a grid of cell size %1.").arg(cellSize));
-    if (const Report loaded = load(set, paths, cellSize); !loaded.ok())
+    if (const Report loaded = load(choice); !loaded.ok())
         return loaded;
     for (int k = 0; k < 3; ++k) {
         const PictureState& state = pictures[std::size_t(k)];

@@ -114,6 +114,15 @@ public:
     // canvas is refused. The views are made again from the placed pictures
     // (their deformation goes) and a volume there was is built again.
     Report setPlacement(int slot, const Placement& placement);
+    // A placement by hand: one that would push the figure off the canvas is
+    // brought back onto it (scaled down, then shifted), never cut.
+    Report placeByHand(int slot, const Placement& placement);
+    // Placements for the next load of the same pictures (an opened scene's).
+    void restorePlacements(const Placements& placements) { _choice.placements = placements; }
+    // The figure of a picture file, black on white at the picture's size, as
+    // a load with `threshold` would find it, and how it was found ("dark
+    // rule", "automatic threshold 128", ...); fails with the load's line.
+    static Result<std::pair<QImage, QString>> figurePreview(const QString& path, int threshold);
     // Chooses scale and shift of every picture so that the worst view keeps
     // as much of its figure as possible (turns and mirrors stay); then as
     // setPlacement. `progress` gets 0..1.
@@ -188,7 +197,7 @@ public:
     // exactly the cells of `occupancy` (x outer, then y, z fastest). Checked
     // first: a picture that cannot be read or cells that do not fill the
     // grid fail and change nothing.
-    Report restore(int set, const PictureFiles& paths, float cellSize, const std::array<PictureState, 3>& pictures,
+    Report restore(const PictureChoice& choice, const std::array<PictureState, 3>& pictures,
                    const std::vector<std::uint8_t>& occupancy);
     // A volume carved directly from three shadow pictures (N x N each, the
     // views' modes or X, Y, Z deciding the pixel): a cell stays when its

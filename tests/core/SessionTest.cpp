@@ -5,6 +5,7 @@
 #include "SyntheticPictures.h"
 
 #include "files/ResultFiles.h"
+#include "files/SceneFiles.h"
 #include "session/DesignSession.h"
 
 #include <QPainter>
@@ -204,6 +205,50 @@ TEST_F(Session, TwoViewsAndViewsWithoutPictures)
     EXPECT_TRUE(session.selectNextLayer().ok() && session.selectNextLayer().ok());
     EXPECT_EQ(session.volume().counts().cells, 0);
     EXPECT_FALSE(session.loadWithoutPictures(3, 5.0f).ok());
+}
+
+// Placements are part of the design: moved by hand (and kept on the canvas),
+// saved beside the scene, read back on open and used by the next load of the
+// pictures; a damaged placement file refuses the scene; a reset clears them.
+TEST_F(Session, PlacementsTravelWithTheScene)
+{
+    const DesignSession::PictureFiles paths = contradictingPictures();
+    ASSERT_TRUE(session.load(0, paths, 5.0f).ok());
+    ASSERT_TRUE(session.compute().ok());
+    const int before = session.volume().counts().cells;
+    Placement moved;
+    moved.scale = 0.8;
+    moved.dx = 12;
+    moved.quarterTurns = 1;
+    moved.mirror = true;
+    ASSERT_TRUE(session.placeByHand(1, moved).ok());  // the hull is rebuilt at once
+    EXPECT_NE(session.volume().counts().cells, before);
+    Placement tooFar;
+    tooFar.dx = 400;
+    ASSERT_TRUE(session.placeByHand(2, tooFar).ok());
+    EXPECT_LT(session.placements()[2].dx, 400);  // clamped onto the canvas, not cut
+
+    const QString scene = _dir.filePath("placed.kxscene");
+    ASSERT_TRUE(saveScene(session, scene, {}).ok());
+    DesignSession opened;
+    ASSERT_TRUE(openScene(opened, scene).ok());
+    EXPECT_EQ(opened.placements(), session.placements());
+    DesignSession::PictureChoice again;
+    again.paths = paths;
+    again.placements = opened.placements();
+    ASSERT_TRUE(opened.load(again).ok());
+    ASSERT_TRUE(opened.compute().ok());
+    EXPECT_EQ(opened.volume().counts().cells, session.volume().counts().cells);
+
+    QFile damaged(_dir.filePath("placed_placement.txt"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.write("scale=2 turns=7\n");
+    damaged.close();
+    DesignSession refused;
+    EXPECT_FALSE(openScene(refused, scene).ok());
+    EXPECT_FALSE(refused.volume().exists());
+    session.reset();
+    EXPECT_EQ(session.placements(), DesignSession::Placements{});
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "app/Presets.h"
 
 #include <QProgressBar>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QProcess>
 
@@ -98,7 +99,7 @@ private slots:
         QCOMPARE(_window->master()->sizeZ(), 50);
         QCOMPARE(viewModes(), (QList<int>{0, 1, 2}));
         for (QLabel* label : {f.currentResultLabel_x, f.currentResultLabel_y, f.currentResultLabel_z,
-                              f.originalLabel_x, static_cast<QLabel*>(f.imageLabel_z)})
+                              static_cast<QLabel*>(f.originalLabel_x), static_cast<QLabel*>(f.imageLabel_z)})
             QVERIFY(!label->pixmap().isNull());
         QCOMPARE(f.projectionCells->text(), QStringLiteral("cells: %1").arg(cellCount()));
         // The grid counts cells of the volume's box.
@@ -166,6 +167,45 @@ private slots:
         QCOMPARE(_window->viewObjects().at(1)._source_path, eagle);
         QCOMPARE(stages(), stagesBefore);
         QCOMPARE(_window->view()->objectCount(), 1);
+    }
+
+    // Stage 1 shows the chosen pictures at once; "arrange" places them; after
+    // "generate" a drag in the Originals tab moves a picture and rebuilds the
+    // hull, the wheel scales it, and "reset placement" puts it back.
+    void placeByHandAndArrange()
+    {
+        const KalvexForm& f = form();
+        f.cmb_simple_preset->setCurrentText(QStringLiteral("birds"));
+        QVERIFY(!f.originalLabel_x->pixmap().isNull());
+        QVERIFY(f.originalLabel_y->placingEnabled());
+        click(f.btn_simple_arrange);
+        QCOMPARE(status(), QStringLiteral("Arranged the pictures."));
+        QCOMPARE(f.arrangeProgressBar->value(), 100);
+        const DesignSession::Placements arranged = _window->session().placements();
+        QVERIFY(arranged != DesignSession::Placements{});
+
+        click(f.btn_simple_generate_volume);
+        QCOMPARE(_window->session().placements(), arranged);  // generate keeps the arranged pictures
+        QVERIFY(f.projectionKept->text().startsWith(QStringLiteral("kept ")));
+        const int cells = cellCount();
+        PlacementLabel* label = f.originalLabel_y;
+        QVERIFY(label->placingEnabled());
+        const QPoint centre = label->rect().center();
+        QTest::mousePress(label, Qt::LeftButton, {}, centre);
+        QTest::mouseRelease(label, Qt::LeftButton, {}, centre + QPoint(24, 0));
+        // 24 label pixels are 30 canvas pixels (200 on 250), less where the
+        // figure would leave the canvas.
+        const double moved = _window->session().placements()[1].dx - arranged[1].dx;
+        QVERIFY(moved > 0.0 && moved <= 30.0);
+        QVERIFY(cellCount() != cells);
+        QVERIFY(status().contains(QStringLiteral("kept ")));
+
+        QWheelEvent wheel(QPointF(centre), label->mapToGlobal(QPointF(centre)), {}, QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(label, &wheel);
+        QVERIFY(_window->session().placements()[1].scale < arranged[1].scale);
+        emit label->placementReset();
+        QCOMPARE(_window->session().placements()[1], Placement());
     }
 
     // X sees (y, z), Y sees (x, z): figures in disjoint rows leave no cell.
