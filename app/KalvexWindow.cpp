@@ -2,6 +2,8 @@
 
 #include "app/KalvexWindow.h"
 
+#include "app/BusyRunner.h"
+
 #include "app/CustomLoadDialog.h"
 #include "app/DeformImage.h"
 #include "app/ExampleOpenDialog.h"
@@ -10,6 +12,9 @@
 #include "render/SceneGLWidget.h"
 
 #include <QAction>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QProgressBar>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -290,6 +295,24 @@ void KalvexWindow::panelReset()
 }
 
 // ---- messages -----------------------------------------------------------------------
+
+Report KalvexWindow::busy(const QString& what, const std::function<Report(const std::function<void(int)>&)>& step,
+                          QProgressBar* bar)
+{
+    QPointer<QProgressBar> shownBar(bar);
+    // Nothing else may touch the session while the step runs (queued work
+    // such as the recovery snapshot waits).
+    _busy = true;
+    const auto done = qScopeGuard([this] { _busy = false; });
+    return BusyRunner::run<Report>(this, what, [&](const BusyRunner::Progress& progress) {
+        return step([&](int value) {
+            progress(value);
+            if (shownBar)
+                QMetaObject::invokeMethod(
+                    shownBar, [shownBar, value] { shownBar->setValue(value); }, Qt::QueuedConnection);
+        });
+    });
+}
 
 void KalvexWindow::setStatus(const QString& text)
 {

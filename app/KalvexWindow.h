@@ -228,6 +228,11 @@ private:
     // A choice made: the choice goes and "reset scene..." brings it back.
     void closeLightSources();
 
+    // A session step on a worker thread, the window painting meanwhile (see
+    // BusyRunner); `bar`, when given, follows the step's progress too.
+    Report busy(const QString& what, const std::function<Report(const std::function<void(int)>&)>& step,
+                QProgressBar* bar = nullptr);
+
     // messages
     void setStatus(const QString& text);
     void showNotice(const QString& title, const QString& text);
@@ -294,6 +299,7 @@ private:
     SceneGLWidget* _view = nullptr;
     QLabel* _status_label = nullptr;
     PictureChoice _custom_choice;
+    bool _busy = false;  // a session step runs on a worker thread
     float _mesh_centre[3] = {0.0f, 0.0f, 0.0f};
     float _mesh_scale = 1.0f;
     bool _animation_notice_pending = true;

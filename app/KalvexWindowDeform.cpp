@@ -83,7 +83,9 @@ void KalvexWindow::runOptimizePasses(int passes, QProgressBar* bar)
     bar->show();
     bar->reset();
     const AdjustParameters parameters = adjustParameters();
-    const Report result = _session.optimize(passes, parameters, [bar](int value) { bar->setValue(value); });
+    const Report result = busy(
+        QStringLiteral("Optimizing ..."),
+        [&](const std::function<void(int)>& progress) { return _session.optimize(passes, parameters, progress); }, bar);
     bar->setValue(100);
     bar->hide();
     showVolume();
@@ -109,7 +111,8 @@ void KalvexWindow::btn_simple_deform_iterate_released()
 
 void KalvexWindow::applyCellSize(float cellSize)
 {
-    const Report result = _session.increaseResolution(cellSize);
+    const Report result = busy(QStringLiteral("Building the finer volume ..."),
+                               [&](const auto&) { return _session.increaseResolution(cellSize); });
     showCellSize();
     if (_session.viewCount() > 0)
         showVolume();

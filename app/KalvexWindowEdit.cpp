@@ -45,10 +45,11 @@ void KalvexWindow::sceneView_toolRequested()
     const point o = point(origin[0], origin[1], origin[2]) * (1.0f / _mesh_scale) + centre;
     const float radius = float(_form.editToolboxRadius->value());
     const bool completeOnly = _form.remove_complete_rays_only->isChecked();
-    if (pointLights)
-        showEdit(_session.pointLights().subtractBrush(o, d * (1.0f / _mesh_scale), radius, completeOnly));
-    else
-        showEdit(_session.volume().applyTool(activeTool(), o, d * (1.0f / _mesh_scale), radius, completeOnly));
+    const int tool = activeTool();
+    showEdit(busy(QStringLiteral("Editing ..."), [&](const auto&) {
+        return pointLights ? _session.pointLights().subtractBrush(o, d * (1.0f / _mesh_scale), radius, completeOnly)
+                           : _session.volume().applyTool(tool, o, d * (1.0f / _mesh_scale), radius, completeOnly);
+    }));
 }
 
 void KalvexWindow::edit_makeOneComponent_released()

@@ -170,5 +170,7 @@ void KalvexWindow::exportSculptureTo(const QString& path, double sizeMm)
     options.mode = mode >= 0 ? mode : options.mode;
     options.iso = float(_form.isovalue_triangulator->value());
     options.sizeMm = float(sizeMm);
-    report(exportSculpture(_session, path, options, shownPictures()));
+    const ScenePictures pictures = shownPictures();
+    report(busy(QStringLiteral("Making the sculpture ..."),
+                [&](const auto&) { return exportSculpture(_session, path, options, pictures); }));
 }

@@ -268,7 +268,7 @@ void setupWorkflowTab(KalvexForm& f, QWidget* page)
         {QStringLiteral("Preset"), QStringLiteral("X, Y, Z"), QString::fromUtf8("XY: 0°, 45°, 90°"),
          QString::fromUtf8("XY: 0°, 60°, 120°")});
     f.label_9 = label(f.gbx_simple_projection, "label_9", QStringLiteral("Coarseness level:"));
-    f.spn_simple_res = spin(f.gbx_simple_projection, "spn_simple_res", 3, 8, 5);
+    f.spn_simple_res = spin(f.gbx_simple_projection, "spn_simple_res", 1, 8, 5);
     f.spn_simple_res->setToolTip(QStringLiteral("resolution"));
     projection->addWidget(f.label_8, 0, 0);
     projection->addWidget(f.cmb_simple_ortho_type, 0, 1);

@@ -124,11 +124,12 @@ void KalvexWindow::btn_simple_arrange_released()
         !loadViews(choice->set, choice->paths, cellSize, choice->threshold))
         return;
     f.arrangeProgressBar->setValue(0);
-    // The search reports its progress; the window keeps painting meanwhile.
-    const Report arranged = _session.arrange([&](double done) {
-        f.arrangeProgressBar->setValue(int(100.0 * done));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
+    const Report arranged = busy(
+        QStringLiteral("Arranging the pictures ..."),
+        [this](const std::function<void(int)>& progress) {
+            return _session.arrange([&](double done) { progress(int(100.0 * done)); });
+        },
+        f.arrangeProgressBar);
     f.arrangeProgressBar->setValue(100);
     showOriginals();
     if (arranged.ok() && _session.volume().exists())

@@ -74,7 +74,11 @@ void KalvexWindow::showPictureModels(bool pointLights)
     for (int k = 0; k < 3; ++k) {
         DeformImage* label = labels[k];
         label->clear();
-        auto show = [label](const QImage& rendering) { label->showRendering(rendering); };
+        // Pictures are drawn again during steps on a worker thread: the label
+        // takes them in its own thread.
+        auto show = [label](const QImage& rendering) {
+            QMetaObject::invokeMethod(label, [label, rendering] { label->showRendering(rendering); }, Qt::AutoConnection);
+        };
         if (pointLights) {
             _session.watchPicture(k, {});
             _session.pointLights().watchPicture(k, show);

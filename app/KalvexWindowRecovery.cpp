@@ -8,6 +8,7 @@
 #include "files/Recovery.h"
 #include "render/SceneGLWidget.h"
 
+#include <QTimer>
 #include <QGroupBox>
 #include <QJsonArray>
 #include <QLabel>
@@ -51,6 +52,10 @@ void KalvexWindow::designChanged()
         this,
         [this] {
             _snapshot_pending = false;
+            if (_busy) {  // a step runs on the worker thread: the snapshot waits for it
+                QTimer::singleShot(20, this, &KalvexWindow::designChanged);
+                return;
+            }
             if (std::optional<DesignSnapshot> snapshot = snapshotOf(_session, shownPictures(), stageRecord()))
                 _recovery->submit(std::move(*snapshot));
         },
@@ -61,6 +66,10 @@ void KalvexWindow::designChanged()
 // ended without cleaning up.
 void KalvexWindow::offerRecovery()
 {
+    if (_busy) {
+        QTimer::singleShot(20, this, &KalvexWindow::offerRecovery);
+        return;
+    }
     const QString folder = _recovery->folder();
     if (!recoveryExists(folder))
         return;

@@ -48,7 +48,8 @@ bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float 
     const bool fromScene = current.paths == DesignSession::PictureFiles{};
     if (samePictures || fromScene)
         choice.placements = current.placements;
-    return showLoadedViews(_session.load(choice), set);
+    return showLoadedViews(
+        busy(QStringLiteral("Loading the pictures ..."), [&](const auto&) { return _session.load(choice); }), set);
 }
 
 bool KalvexWindow::showLoadedViews(const Report& loaded, int set)
@@ -205,7 +206,8 @@ std::optional<QString> KalvexWindow::computeVolume()
     WaitCursor wait;
     bool shown = false;
     if (_session.viewCount() > 0) {
-        const bool built = report(_session.compute());
+        const bool built = report(busy(QStringLiteral("Building the shadow hull ..."),
+                                       [this](const auto&) { return _session.compute(); }));
         showVolume(false);
         if (!built)
             return std::nullopt;

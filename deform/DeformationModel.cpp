@@ -304,7 +304,13 @@ QImage loadPictureFile(DeformationModel& model, const QString& path, bool useMas
     if (cached) {
         remove_unused_vertices(cached.get());
         const std::vector<float> weights(cached->vertices.size(), 1.0f);
-        picture = model.set_image_mesh(*cached, cached->vertices, weights, 4);
+        const QImage rendering = model.set_image_mesh(*cached, cached->vertices, weights, 4);
+        // The view sees the picture itself, as without the cache, so that a
+        // cached mesh gives the same volume; the mesh's rendering only when
+        // the picture is gone.
+        picture = QImage(path);
+        if (picture.isNull())
+            picture = rendering;
     } else {
         picture = QImage(path);
         if (picture.isNull())

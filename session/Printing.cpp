@@ -31,6 +31,45 @@ std::pair<point, float> placeOnBed(TriMesh& mesh, float sizeMm)
     return {low, scale};
 }
 
+constexpr int kPad = 2;  // empty layers around the cells in the contoured field
+
+// Fills the free cells that no path of free cells through faces joins to the
+// field's border: a hollow closed inside the volume would be a second, inner
+// surface of the print, and no light reaches it, so filling it changes no
+// shadow. The contoured surface closes free cells that touch only along an
+// edge or at a corner, so those count as closed too. Returns the cells filled.
+int fillCavities(int m, std::vector<std::uint8_t, GridAllocator<std::uint8_t>>& occupied)
+{
+    std::vector<std::uint8_t> outside(occupied.size(), 0);
+    std::vector<std::size_t> stack{0};  // the corner sample is free (padding)
+    outside[0] = 1;
+    const std::size_t mm = std::size_t(m) * std::size_t(m);
+    const std::size_t steps[3] = {mm, std::size_t(m), 1};
+    while (!stack.empty()) {
+        const std::size_t i = stack.back();
+        stack.pop_back();
+        const int at[3] = {int(i / mm), int(i / std::size_t(m) % std::size_t(m)), int(i % std::size_t(m))};
+        for (int axis = 0; axis < 3; ++axis)
+            for (int side : {-1, 1}) {
+                const int c = at[axis] + side;
+                if (c < 0 || c >= m)
+                    continue;
+                const std::size_t j = side < 0 ? i - steps[axis] : i + steps[axis];
+                if (occupied[j] || outside[j])
+                    continue;
+                outside[j] = 1;
+                stack.push_back(j);
+            }
+    }
+    int filled = 0;
+    for (std::size_t i = 0; i < occupied.size(); ++i)
+        if (!occupied[i] && !outside[i]) {
+            occupied[i] = 1;
+            ++filled;
+        }
+    return filled;
+}
+
 }  // namespace
 
 Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptions& options)
@@ -45,9 +84,11 @@ Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptio
     makeOneComponent(piece, cellSize);
     const Bridging bridging = bridgePieces(piece);
 
-    // An empty layer on every side, so that no cell touches the field's border.
+    // Two empty layers on every side: the smooth interpolations march only
+    // the cubes whose four samples per axis lie inside the field, so a cell
+    // next to the border would lose its outer faces.
     const int n = piece.resolution();
-    const int m = n + 2;
+    const int m = n + 2 * kPad;
     std::vector<std::uint8_t, GridAllocator<std::uint8_t>> occupied(std::size_t(m) * m * m, 0);
     Sculpture result;
     result.bridgeCells = bridging.cells;
@@ -56,18 +97,19 @@ Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptio
         for (int y = 0; y < n; ++y)
             for (int z = 0; z < n; ++z)
                 if (piece.isOccupied({x, y, z})) {
-                    occupied[(std::size_t(x + 1) * m + (y + 1)) * m + (z + 1)] = 1;
+                    occupied[(std::size_t(x + kPad) * m + (y + kPad)) * m + (z + kPad)] = 1;
                     ++result.cells;
                 }
     if (result.cells == 0)
         return fail(QStringLiteral("There is no volume to print."));
+    result.cells += fillCavities(m, occupied);
     if (!contourOccupancy(m, occupied, options.iso, options.mode, result.mesh, options.factor))
         return fail(QStringLiteral("TriangulationReconstructor: failed!"));
 
-    // Sample s of the padded field is cell s - 1; its centre is at s - 0.5.
+    // Sample s of the padded field is cell s - kPad; its centre is at s - kPad + 0.5.
     TriMesh& mesh = result.mesh;
     for (point& v : mesh.vertices)
-        v = (v - point(0.5f, 0.5f, 0.5f)) * cellSize;
+        v = (v - point(kPad - 0.5f, kPad - 0.5f, kPad - 0.5f)) * cellSize;
     for (TriMesh::Face& f : mesh.faces)
         std::swap(f[0], f[2]);  // outward
     std::tie(result.originPx, result.mmPerPixel) = placeOnBed(mesh, options.sizeMm);

@@ -238,6 +238,32 @@ TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
     }
 }
 
+// A volume against the grid's low corner, with a hollow closed inside it:
+// every cell keeps its outer faces (the interpolation's border) and the
+// hollow is filled, so the print is one closed part; with a tunnel from the
+// hollow to the outside it stays open.
+TEST(Print, SculptureAtTheGridBorderWithAHollowIsOnePart)
+{
+    for (const bool tunnel : {false, true}) {
+        SCOPED_TRACE(tunnel ? "tunnel" : "hollow");
+        ShadowObject volume(25.0f);  // 10 cells per side
+        for (int x = 0; x < 5; ++x)
+            for (int y = 0; y < 5; ++y)
+                for (int z = 0; z < 5; ++z)
+                    volume.setOccupied({x, y, z}, !(x >= 1 && x <= 3 && y >= 1 && y <= 3 && z >= 1 && z <= 3));
+        if (tunnel)
+            for (int x = 3; x < 5; ++x)
+                volume.setOccupied({x, 2, 2}, false);
+        const Result<Sculpture> made = makeSculpture(&volume, SculptureOptions());
+        ASSERT_TRUE(made.ok()) << made.error().toStdString();
+        const Sculpture& sculpture = made.value();
+        EXPECT_EQ(sculpture.check.openEdges, 0);
+        EXPECT_EQ(sculpture.check.parts, 1);
+        EXPECT_TRUE(sculpture.check.printable());
+        EXPECT_EQ(sculpture.cells, tunnel ? 125 - 27 - 1 : 125);  // a closed hollow is filled
+    }
+}
+
 // kalvex-cli sculpt writes the files a slicer takes and reports them.
 TEST(Print, SculptCommand)
 {

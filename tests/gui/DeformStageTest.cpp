@@ -32,7 +32,7 @@ class DeformStageTest : public WindowTestCase {
 
 private slots:
     // "optimize" runs its passes and refreshes the counts; "increase
-    // resolution" then steps down one coarseness level per press, to level 3.
+    // resolution" then steps down one coarseness level per press, to level 1.
     void optimizeAndIncreaseResolution()
     {
         const KalvexForm& f = form();
@@ -50,10 +50,15 @@ private slots:
         click(f.btn_simple_increase_res);
         QCOMPARE(f.spn_simple_res->value(), 4);
         QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
-        click(f.btn_simple_increase_res);
+        for (int level = 3; level >= 1; --level) {
+            click(f.btn_simple_increase_res);
+            QCOMPARE(f.spn_simple_res->value(), level);
+        }
+        QCOMPARE(_window->master()->resolution(), 250);  // the pictures' own resolution
+        QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
         const ShadowObject* finest = _window->master();
-        click(f.btn_simple_increase_res);  // level 3 is the finest: nothing happens
-        QCOMPARE(f.spn_simple_res->value(), 3);
+        click(f.btn_simple_increase_res);  // level 1 is the finest: nothing happens
+        QCOMPARE(f.spn_simple_res->value(), 1);
         QCOMPARE(_window->master(), finest);
     }
 
