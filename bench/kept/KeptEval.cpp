@@ -264,12 +264,16 @@ QJsonObject lastJsonLine(const QByteArray& out)
     return lines.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(lines.back()).object();
 }
 
-// Runs the sculpt command on copies of the triple's pictures (so that no
-// picture-mesh cache from an earlier run helps it) and writes into `dir`.
+// Runs the sculpt command on fresh copies of the triple's pictures in
+// `dir`/in and writes into `dir`/out, both emptied first: every run is a
+// first run, with no picture-mesh cache beside the pictures (a cached mesh
+// gives a slightly different volume) and no files of an earlier run.
 Outcome runSculpt(const Settings& settings, const Triple& t, const Variant& variant, const QString& dir)
 {
     Outcome o;
     const QDir folder(dir);
+    for (const char* sub : {"in", "out"})
+        QDir(folder.filePath(QLatin1String(sub))).removeRecursively();
     if (!folder.mkpath(QStringLiteral("in"))) {
         o.error = QStringLiteral("cannot make %1").arg(folder.filePath(QStringLiteral("in")));
         return o;
@@ -279,7 +283,6 @@ Outcome runSculpt(const Settings& settings, const Triple& t, const Variant& vari
     args << variant.flags << QStringLiteral("--out") << folder.filePath(QStringLiteral("out"));
     for (int k = 0; k < 3; ++k) {
         const QString copy = folder.filePath(QStringLiteral("in/%1.png").arg(k));
-        QFile::remove(copy);
         if (!QFile::copy(t.paths[std::size_t(k)], copy)) {
             o.error = QStringLiteral("cannot copy %1").arg(t.paths[std::size_t(k)]);
             return o;
@@ -295,11 +298,16 @@ Outcome runSculpt(const Settings& settings, const Triple& t, const Variant& vari
     o.seconds = double(timer.nsecsElapsed()) / 1e9;
     o.json = lastJsonLine(process.readAllStandardOutput());
     if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        o.error = finished ? QString::fromLocal8Bit(process.readAllStandardError()).trimmed()
-                           : QStringLiteral("did not run to its end: %1").arg(process.errorString());
+        // A surface refused as not printable comes with its JSON: say what
+        // its check found rather than the general line.
         if (o.json.contains(QStringLiteral("components")))
-            o.error += QStringLiteral(" (%1 parts)").arg(o.json.value(QStringLiteral("components")).toInt());
-        return o;
+            o.error = QStringLiteral("not printable: %1 part(s), %2 open edge(s), %3 non-manifold edge(s)")
+                          .arg(o.json.value(QStringLiteral("components")).toInt())
+                          .arg(o.json.value(QStringLiteral("open_edges")).toInt())
+                          .arg(o.json.value(QStringLiteral("nonmanifold_edges")).toInt());
+        else
+            o.error = finished ? QString::fromLocal8Bit(process.readAllStandardError()).trimmed()
+                               : QStringLiteral("did not run to its end: %1").arg(process.errorString());
     }
     return o;
 }
@@ -582,9 +590,12 @@ int main(int argc, char** argv)
             const QString tag = t.name + QLatin1Char('-') + QLatin1String(variant.name);
             QTemporaryDir temporary;
             const QString dir = settings.save.isEmpty() ? temporary.path() : QDir(settings.save).filePath(tag);
+            const QString picturePrefix = settings.save.isEmpty() ? QString() : QDir(settings.save).filePath(tag);
+            for (int k = 0; k < 3 && !picturePrefix.isEmpty(); ++k)
+                QFile::remove(picturePrefix + QStringLiteral("-%1.png").arg(k));  // an earlier run's
             Outcome o = runSculpt(settings, t, variant, dir);
             if (o.error.isEmpty())
-                score(o, t, dir, settings.save.isEmpty() ? QString() : QDir(settings.save).filePath(tag));
+                score(o, t, dir, picturePrefix);
             const QJsonArray cliKept = o.json.value(QStringLiteral("kept")).toArray();
             std::fprintf(stderr,
                          "%s: %.2f s, kept %s / %s / %s (at the design's placement %s / %s / %s; kalvex-cli's own "
