@@ -103,6 +103,7 @@ void setupLeftPanel(KalvexForm& f, QSplitter* splitter)
     f.projectionKept->setToolTip(
         QStringLiteral("how much of each placed figure the volume's shadow keeps (intersection over union)"));
     results->layout()->addWidget(f.projectionKept);
+    static_cast<QVBoxLayout*>(results->layout())->addStretch(1);  // the labels together at the top
     f.exit_button = button(results, "exit_button", QStringLiteral("Exit"));
     results->layout()->addWidget(f.exit_button);
     // Wide enough for the pictures and for every tab's title.
