@@ -45,9 +45,11 @@ Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptio
     makeOneComponent(piece, cellSize);
     const Bridging bridging = bridgePieces(piece);
 
-    // An empty layer on every side, so that no cell touches the field's border.
+    // Two empty layers on every side: the smooth interpolations march no cube
+    // in the field's first layer (they read one sample below it), so a cell
+    // on the grid's border would leave the surface open there.
     const int n = piece.resolution();
-    const int m = n + 2;
+    const int m = n + 4;
     std::vector<std::uint8_t, GridAllocator<std::uint8_t>> occupied(std::size_t(m) * m * m, 0);
     Sculpture result;
     result.bridgeCells = bridging.cells;
@@ -56,7 +58,7 @@ Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptio
         for (int y = 0; y < n; ++y)
             for (int z = 0; z < n; ++z)
                 if (piece.isOccupied({x, y, z})) {
-                    occupied[(std::size_t(x + 1) * m + (y + 1)) * m + (z + 1)] = 1;
+                    occupied[(std::size_t(x + 2) * m + (y + 2)) * m + (z + 2)] = 1;
                     ++result.cells;
                 }
     if (result.cells == 0)
@@ -64,10 +66,10 @@ Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptio
     if (!contourOccupancy(m, occupied, options.iso, options.mode, result.mesh, options.factor))
         return fail(QStringLiteral("TriangulationReconstructor: failed!"));
 
-    // Sample s of the padded field is cell s - 1; its centre is at s - 0.5.
+    // Sample s of the padded field is cell s - 2; its centre is at s - 1.5.
     TriMesh& mesh = result.mesh;
     for (point& v : mesh.vertices)
-        v = (v - point(0.5f, 0.5f, 0.5f)) * cellSize;
+        v = (v - point(1.5f, 1.5f, 1.5f)) * cellSize;
     for (TriMesh::Face& f : mesh.faces)
         std::swap(f[0], f[2]);  // outward
     std::tie(result.originPx, result.mmPerPixel) = placeOnBed(mesh, options.sizeMm);
