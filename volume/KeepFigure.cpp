@@ -454,6 +454,95 @@ public:
         return e;
     }
 
+    // Occupies the hollows: free cells from which no path of free cells
+    // through faces leads out of the grid. The surface around a hollow would
+    // be a second part inside the print. A hollow is filled only when none of
+    // its cells shades a pixel that is not shaded yet (in a view along an
+    // axis none does: its ray leaves the hollow through an occupied cell).
+    // Returns the cells occupied.
+    int fillHollows()
+    {
+        if (_n > 64 * RayBits::kWords)
+            return 0;
+        // Per (x, y) column, its free cells as bits over z, and those reached
+        // from outside the grid, a whole run of free cells at a time.
+        const std::size_t columns = std::size_t(_n) * _n;
+        std::vector<RayBits> free(columns), reached(columns);
+        for (int x = 0; x < _n; ++x)
+            for (int y = 0; y < _n; ++y) {
+                const Cell* cells = &_master._occupancy_grid.at(x, y, 0);
+                for (int z = 0; z < _n; ++z)
+                    setBit(free[std::size_t(x) * _n + y], z, !cells[z].occupied);
+            }
+        std::vector<std::size_t> stack;
+        const auto reach = [&](std::size_t column, const RayBits& from) {
+            const RayBits added = from & free[column] & ~reached[column];
+            if (added.any()) {
+                reached[column] = reached[column] | RayBits::runsWith(free[column], added);
+                stack.push_back(column);
+            }
+        };
+        RayBits ends;
+        setBit(ends, 0, true);
+        setBit(ends, _n - 1, true);
+        for (int x = 0; x < _n; ++x)
+            for (int y = 0; y < _n; ++y) {
+                const bool border = x == 0 || y == 0 || x == _n - 1 || y == _n - 1;
+                reach(std::size_t(x) * _n + y, border ? ~RayBits() : ends);
+            }
+        while (!stack.empty()) {
+            const std::size_t column = stack.back();
+            stack.pop_back();
+            const int x = int(column / std::size_t(_n)), y = int(column % std::size_t(_n));
+            const RayBits from = reached[column];
+            if (x > 0)
+                reach(column - std::size_t(_n), from);
+            if (x + 1 < _n)
+                reach(column + std::size_t(_n), from);
+            if (y > 0)
+                reach(column - 1, from);
+            if (y + 1 < _n)
+                reach(column + 1, from);
+        }
+        // The hollows, one at a time (a search through faces).
+        std::vector<std::uint8_t> seen;
+        int filled = 0;
+        for (std::size_t column = 0; column < columns; ++column) {
+            const RayBits hollow = free[column] & ~reached[column];
+            if (!hollow.any())
+                continue;
+            if (seen.empty())
+                seen.assign(columns * std::size_t(_n), 0);
+            hollow.forEach([&](int z) {
+                const CellIndex start{int(column / std::size_t(_n)), int(column % std::size_t(_n)), z};
+                if (seen[cellIndex(start)])
+                    return;
+                seen[cellIndex(start)] = 1;
+                _cells.assign(1, start);
+                bool fills = true;
+                for (std::size_t i = 0; i < _cells.size(); ++i) {
+                    const CellIndex c = _cells[i];
+                    for (int k = 0; k < 3; ++k) {
+                        const int p = pixelIndex(k, c);
+                        fills = fills && p >= 0 && _count[k][std::size_t(p)] > 0;
+                    }
+                    forEachNeighbour(c, [&](const CellIndex& d) {
+                        if (!seen[cellIndex(d)] && !_master.isOccupied(d)) {
+                            seen[cellIndex(d)] = 1;
+                            _cells.push_back(d);
+                        }
+                    });
+                }
+                if (fills) {
+                    for (const CellIndex& c : _cells)
+                        occupy(c, true);
+                    filled += int(_cells.size());
+                }
+            });
+        }
+        return filled;
+    }
+
     // Cells occupied and freed by the moves kept.
     std::pair<int, int> changes() const
     {
@@ -817,6 +906,7 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
             break;
     }
     keeper.rollBack(bestLength);
+    keeper.fillHollows();
     report.after = keeper.kept();
     std::tie(report.added, report.removed) = keeper.changes();
     recordShadows(master);
