@@ -99,6 +99,10 @@ struct RayBits {
     std::uint64_t w[kWords] = {0, 0, 0, 0};
 
     bool any() const { return (w[0] | w[1] | w[2] | w[3]) != 0; }
+    int count() const
+    {
+        return std::popcount(w[0]) + std::popcount(w[1]) + std::popcount(w[2]) + std::popcount(w[3]);
+    }
     RayBits operator&(const RayBits& o) const { return {{w[0] & o.w[0], w[1] & o.w[1], w[2] & o.w[2], w[3] & o.w[3]}}; }
     RayBits operator|(const RayBits& o) const { return {{w[0] | o.w[0], w[1] | o.w[1], w[2] | o.w[2], w[3] | o.w[3]}}; }
     RayBits operator~() const { return {{~w[0], ~w[1], ~w[2], ~w[3]}}; }
@@ -192,7 +196,7 @@ public:
             for (float w : _weight[k])
                 _area[k] += w;
         }
-        _touched.assign(pixels * _n, 0);
+        _touched.assign((pixels * std::size_t(_n) + 63) / 64, 0);
         // Oblique rays: the (x, y) of each visible column, and where each
         // (x, y) stands on its column's ray.
         std::size_t longest = std::size_t(_n);
@@ -217,7 +221,19 @@ public:
         _bitRays = _n <= 64 * RayBits::kWords;
         for (int k = 0; k < 3; ++k)
             _bitRays = _bitRays && rayAxis(k) >= 0;
-        if (_bitRays)
+        if (_bitRays) {
+            for (int i = 0; i < RayBits::kWords; ++i) {
+                const int bits = std::clamp(_n - 64 * i, 0, 64);
+                _cellsMask.w[i] = bits == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bits) - 1;
+            }
+            // Whether the cells along a ray of view `view` fall on one row of
+            // view k's pixels (one pixel per column), else on one column.
+            for (int view = 0; view < 3; ++view)
+                for (int k = 0; k < 3; ++k) {
+                    const CellIndex a = rayCell(view, 0, 0, 0), b = rayCell(view, 0, 0, 1);
+                    _crossesColumns[view][k] =
+                        pixelOfCell(_modes[k], a.x, a.y, a.z).column != pixelOfCell(_modes[k], b.x, b.y, b.z).column;
+                }
             for (int k = 0; k < 3; ++k) {
                 _occupied[k].assign(pixels, RayBits());
                 _blocked[k].assign(pixels, RayBits());
@@ -230,24 +246,52 @@ public:
                     _someFigure[k].set(p, _n, weight(k, p) > 0);
                 }
             }
-        for (int x = 0; x < _n; ++x)
-            for (int y = 0; y < _n; ++y) {
-                const Cell* cells = &master._occupancy_grid.at(x, y, 0);
-                for (int z = 0; z < _n; ++z)
-                    if (cells[z].occupied)
-                        for (int k = 0; k < 3; ++k)
-                            if (const int p = pixelIndex(k, {x, y, z}); p >= 0) {
-                                ++_count[k][std::size_t(p)];
-                                if (_bitRays) {
-                                    setBit(_occupied[k][std::size_t(p)], rayPosition(k, {x, y, z}), true);
-                                    setBit(_blocked[k][std::size_t(p)], rayPosition(k, {x, y, z}), true);
-                                }
-                            }
+            // Each (x, y) column of cells as bits over z, spread into the
+            // views' rays; the ray counts are the bits set.
+            for (int x = 0; x < _n; ++x)
+                for (int y = 0; y < _n; ++y) {
+                    const Cell* cells = &master._occupancy_grid.at(x, y, 0);
+                    RayBits column;
+                    for (int z = 0; z < _n; ++z)
+                        if (cells[z].occupied)
+                            setBit(column, z, true);
+                    for (int k = 0; k < 3; ++k)
+                        switch (_modes[k]) {
+                        case X_PROJECTION:
+                            column.forEach([&](int z) { setBit(_occupied[k][std::size_t(y) * _n + z], x, true); });
+                            break;
+                        case Y_PROJECTION:
+                            column.forEach([&](int z) { setBit(_occupied[k][std::size_t(x) * _n + z], y, true); });
+                            break;
+                        default:
+                            _occupied[k][std::size_t(x) * _n + y] = column;
+                        }
+                }
+            for (int k = 0; k < 3; ++k) {
+                _blocked[k] = _occupied[k];
+                for (std::size_t p = 0; p < pixels; ++p) {
+                    _count[k][p] = _occupied[k][p].count();
+                    _unshaded[k].set(int(p), _n, _count[k][p] == 0);
+                }
             }
-        if (_bitRays)
-            for (int k = 0; k < 3; ++k)
-                for (int p = 0; p < int(pixels); ++p)
-                    _unshaded[k].set(p, _n, _count[k][std::size_t(p)] == 0);
+        } else {
+            for (int x = 0; x < _n; ++x)
+                for (int y = 0; y < _n; ++y) {
+                    const Cell* cells = &master._occupancy_grid.at(x, y, 0);
+                    for (int z = 0; z < _n; ++z)
+                        if (cells[z].occupied)
+                            for (int k = 0; k < 3; ++k)
+                                if (const int p = pixelIndex(k, {x, y, z}); p >= 0)
+                                    ++_count[k][std::size_t(p)];
+                }
+        }
+        // Sums of weights are exact, in any order, when every weight is a
+        // multiple of 2^-20 (a figure share of blocks of a power of two
+        // pixels: cell sizes 1, 2, 4, ..., and the maps' 0 and 1).
+        _exactSums = true;
+        for (int k = 0; k < 3; ++k)
+            for (float w : _weight[k])
+                _exactSums = _exactSums && std::ldexp(double(w), 20) == std::floor(std::ldexp(double(w), 20));
         recount();
     }
 
@@ -255,6 +299,7 @@ public:
     // pixel, and its complement.
     void recount()
     {
+        _softKnown = false;
         for (int k = 0; k < 3; ++k) {
             _both[k] = 0;
             _either[k] = _area[k];
@@ -285,7 +330,23 @@ public:
     }
 
     // Change of the soft minimum of the kept figures an effect brings.
-    double gain(const Effect& e) const { return softMinimum(keptAfter(e)) - softMinimum(kept()); }
+    double gain(const Effect& e) const
+    {
+        if (!_softKnown) {
+            _softNow = softMinimum(kept());
+            _softKnown = true;
+        }
+        return softMinimum(keptAfter(e)) - _softNow;
+    }
+
+    void add(const Effect& e)
+    {
+        for (int k = 0; k < 3; ++k) {
+            _both[k] += e.both[k];
+            _either[k] += e.either[k];
+        }
+        _softKnown = false;
+    }
 
     static double softMinimum(const KeptValues& v)
     {
@@ -314,16 +375,62 @@ public:
     void addMoves(int view, int column, int row, std::vector<Move>& moves)
     {
         const int p = column * _n + row;
-        const bool mayShade = _bitRays || mayShadeNew(view, column, row);
-        for (int free = -1; free < 3; ++free)
-            if (free != view && mayShade && mayOpen(view, column, row, free))
-                if (const Effect e = open(view, column, row, false, free); e.valid)
-                    if (const double g = gain(e); g > 0)
-                        moves.push_back({g, MoveKind::Open, view, column, row, free});
+        if (_bitRays) {
+            Opening openings[3];
+            bitOpenings(view, column, row, openings);
+            for (int free = -1; free < 3; ++free) {
+                const Opening& o = openings[free < 0 ? view : free];
+                if (free == view || !o.effect.valid)
+                    continue;
+                double g = gain(o.effect);
+                if (!_exactSums && g > -1e-9) {
+                    // Summed in another order than open() sums: open() tells.
+                    const Effect e = open(view, column, row, false, free);
+                    g = e.valid ? gain(e) : 0.0;
+                }
+                if (g > 0)
+                    moves.push_back({g, MoveKind::Open, view, column, row, free});
+            }
+        } else if (mayShadeNew(view, column, row)) {
+            for (int free = -1; free < 3; ++free)
+                if (free != view)
+                    if (const Effect e = open(view, column, row, false, free); e.valid)
+                        if (const double g = gain(e); g > 0)
+                            moves.push_back({g, MoveKind::Open, view, column, row, free});
+        }
         if (shadowed(view, p) && !figure(view, p))
             if (const Effect e = close(view, column, row, false); e.valid)
                 if (const double g = gain(e); g > 0)
                     moves.push_back({g, MoveKind::Close, view, column, row});
+    }
+
+    // Carries out a move when it still raises the soft minimum (by more than
+    // rounding); returns whether it did.
+    bool apply(const Move& m)
+    {
+        if (m.kind == MoveKind::Close) {
+            const Effect e = close(m.view, m.column, m.row, false);
+            if (!e.valid || !(gain(e) > 1e-12))
+                return false;
+            close(m.view, m.column, m.row, true);
+            return true;
+        }
+        if (_bitRays && _exactSums) {
+            const int free = m.freeView < 0 ? m.view : m.freeView;
+            Opening openings[3];
+            bitOpenings(m.view, m.column, m.row, openings, free);
+            const Opening& o = openings[free];
+            if (!o.effect.valid || !(gain(o.effect) > 1e-12))
+                return false;
+            o.joined.forEach([&](int t) { occupy(rayCell(m.view, m.column, m.row, t), true); });
+            add(o.effect);
+            return true;
+        }
+        const Effect e = open(m.view, m.column, m.row, false, m.freeView);
+        if (!e.valid || !(gain(e) > 1e-12))
+            return false;
+        open(m.view, m.column, m.row, true, m.freeView);
+        return true;
     }
 
     // Effect of opening the ray of pixel (column, row) of view `view`; with
@@ -342,7 +449,7 @@ public:
         int position = 0;
         forEachCell(view, column, row, [&](const CellIndex& c) {
             const int at = position++;
-            if (_touched[cellIndex(c)] != 0 || _master.isOccupied(c))
+            if (touched(c) || _master.isOccupied(c))
                 return;
             for (int k = 0; k < 3; ++k) {
                 if (k == view)
@@ -395,10 +502,7 @@ public:
         if (apply && e.valid) {
             for (const CellIndex& c : _queue)
                 occupy(c, true);
-            for (int k = 0; k < 3; ++k) {
-                _both[k] += e.both[k];
-                _either[k] += e.either[k];
-            }
+            add(e);
         }
         return e;
     }
@@ -417,7 +521,7 @@ public:
         forEachCell(view, column, row, [&](const CellIndex& c) {
             if (!_master.isOccupied(c))
                 return;
-            if (_touched[cellIndex(c)] != 0)
+            if (touched(c))
                 blocked = true;
             _cells.push_back(c);
         });
@@ -446,10 +550,7 @@ public:
         if (apply) {
             for (const CellIndex& c : _cells)
                 occupy(c, false);
-            for (int k = 0; k < 3; ++k) {
-                _both[k] += e.both[k];
-                _either[k] += e.either[k];
-            }
+            add(e);
         }
         return e;
     }
@@ -586,7 +687,7 @@ private:
             return true;
         bool may = false;
         forEachCell(view, column, row, [&](const CellIndex& c) {
-            if (may || _touched[cellIndex(c)] != 0 || _master.isOccupied(c))
+            if (may || touched(c) || _master.isOccupied(c))
                 return;
             for (int k = 0; k < 3; ++k)
                 if (k != view)
@@ -596,18 +697,21 @@ private:
         return may;
     }
 
-    // Whether opening the ray of pixel (column, row) of view `view` with
-    // `freeView` free may raise the soft minimum: false only when open()
-    // would find no effect, or one that lowers it by more than rounding.
-    // Rays as bits only (else true).
-    bool mayOpen(int view, int column, int row, int freeView)
+    // What opening a ray does, found on the rows of bits: its effect (valid
+    // as open() finds it, the sums taken in ray order) and the cells it
+    // occupies.
+    struct Opening {
+        Effect effect;
+        RayBits joined;
+    };
+
+    // The openings of the ray of pixel (column, row) of view `view`, per
+    // free view (at `view`: none free); only `onlyFree`'s when given. Rays
+    // as bits only.
+    void bitOpenings(int view, int column, int row, Opening out[3], int onlyFree = -1)
     {
-        if (!_bitRays)
-            return true;
         const int q = column * _n + row;
-        const bool ownNew = _count[view][std::size_t(q)] == 0;
-        const RayBits cellsMask = maskOf(_n);
-        const RayBits free = ~_blocked[view][std::size_t(q)] & cellsMask;
+        const RayBits free = ~_blocked[view][std::size_t(q)] & _cellsMask;
         // Cells that touch the volume: beside an occupied cell on the ray or on a neighbouring ray.
         const RayBits& occupied = _occupied[view][std::size_t(q)];
         RayBits touching = occupied.up() | occupied.down(1);
@@ -619,45 +723,56 @@ private:
             touching = touching | _occupied[view][std::size_t(q - 1)];
         if (row + 1 < _n)
             touching = touching | _occupied[view][std::size_t(q + 1)];
-        RayBits allowed = free;
+        if (!(free & touching).any())
+            return;
+        const bool ownNew = _count[view][std::size_t(q)] == 0;
+        const bool ownGain = ownNew && weight(view, q) > 0;
         Crossing crossing[2];
         for (int i = 0, k = 0; k < 3; ++k) {
             if (k == view)
                 continue;
             Crossing& x = crossing[i++];
             x.view = k;
-            x.alongColumns = crossesColumns(view, k);
-            x.fixed = fixedIndex(view, k, column, row);
+            x.alongColumns = _crossesColumns[view][k];
+            const CellIndex first = rayCell(view, column, row, 0);
+            const Pixel pixel = pixelOfCell(_modes[k], first.x, first.y, first.z);
+            x.fixed = x.alongColumns ? pixel.row : pixel.column;
             const PixelBits* const all[3] = {&_figure[k], &_someFigure[k], &_unshaded[k]};
-            RayBits* const out[3] = {&x.figure, &x.someFigure, &x.unshaded};
+            RayBits* const bits[3] = {&x.figure, &x.someFigure, &x.unshaded};
             for (int b = 0; b < 3; ++b)
-                *out[b] = x.alongColumns ? all[b]->rows[std::size_t(x.fixed)] : all[b]->columns[std::size_t(x.fixed)];
-            if (k != freeView)
-                allowed = allowed & (x.figure | ~x.unshaded);
+                *bits[b] = x.alongColumns ? all[b]->rows[std::size_t(x.fixed)] : all[b]->columns[std::size_t(x.fixed)];
+            x.ok = x.figure | ~x.unshaded;
         }
-        const RayBits seeds = allowed & touching;
-        if (!seeds.any())
-            return false;
-        const bool ownGain = ownNew && weight(view, q) > 0;
+        // Without a cell that shades a new pixel holding figure, no effect.
         const RayBits gaining = (crossing[0].unshaded & crossing[0].someFigure) | (crossing[1].unshaded & crossing[1].someFigure);
-        if (!ownGain && !(allowed & gaining).any())
-            return false;
-        const RayBits joined = RayBits::runsWith(allowed, seeds);
-        if (!ownGain && !(joined & gaining).any())
-            return false;
-        // The effect, summed in ray order: as open() finds it up to rounding.
-        Effect e;
-        for (const Crossing& x : crossing)
-            (joined & x.unshaded).forEach([&](int t) {
-                const int p = x.alongColumns ? t * _n + x.fixed : x.fixed * _n + t;
-                e.both[std::size_t(x.view)] += weight(x.view, p);
-                e.either[std::size_t(x.view)] += 1.0 - weight(x.view, p);
-            });
-        if (ownNew) {
-            e.both[std::size_t(view)] += weight(view, q);
-            e.either[std::size_t(view)] += 1.0 - weight(view, q);
+        if (!ownGain && !(free & gaining).any())
+            return;
+        for (int freeView : {view, crossing[0].view, crossing[1].view}) {
+            if (onlyFree >= 0 && freeView != onlyFree)
+                continue;
+            RayBits allowed = free;
+            for (const Crossing& x : crossing)
+                if (x.view != freeView)
+                    allowed = allowed & x.ok;
+            const RayBits seeds = allowed & touching;
+            if (!seeds.any() || (!ownGain && !(allowed & gaining).any()))
+                continue;
+            Opening& o = out[freeView];
+            o.joined = RayBits::runsWith(allowed, seeds);
+            if (!ownGain && !(o.joined & gaining).any())
+                continue;
+            for (const Crossing& x : crossing)
+                (o.joined & x.unshaded).forEach([&](int t) {
+                    const int p = x.alongColumns ? t * _n + x.fixed : x.fixed * _n + t;
+                    o.effect.both[std::size_t(x.view)] += weight(x.view, p);
+                    o.effect.either[std::size_t(x.view)] += 1.0 - weight(x.view, p);
+                });
+            if (ownNew) {
+                o.effect.both[std::size_t(view)] += weight(view, q);
+                o.effect.either[std::size_t(view)] += 1.0 - weight(view, q);
+            }
+            o.effect.valid = true;
         }
-        return gain(e) > -1e-9;
     }
 
     // A view crossed by a ray of another: its pixels the ray's cells fall on.
@@ -665,33 +780,8 @@ private:
         int view = 0;
         bool alongColumns = true;  // cell t falls on pixel (t, fixed), else (fixed, t)
         int fixed = 0;
-        RayBits figure, someFigure, unshaded;
+        RayBits figure, someFigure, unshaded, ok;  // ok: figure or shaded
     };
-
-    static RayBits maskOf(int n)
-    {
-        RayBits mask;
-        for (int i = 0; i < RayBits::kWords; ++i) {
-            const int bits = std::clamp(n - 64 * i, 0, 64);
-            mask.w[i] = bits == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bits) - 1;
-        }
-        return mask;
-    }
-
-    // Whether the cells along a ray of axis view `view` fall on pixels of
-    // one row of view k (one pixel per column), else of one column.
-    bool crossesColumns(int view, int k) const
-    {
-        const CellIndex a = rayCell(view, 0, 0, 0), b = rayCell(view, 0, 0, 1);
-        return pixelOfCell(_modes[k], a.x, a.y, a.z).column != pixelOfCell(_modes[k], b.x, b.y, b.z).column;
-    }
-    // The row (or column) of view k the ray of pixel (column, row) of view `view` crosses.
-    int fixedIndex(int view, int k, int column, int row) const
-    {
-        const CellIndex c = rayCell(view, column, row, 0);
-        const Pixel p = pixelOfCell(_modes[k], c.x, c.y, c.z);
-        return crossesColumns(view, k) ? p.row : p.column;
-    }
 
     bool touchesVolume(const CellIndex& c) const
     {
@@ -715,7 +805,8 @@ private:
     {
         setCell(c, on);
         _log.emplace_back(c, on);
-        _touched[cellIndex(c)] = on ? 1 : 2;
+        const std::size_t i = cellIndex(c);
+        _touched[i / 64] |= std::uint64_t(1) << (i % 64);
         if (_bitRays)
             for (int k = 0; k < 3; ++k)
                 setBit(_blocked[k][std::size_t(pixelIndex(k, c))], rayPosition(k, c), true);
@@ -734,7 +825,7 @@ private:
                     _unshaded[k].set(p, _n, !on);
                 const int t = rayPosition(k, c);
                 setBit(_occupied[k][std::size_t(p)], t, on);
-                setBit(_blocked[k][std::size_t(p)], t, on || _touched[cellIndex(c)] != 0);
+                setBit(_blocked[k][std::size_t(p)], t, on || touched(c));
             }
     }
 
@@ -772,6 +863,11 @@ private:
     }
 
     std::size_t cellIndex(const CellIndex& c) const { return (std::size_t(c.x) * _n + c.y) * _n + c.z; }
+    bool touched(const CellIndex& c) const
+    {
+        const std::size_t i = cellIndex(c);
+        return (_touched[i / 64] >> (i % 64) & 1) != 0;
+    }
 
     // Index column * n + row of the cell's pixel in view k; -1 beyond the picture.
     int pixelIndex(int k, const CellIndex& c) const
@@ -811,7 +907,7 @@ private:
     std::vector<unsigned> _stamp[3];
     std::vector<int> _removed[3];
     unsigned _stampValue = 0;
-    std::vector<std::uint8_t> _touched;  // 1 occupied by this step, 2 freed by it
+    std::vector<std::uint64_t> _touched;  // per cell a bit: changed by this step
     std::vector<unsigned> _rayStamp;     // per place on the ray being opened
     unsigned _rayStampValue = 0;
     std::vector<CellIndex> _ray, _queue, _cells;
@@ -820,11 +916,16 @@ private:
     // Rays as bits, when every view runs along an axis: per view pixel, the
     // occupied cells of its ray, and those occupied or changed by this step.
     bool _bitRays = false;
+    bool _exactSums = false;           // every sum of weights exact in any order
+    RayBits _cellsMask;                // the n cells of a ray
+    bool _crossesColumns[3][3] = {};  // see the constructor
     std::vector<RayBits> _occupied[3], _blocked[3];
     // Per view: the figure (worth shading), any figure, and not shaded.
     PixelBits _figure[3], _someFigure[3], _unshaded[3];
     double _both[3] = {0, 0, 0};
     double _either[3] = {0, 0, 0};
+    mutable double _softNow = 0;  // the soft minimum of kept(), when known
+    mutable bool _softKnown = false;
     std::vector<std::pair<CellIndex, bool>> _log;  // cell changes in order
 };
 
@@ -887,15 +988,8 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
         });
         int applied = 0;
         for (const Move& m : moves) {
-            const bool open = m.kind == MoveKind::Open;
-            const Effect e = open ? keeper.open(m.view, m.column, m.row, false, m.freeView)
-                                  : keeper.close(m.view, m.column, m.row, false);
-            if (!e.valid || !(keeper.gain(e) > 1e-12))
+            if (!keeper.apply(m))
                 continue;
-            if (open)
-                keeper.open(m.view, m.column, m.row, true, m.freeView);
-            else
-                keeper.close(m.view, m.column, m.row, true);
             ++applied;
             if (better(keeper.kept(), best)) {
                 best = keeper.kept();
