@@ -1,7 +1,8 @@
 // The printing pipeline at full resolution (cell size 1, N = 250) on bundled
-// pictures, as `kalvex-cli sculpt --cell-size 1 --passes 0` runs it: the whole
-// sculpture, and its steps one by one (making the volume one piece, bridging
-// the pieces left, contouring, the mesh check, the two file writers).
+// pictures, as `kalvex-cli sculpt --cell-size 1 --passes 0` runs it: the keep
+// step, the whole sculpture, and its steps one by one (making the volume one
+// piece, bridging the pieces left, contouring, the mesh check, the two file
+// writers).
 #include "session/DesignSession.h"
 #include "surface/MeshWriters.h"
 #include "surface/PrintableMesh.h"
@@ -19,16 +20,18 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
 // The hull of a bundled picture set at a cell size, loaded like the command
-// loads it (deformable pictures, no pass); made once per process.
-DesignSession& hullOf(const std::string& preset, float cellSize)
+// loads it (deformable pictures, no pass; arranged on the canvas when
+// `arranged`); made once per process.
+DesignSession& hullOf(const std::string& preset, float cellSize, bool arranged = false)
 {
     // Never destroyed: the grid pool they return their grids to may be gone at exit.
-    static auto* sessions = new std::map<std::pair<std::string, float>, std::unique_ptr<DesignSession>>;
-    std::unique_ptr<DesignSession>& session = (*sessions)[{preset, cellSize}];
+    static auto* sessions = new std::map<std::tuple<std::string, float, bool>, std::unique_ptr<DesignSession>>;
+    std::unique_ptr<DesignSession>& session = (*sessions)[{preset, cellSize, arranged}];
     if (!session) {
         const QDir folder(QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/") + QString::fromStdString(preset));
         const QStringList files = folder.entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
@@ -36,7 +39,8 @@ DesignSession& hullOf(const std::string& preset, float cellSize)
         for (int k = 0; k < 3; ++k)
             pictures[std::size_t(k)] = folder.filePath(files.value(k));
         session = std::make_unique<DesignSession>();
-        if (!session->load(0, pictures, cellSize).ok() || !session->compute().ok())
+        if (!session->load(0, pictures, cellSize).ok() || (arranged && !session->arrange().ok()) ||
+            !session->compute().ok())
             std::abort();  // the bundled pictures make a volume
     }
     return *session;
@@ -70,6 +74,25 @@ void BM_Sculpt(benchmark::State& state)
     for (auto _ : state)
         triangles = int(session.sculpture({}).value().mesh.faces.size());
     state.counters["triangles"] = triangles;
+}
+
+// The keep step on the hull of the arranged pictures, as the command runs it
+// with no optimise pass.
+void BM_Keep(benchmark::State& state)
+{
+    const DesignSession& session = hullOf("animals", cellSizeOf(state), true);
+    const ShadowObject& hull = *session.volume().master();
+    const ViewFigures figures = viewFigures({session.canvas(0), session.canvas(1), session.canvas(2)}, cellSizeOf(state));
+    KeepReport report;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ShadowObject master(hull);
+        state.ResumeTiming();
+        report = keepFigure(master, figures);
+    }
+    state.counters["before"] = worstKept(report.before);
+    state.counters["after"] = worstKept(report.after);
+    state.counters["rounds"] = report.rounds;
 }
 
 // Joining the pieces through addable cells, then dropping the tiny ones.
@@ -144,6 +167,7 @@ void BM_Write3mf(benchmark::State& state)
 
 }  // namespace
 
+BENCHMARK(BM_Keep)->Name("Keep")->Arg(125)->Arg(250)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Sculpt)->Name("Sculpt")->Arg(125)->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_OneComponent)->Name("OneComponent")->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Bridge)->Name("Bridge")->Arg(125)->Arg(250)->Unit(benchmark::kMillisecond)->MinTime(1.0);

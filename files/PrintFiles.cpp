@@ -2,6 +2,10 @@
 
 #include "session/DesignSession.h"
 
+#include <algorithm>
+#include <future>
+#include <vector>
+
 namespace {
 
 bool writePrintFile(const TriMesh& mesh, const QString& path)
@@ -42,7 +46,13 @@ Report exportSculpture(const DesignSession& session, const QString& path, const 
 Report exportSculpture(const DesignSession& session, const Sculpture& sculpture, const QString& path,
                        const ScenePictures& pictures)
 {
-    if (printExtension(path).isEmpty())
+    return exportSculpture(session, sculpture, QStringList{path}, pictures);
+}
+
+Report exportSculpture(const DesignSession& session, const Sculpture& sculpture, const QStringList& paths,
+                       const ScenePictures& pictures)
+{
+    if (paths.isEmpty() || std::any_of(paths.begin(), paths.end(), [](const QString& p) { return printExtension(p).isEmpty(); }))
         return fail(kNeedsExtension);
     const MeshCheck& check = sculpture.check;
     if (!check.printable())
@@ -53,20 +63,42 @@ Report exportSculpture(const DesignSession& session, const Sculpture& sculpture,
                         .arg(check.parts)
                         .arg(check.flippedEdges)
                         .arg(check.insideOut ? QStringLiteral(", turned inside out") : QString()));
-    if (!writePrintFile(sculpture.mesh, path))
-        return fail(QStringLiteral("Cannot write %1.").arg(path));
-    const QString scene = sceneBase(path) + QStringLiteral(".kxscene");
-    if (const Report saved = saveScene(session, scene, pictures); !saved.ok())
-        return saved;
+    // A 3MF package takes longest (its deflating): beside other files it is
+    // packed on a thread of its own while they are written. Its future waits
+    // for the thread before the mesh goes.
+    std::vector<std::future<bool>> packed(std::size_t(paths.size()));
+    for (qsizetype i = 0; i < paths.size() && paths.size() > 1; ++i)
+        if (printExtension(paths[i]) == QLatin1String("3mf"))
+            packed[std::size_t(i)] = std::async(std::launch::async,
+                                                [&mesh = sculpture.mesh, path = paths[i]] { return writePrintFile(mesh, path); });
+    QString unwritten;
+    for (qsizetype i = 0; i < paths.size() && unwritten.isEmpty(); ++i)
+        if (!packed[std::size_t(i)].valid() && !writePrintFile(sculpture.mesh, paths[i]))
+            unwritten = paths[i];
+    QStringList scenes;
+    for (const QString& path : paths)
+        if (const QString scene = sceneBase(path) + QStringLiteral(".kxscene"); !scenes.contains(scene))
+            scenes << scene;
+    Report sceneSaved = StatusLine{};
+    for (const QString& scene : scenes)
+        if (unwritten.isEmpty() && sceneSaved.ok())
+            sceneSaved = saveScene(session, scene, pictures);
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        if (packed[std::size_t(i)].valid() && !packed[std::size_t(i)].get() && unwritten.isEmpty())
+            unwritten = paths[i];
+    if (!unwritten.isEmpty())
+        return fail(QStringLiteral("Cannot write %1.").arg(unwritten));
+    if (!sceneSaved.ok())
+        return sceneSaved;
     const QString bridges = sculpture.bridgeCells == 0
                                 ? QString()
                                 : QStringLiteral("; %1 bridging cell(s) join its pieces, adding %2 shadow pixel(s)")
                                       .arg(sculpture.bridgeCells)
                                       .arg(sculpture.bridgePixels);
     return StatusLine{QStringLiteral("Wrote %1: %2 triangles, %3%4 (and the scene %5).")
-                          .arg(path)
+                          .arg(paths.join(QStringLiteral(" and ")))
                           .arg(sculpture.mesh.faces.size())
-                          .arg(sizeText(sculpture.mesh), bridges, scene)};
+                          .arg(sizeText(sculpture.mesh), bridges, scenes.join(QStringLiteral(" and ")))};
 }
 
 // The placed models overlap: the file holds each as a closed shell of its

@@ -6,6 +6,7 @@
 #include "surface/Result.h"
 
 #include <QString>
+#include <QStringList>
 
 #include "files/SceneFiles.h"
 
@@ -20,6 +21,11 @@ Report exportSculpture(const DesignSession& session, const QString& path, const 
                        const ScenePictures& pictures);
 // The same for a sculpture made already (kalvex-cli shows its figures first).
 Report exportSculpture(const DesignSession& session, const Sculpture& sculpture, const QString& path,
+                       const ScenePictures& pictures);
+// The sculpture in several files (each .stl or .3mf) and the scene beside
+// them written once (one per distinct name before the extension). The files
+// are written side by side: a 3MF packs on a thread of its own.
+Report exportSculpture(const DesignSession& session, const Sculpture& sculpture, const QStringList& paths,
                        const ScenePictures& pictures);
 // The example sculpture, turned and sized the same way, with the scene file
 // beside it. Its models overlap, so it is no single manifold part; the line

@@ -184,11 +184,9 @@ int runSculpt(const QStringList& args)
         scenePictures[std::size_t(k) + 3] = session.picture(k).rendering();
     }
     const QDir dir(outDir);
-    for (const char* name : {"sculpture.stl", "sculpture.3mf"}) {
-        const QString file = dir.filePath(QLatin1String(name));
-        if (const Report exported = exportSculpture(session, sculpture, file, scenePictures); !exported.ok())
-            return cli::fail(exported.error());
-    }
+    const QStringList files{dir.filePath(QStringLiteral("sculpture.stl")), dir.filePath(QStringLiteral("sculpture.3mf"))};
+    if (const Report exported = exportSculpture(session, sculpture, files, scenePictures); !exported.ok())
+        return cli::fail(exported.error());
     json += ", \"write\": " + cli::jsonNumber(double(timer.nsecsElapsed()) / 1e6) + "}}\n";
     std::fputs(json.c_str(), stdout);
     return 0;

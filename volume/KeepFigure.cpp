@@ -1,6 +1,7 @@
 #include "volume/KeepFigure.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 ByteMap figureMap(const QImage& canvas, float cellSize)
@@ -92,8 +93,90 @@ struct Effect {
     std::array<double, 3> either{0, 0, 0};
 };
 
+// Up to 256 cells of one ray, one bit each in ray order (N is at most 250).
+struct RayBits {
+    static constexpr int kWords = 4;
+    std::uint64_t w[kWords] = {0, 0, 0, 0};
+
+    bool any() const { return (w[0] | w[1] | w[2] | w[3]) != 0; }
+    int count() const
+    {
+        return std::popcount(w[0]) + std::popcount(w[1]) + std::popcount(w[2]) + std::popcount(w[3]);
+    }
+    RayBits operator&(const RayBits& o) const { return {{w[0] & o.w[0], w[1] & o.w[1], w[2] & o.w[2], w[3] & o.w[3]}}; }
+    RayBits operator|(const RayBits& o) const { return {{w[0] | o.w[0], w[1] | o.w[1], w[2] | o.w[2], w[3] | o.w[3]}}; }
+    RayBits operator~() const { return {{~w[0], ~w[1], ~w[2], ~w[3]}}; }
+    // Bit t + 1 from bit t, and bit t from bit t + 1.
+    RayBits up() const
+    {
+        return {{w[0] << 1, w[1] << 1 | w[0] >> 63, w[2] << 1 | w[1] >> 63, w[3] << 1 | w[2] >> 63}};
+    }
+    RayBits down(int d) const
+    {
+        RayBits r;
+        const int words = d / 64, bits = d % 64;
+        for (int i = 0; i < kWords; ++i) {
+            const int from = i + words;
+            if (from < kWords)
+                r.w[i] = w[from] >> bits;
+            if (bits != 0 && from + 1 < kWords)
+                r.w[i] |= w[from + 1] << (64 - bits);
+        }
+        return r;
+    }
+    RayBits operator+(const RayBits& o) const
+    {
+        RayBits r;
+        unsigned carry = 0;
+        for (int i = 0; i < kWords; ++i) {
+            const std::uint64_t sum = w[i] + o.w[i];
+            const unsigned c1 = sum < w[i];
+            r.w[i] = sum + carry;
+            carry = c1 | (r.w[i] < sum);
+        }
+        return r;
+    }
+    RayBits operator^(const RayBits& o) const { return {{w[0] ^ o.w[0], w[1] ^ o.w[1], w[2] ^ o.w[2], w[3] ^ o.w[3]}}; }
+
+    // The runs of set bits of `cells` that hold a bit of `seeds` (a subset).
+    static RayBits runsWith(const RayBits& cells, const RayBits& seeds)
+    {
+        // Upward: the carries of cells + seeds run from each run's lowest
+        // seed to its top.
+        const RayBits upward = (((cells + seeds) ^ cells) | seeds) & cells;
+        // Downward, doubling the reach each step: `from` holds the cells
+        // that reach a seed within the span, `span` the cells whose next
+        // `reach` cells are all in `cells`.
+        RayBits from = seeds, span = cells;
+        for (int reach = 1; reach < 64 * kWords && span.any(); reach *= 2) {
+            from = from | (span & from.down(reach));
+            span = span & span.down(reach);
+        }
+        return upward | from;
+    }
+
+    template <class Visit>
+    void forEach(Visit visit) const
+    {
+        for (int i = 0; i < kWords; ++i)
+            for (std::uint64_t m = w[i]; m != 0; m &= m - 1)
+                visit(i * 64 + std::countr_zero(m));
+    }
+};
+
 // The keep step's state: per view the figure, the number of occupied cells
 // on each visible pixel's ray, and the two counts of the kept figure.
+//
+// Finding the moves means trying every ray of every view, again each round,
+// and most rays have nothing to offer. When every view runs along an axis
+// their rays are tried as rows of bits first: each view keeps, per ray, its
+// occupied cells and its cells that are occupied or were changed by this
+// step, and per row and per column of its pixels the ones not shaded, the
+// figure and the pixels holding any figure. A ray of one view crosses one
+// row or column of each other view along its length, so a few word
+// operations give the cells an opening would occupy and what they shade.
+// Only the openings that may raise the soft minimum are tried cell by cell,
+// which gives them exactly as before.
 class Keeper {
 public:
     Keeper(ShadowObject& master, const ViewFigures& figures, bool onCanvas) : _master(master)
@@ -113,28 +196,102 @@ public:
             for (float w : _weight[k])
                 _area[k] += w;
         }
-        _touched.assign(pixels * _n, 0);
-        _cellStamp.assign(pixels * _n, 0);
-        // Oblique rays: the (x, y) of each visible column.
+        _touched.assign((pixels * std::size_t(_n) + 63) / 64, 0);
+        // Oblique rays: the (x, y) of each visible column, and where each
+        // (x, y) stands on its column's ray.
+        std::size_t longest = std::size_t(_n);
         for (int k = 0; k < 3; ++k) {
             if (!isInPlaneMode(_modes[k]))
                 continue;
             std::vector<std::vector<std::pair<int, int>>>& rays = _oblique[k];
             rays.assign(std::size_t(_n), {});
+            _position[k].assign(pixels, -1);
             for (int x = 0; x < _n; ++x)
                 for (int y = 0; y < _n; ++y) {
                     const int c = inPlaneColumn(_modes[k], x, y);
-                    if (c >= 0 && c < _n)
+                    if (c >= 0 && c < _n) {
+                        _position[k][std::size_t(x) * _n + y] = int(rays[std::size_t(c)].size());
                         rays[std::size_t(c)].emplace_back(x, y);
+                    }
+                }
+            for (const auto& ray : rays)
+                longest = std::max(longest, ray.size());
+        }
+        _rayStamp.assign(longest, 0);
+        _bitRays = _n <= 64 * RayBits::kWords;
+        for (int k = 0; k < 3; ++k)
+            _bitRays = _bitRays && rayAxis(k) >= 0;
+        if (_bitRays) {
+            for (int i = 0; i < RayBits::kWords; ++i) {
+                const int bits = std::clamp(_n - 64 * i, 0, 64);
+                _cellsMask.w[i] = bits == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bits) - 1;
+            }
+            // Whether the cells along a ray of view `view` fall on one row of
+            // view k's pixels (one pixel per column), else on one column.
+            for (int view = 0; view < 3; ++view)
+                for (int k = 0; k < 3; ++k) {
+                    const CellIndex a = rayCell(view, 0, 0, 0), b = rayCell(view, 0, 0, 1);
+                    _crossesColumns[view][k] =
+                        pixelOfCell(_modes[k], a.x, a.y, a.z).column != pixelOfCell(_modes[k], b.x, b.y, b.z).column;
+                }
+            for (int k = 0; k < 3; ++k) {
+                _occupied[k].assign(pixels, RayBits());
+                _blocked[k].assign(pixels, RayBits());
+                for (PixelBits* bits : {&_figure[k], &_someFigure[k], &_unshaded[k]}) {
+                    bits->rows.assign(std::size_t(_n), RayBits());
+                    bits->columns.assign(std::size_t(_n), RayBits());
+                }
+                for (int p = 0; p < int(pixels); ++p) {
+                    _figure[k].set(p, _n, figure(k, p));
+                    _someFigure[k].set(p, _n, weight(k, p) > 0);
+                }
+            }
+            // Each (x, y) column of cells as bits over z, spread into the
+            // views' rays; the ray counts are the bits set.
+            for (int x = 0; x < _n; ++x)
+                for (int y = 0; y < _n; ++y) {
+                    const Cell* cells = &master._occupancy_grid.at(x, y, 0);
+                    RayBits column;
+                    for (int z = 0; z < _n; ++z)
+                        if (cells[z].occupied)
+                            setBit(column, z, true);
+                    for (int k = 0; k < 3; ++k)
+                        switch (_modes[k]) {
+                        case X_PROJECTION:
+                            column.forEach([&](int z) { setBit(_occupied[k][std::size_t(y) * _n + z], x, true); });
+                            break;
+                        case Y_PROJECTION:
+                            column.forEach([&](int z) { setBit(_occupied[k][std::size_t(x) * _n + z], y, true); });
+                            break;
+                        default:
+                            _occupied[k][std::size_t(x) * _n + y] = column;
+                        }
+                }
+            for (int k = 0; k < 3; ++k) {
+                _blocked[k] = _occupied[k];
+                for (std::size_t p = 0; p < pixels; ++p) {
+                    _count[k][p] = _occupied[k][p].count();
+                    _unshaded[k].set(int(p), _n, _count[k][p] == 0);
+                }
+            }
+        } else {
+            for (int x = 0; x < _n; ++x)
+                for (int y = 0; y < _n; ++y) {
+                    const Cell* cells = &master._occupancy_grid.at(x, y, 0);
+                    for (int z = 0; z < _n; ++z)
+                        if (cells[z].occupied)
+                            for (int k = 0; k < 3; ++k)
+                                if (const int p = pixelIndex(k, {x, y, z}); p >= 0)
+                                    ++_count[k][std::size_t(p)];
                 }
         }
-        for (int x = 0; x < _n; ++x)
-            for (int y = 0; y < _n; ++y)
-                for (int z = 0; z < _n; ++z)
-                    if (master.isOccupied({x, y, z}))
-                        for (int k = 0; k < 3; ++k)
-                            if (const int p = pixelIndex(k, {x, y, z}); p >= 0)
-                                ++_count[k][std::size_t(p)];
+        // Sums of weights are exact, in any order, when every weight is a
+        // multiple of 2^-20 (a figure share of blocks of a power of two
+        // pixels: cell sizes 1, 2, 4, ..., and the maps' 0 and 1).
+        _exactSums = true;
+        for (int k = 0; k < 3; ++k)
+            for (float w : _weight[k])
+                _exactSums = _exactSums && std::ldexp(double(w), 20) == std::floor(std::ldexp(double(w), 20));
         recount();
     }
 
@@ -142,6 +299,7 @@ public:
     // pixel, and its complement.
     void recount()
     {
+        _softKnown = false;
         for (int k = 0; k < 3; ++k) {
             _both[k] = 0;
             _either[k] = _area[k];
@@ -172,7 +330,23 @@ public:
     }
 
     // Change of the soft minimum of the kept figures an effect brings.
-    double gain(const Effect& e) const { return softMinimum(keptAfter(e)) - softMinimum(kept()); }
+    double gain(const Effect& e) const
+    {
+        if (!_softKnown) {
+            _softNow = softMinimum(kept());
+            _softKnown = true;
+        }
+        return softMinimum(keptAfter(e)) - _softNow;
+    }
+
+    void add(const Effect& e)
+    {
+        for (int k = 0; k < 3; ++k) {
+            _both[k] += e.both[k];
+            _either[k] += e.either[k];
+        }
+        _softKnown = false;
+    }
 
     static double softMinimum(const KeptValues& v)
     {
@@ -195,6 +369,70 @@ public:
     }
     std::size_t logLength() const { return _log.size(); }
 
+    // Adds the moves of pixel (column, row) of view `view` that raise the
+    // soft minimum: openings of its ray with each view free or none, and
+    // closing it.
+    void addMoves(int view, int column, int row, std::vector<Move>& moves)
+    {
+        const int p = column * _n + row;
+        if (_bitRays) {
+            Opening openings[3];
+            bitOpenings(view, column, row, openings);
+            for (int free = -1; free < 3; ++free) {
+                const Opening& o = openings[free < 0 ? view : free];
+                if (free == view || !o.effect.valid)
+                    continue;
+                double g = gain(o.effect);
+                if (!_exactSums && g > -1e-9) {
+                    // Summed in another order than open() sums: open() tells.
+                    const Effect e = open(view, column, row, false, free);
+                    g = e.valid ? gain(e) : 0.0;
+                }
+                if (g > 0)
+                    moves.push_back({g, MoveKind::Open, view, column, row, free});
+            }
+        } else if (mayShadeNew(view, column, row)) {
+            for (int free = -1; free < 3; ++free)
+                if (free != view)
+                    if (const Effect e = open(view, column, row, false, free); e.valid)
+                        if (const double g = gain(e); g > 0)
+                            moves.push_back({g, MoveKind::Open, view, column, row, free});
+        }
+        if (shadowed(view, p) && !figure(view, p))
+            if (const Effect e = close(view, column, row, false); e.valid)
+                if (const double g = gain(e); g > 0)
+                    moves.push_back({g, MoveKind::Close, view, column, row});
+    }
+
+    // Carries out a move when it still raises the soft minimum (by more than
+    // rounding); returns whether it did.
+    bool apply(const Move& m)
+    {
+        if (m.kind == MoveKind::Close) {
+            const Effect e = close(m.view, m.column, m.row, false);
+            if (!e.valid || !(gain(e) > 1e-12))
+                return false;
+            close(m.view, m.column, m.row, true);
+            return true;
+        }
+        if (_bitRays && _exactSums) {
+            const int free = m.freeView < 0 ? m.view : m.freeView;
+            Opening openings[3];
+            bitOpenings(m.view, m.column, m.row, openings, free);
+            const Opening& o = openings[free];
+            if (!o.effect.valid || !(gain(o.effect) > 1e-12))
+                return false;
+            o.joined.forEach([&](int t) { occupy(rayCell(m.view, m.column, m.row, t), true); });
+            add(o.effect);
+            return true;
+        }
+        const Effect e = open(m.view, m.column, m.row, false, m.freeView);
+        if (!e.valid || !(gain(e) > 1e-12))
+            return false;
+        open(m.view, m.column, m.row, true, m.freeView);
+        return true;
+    }
+
     // Effect of opening the ray of pixel (column, row) of view `view`; with
     // `apply` it is carried out as well. With `freeView`, that view's pixels
     // need not be figure or shadow: the cells may shade it anywhere (each new
@@ -204,12 +442,14 @@ public:
         Effect e;
         const int q = column * _n + row;
         const bool wasDark = _count[view][std::size_t(q)] > 0;
-        // The free cells of the ray whose other pixels are figure or shadow.
+        // The free cells of the ray whose other pixels are figure or shadow,
+        // marked by their place on the ray.
         _ray.clear();
-        const unsigned allowed = ++_cellStampValue;
+        const unsigned allowed = nextRayStamp();
+        int position = 0;
         forEachCell(view, column, row, [&](const CellIndex& c) {
-            const std::size_t at = cellIndex(c);
-            if (_touched[at] != 0 || _master.isOccupied(c))
+            const int at = position++;
+            if (touched(c) || _master.isOccupied(c))
                 return;
             for (int k = 0; k < 3; ++k) {
                 if (k == view)
@@ -218,21 +458,23 @@ public:
                 if (p < 0 || (k != freeView && !(figure(k, p) || _count[k][std::size_t(p)] > 0)))
                     return;
             }
-            _cellStamp[at] = allowed;
+            _rayStamp[std::size_t(at)] = allowed;
             _ray.push_back(c);
         });
         // Of those, the ones that join the volume (through each other): a
         // piece on its own would be dropped or bridged at a cost later.
-        const unsigned joined = ++_cellStampValue;
+        const unsigned joined = nextRayStamp();
         _queue.clear();
         for (const CellIndex& c : _ray)
             if (touchesVolume(c)) {
-                _cellStamp[cellIndex(c)] = joined;
+                _rayStamp[std::size_t(rayPosition(view, c))] = joined;
                 _queue.push_back(c);
             }
         for (std::size_t i = 0; i < _queue.size(); ++i)
             forEachNeighbour(CellIndex(_queue[i]), [&](const CellIndex& d) {
-                unsigned& stamp = _cellStamp[cellIndex(d)];
+                if (pixelIndex(view, d) != q)
+                    return;  // off the ray
+                unsigned& stamp = _rayStamp[std::size_t(rayPosition(view, d))];
                 if (stamp == allowed) {
                     stamp = joined;
                     _queue.push_back(d);
@@ -260,10 +502,7 @@ public:
         if (apply && e.valid) {
             for (const CellIndex& c : _queue)
                 occupy(c, true);
-            for (int k = 0; k < 3; ++k) {
-                _both[k] += e.both[k];
-                _either[k] += e.either[k];
-            }
+            add(e);
         }
         return e;
     }
@@ -278,17 +517,17 @@ public:
             return e;
         ++_stampValue;
         bool blocked = false;
-        std::vector<CellIndex> cells;
+        _cells.clear();
         forEachCell(view, column, row, [&](const CellIndex& c) {
             if (!_master.isOccupied(c))
                 return;
-            if (_touched[cellIndex(c)] != 0)
+            if (touched(c))
                 blocked = true;
-            cells.push_back(c);
+            _cells.push_back(c);
         });
-        if (blocked || cells.empty())
+        if (blocked || _cells.empty())
             return e;
-        for (const CellIndex& c : cells)
+        for (const CellIndex& c : _cells)
             for (int k = 0; k < 3; ++k) {
                 if (k == view)
                     continue;
@@ -309,14 +548,100 @@ public:
         e.either[view] -= 1.0 - weight(view, q);
         e.valid = true;
         if (apply) {
-            for (const CellIndex& c : cells)
+            for (const CellIndex& c : _cells)
                 occupy(c, false);
-            for (int k = 0; k < 3; ++k) {
-                _both[k] += e.both[k];
-                _either[k] += e.either[k];
-            }
+            add(e);
         }
         return e;
+    }
+
+    // Occupies the hollows: free cells from which no path of free cells
+    // through faces leads out of the grid. The surface around a hollow would
+    // be a second part inside the print. A hollow is filled only when none of
+    // its cells shades a pixel that is not shaded yet (in a view along an
+    // axis none does: its ray leaves the hollow through an occupied cell).
+    // Returns the cells occupied.
+    int fillHollows()
+    {
+        if (_n > 64 * RayBits::kWords)
+            return 0;
+        // Per (x, y) column, its free cells as bits over z, and those reached
+        // from outside the grid, a whole run of free cells at a time.
+        const std::size_t columns = std::size_t(_n) * _n;
+        std::vector<RayBits> free(columns), reached(columns);
+        for (int x = 0; x < _n; ++x)
+            for (int y = 0; y < _n; ++y) {
+                const Cell* cells = &_master._occupancy_grid.at(x, y, 0);
+                for (int z = 0; z < _n; ++z)
+                    setBit(free[std::size_t(x) * _n + y], z, !cells[z].occupied);
+            }
+        std::vector<std::size_t> stack;
+        const auto reach = [&](std::size_t column, const RayBits& from) {
+            const RayBits added = from & free[column] & ~reached[column];
+            if (added.any()) {
+                reached[column] = reached[column] | RayBits::runsWith(free[column], added);
+                stack.push_back(column);
+            }
+        };
+        RayBits ends;
+        setBit(ends, 0, true);
+        setBit(ends, _n - 1, true);
+        for (int x = 0; x < _n; ++x)
+            for (int y = 0; y < _n; ++y) {
+                const bool border = x == 0 || y == 0 || x == _n - 1 || y == _n - 1;
+                reach(std::size_t(x) * _n + y, border ? ~RayBits() : ends);
+            }
+        while (!stack.empty()) {
+            const std::size_t column = stack.back();
+            stack.pop_back();
+            const int x = int(column / std::size_t(_n)), y = int(column % std::size_t(_n));
+            const RayBits from = reached[column];
+            if (x > 0)
+                reach(column - std::size_t(_n), from);
+            if (x + 1 < _n)
+                reach(column + std::size_t(_n), from);
+            if (y > 0)
+                reach(column - 1, from);
+            if (y + 1 < _n)
+                reach(column + 1, from);
+        }
+        // The hollows, one at a time (a search through faces).
+        std::vector<std::uint8_t> seen;
+        int filled = 0;
+        for (std::size_t column = 0; column < columns; ++column) {
+            const RayBits hollow = free[column] & ~reached[column];
+            if (!hollow.any())
+                continue;
+            if (seen.empty())
+                seen.assign(columns * std::size_t(_n), 0);
+            hollow.forEach([&](int z) {
+                const CellIndex start{int(column / std::size_t(_n)), int(column % std::size_t(_n)), z};
+                if (seen[cellIndex(start)])
+                    return;
+                seen[cellIndex(start)] = 1;
+                _cells.assign(1, start);
+                bool fills = true;
+                for (std::size_t i = 0; i < _cells.size(); ++i) {
+                    const CellIndex c = _cells[i];
+                    for (int k = 0; k < 3; ++k) {
+                        const int p = pixelIndex(k, c);
+                        fills = fills && p >= 0 && _count[k][std::size_t(p)] > 0;
+                    }
+                    forEachNeighbour(c, [&](const CellIndex& d) {
+                        if (!seen[cellIndex(d)] && !_master.isOccupied(d)) {
+                            seen[cellIndex(d)] = 1;
+                            _cells.push_back(d);
+                        }
+                    });
+                }
+                if (fills) {
+                    for (const CellIndex& c : _cells)
+                        occupy(c, true);
+                    filled += int(_cells.size());
+                }
+            });
+        }
+        return filled;
     }
 
     // Cells occupied and freed by the moves kept.
@@ -335,6 +660,129 @@ public:
     bool shadowed(int k, int p) const { return _count[k][std::size_t(p)] > 0; }
 
 private:
+    // A view's pixels with some property: per row a bit for each column,
+    // and per column a bit for each row.
+    struct PixelBits {
+        std::vector<RayBits> rows, columns;
+        void set(int p, int n, bool on)
+        {
+            setBit(rows[std::size_t(p % n)], p / n, on);
+            setBit(columns[std::size_t(p / n)], p % n, on);
+        }
+    };
+
+    static void setBit(RayBits& bits, int t, bool on)
+    {
+        const std::uint64_t bit = std::uint64_t(1) << (t % 64);
+        bits.w[t / 64] = on ? bits.w[t / 64] | bit : bits.w[t / 64] & ~bit;
+    }
+
+    // Whether an opening of the ray of pixel (column, row) of view `view`
+    // may have an effect: its own pixel, or a pixel of another view that
+    // a free cell of the ray falls on, holds figure and is not shaded.
+    bool mayShadeNew(int view, int column, int row) const
+    {
+        const int q = column * _n + row;
+        if (_count[view][std::size_t(q)] == 0 && weight(view, q) > 0)
+            return true;
+        bool may = false;
+        forEachCell(view, column, row, [&](const CellIndex& c) {
+            if (may || touched(c) || _master.isOccupied(c))
+                return;
+            for (int k = 0; k < 3; ++k)
+                if (k != view)
+                    if (const int p = pixelIndex(k, c); p >= 0 && _count[k][std::size_t(p)] == 0 && weight(k, p) > 0)
+                        may = true;
+        });
+        return may;
+    }
+
+    // What opening a ray does, found on the rows of bits: its effect (valid
+    // as open() finds it, the sums taken in ray order) and the cells it
+    // occupies.
+    struct Opening {
+        Effect effect;
+        RayBits joined;
+    };
+
+    // The openings of the ray of pixel (column, row) of view `view`, per
+    // free view (at `view`: none free); only `onlyFree`'s when given. Rays
+    // as bits only.
+    void bitOpenings(int view, int column, int row, Opening out[3], int onlyFree = -1)
+    {
+        const int q = column * _n + row;
+        const RayBits free = ~_blocked[view][std::size_t(q)] & _cellsMask;
+        // Cells that touch the volume: beside an occupied cell on the ray or on a neighbouring ray.
+        const RayBits& occupied = _occupied[view][std::size_t(q)];
+        RayBits touching = occupied.up() | occupied.down(1);
+        if (column > 0)
+            touching = touching | _occupied[view][std::size_t(q - _n)];
+        if (column + 1 < _n)
+            touching = touching | _occupied[view][std::size_t(q + _n)];
+        if (row > 0)
+            touching = touching | _occupied[view][std::size_t(q - 1)];
+        if (row + 1 < _n)
+            touching = touching | _occupied[view][std::size_t(q + 1)];
+        if (!(free & touching).any())
+            return;
+        const bool ownNew = _count[view][std::size_t(q)] == 0;
+        const bool ownGain = ownNew && weight(view, q) > 0;
+        Crossing crossing[2];
+        for (int i = 0, k = 0; k < 3; ++k) {
+            if (k == view)
+                continue;
+            Crossing& x = crossing[i++];
+            x.view = k;
+            x.alongColumns = _crossesColumns[view][k];
+            const CellIndex first = rayCell(view, column, row, 0);
+            const Pixel pixel = pixelOfCell(_modes[k], first.x, first.y, first.z);
+            x.fixed = x.alongColumns ? pixel.row : pixel.column;
+            const PixelBits* const all[3] = {&_figure[k], &_someFigure[k], &_unshaded[k]};
+            RayBits* const bits[3] = {&x.figure, &x.someFigure, &x.unshaded};
+            for (int b = 0; b < 3; ++b)
+                *bits[b] = x.alongColumns ? all[b]->rows[std::size_t(x.fixed)] : all[b]->columns[std::size_t(x.fixed)];
+            x.ok = x.figure | ~x.unshaded;
+        }
+        // Without a cell that shades a new pixel holding figure, no effect.
+        const RayBits gaining = (crossing[0].unshaded & crossing[0].someFigure) | (crossing[1].unshaded & crossing[1].someFigure);
+        if (!ownGain && !(free & gaining).any())
+            return;
+        for (int freeView : {view, crossing[0].view, crossing[1].view}) {
+            if (onlyFree >= 0 && freeView != onlyFree)
+                continue;
+            RayBits allowed = free;
+            for (const Crossing& x : crossing)
+                if (x.view != freeView)
+                    allowed = allowed & x.ok;
+            const RayBits seeds = allowed & touching;
+            if (!seeds.any() || (!ownGain && !(allowed & gaining).any()))
+                continue;
+            Opening& o = out[freeView];
+            o.joined = RayBits::runsWith(allowed, seeds);
+            if (!ownGain && !(o.joined & gaining).any())
+                continue;
+            for (const Crossing& x : crossing)
+                (o.joined & x.unshaded).forEach([&](int t) {
+                    const int p = x.alongColumns ? t * _n + x.fixed : x.fixed * _n + t;
+                    o.effect.both[std::size_t(x.view)] += weight(x.view, p);
+                    o.effect.either[std::size_t(x.view)] += 1.0 - weight(x.view, p);
+                });
+            if (ownNew) {
+                o.effect.both[std::size_t(view)] += weight(view, q);
+                o.effect.either[std::size_t(view)] += 1.0 - weight(view, q);
+            }
+            o.effect.valid = true;
+        }
+    }
+
+    // A view crossed by a ray of another: its pixels the ray's cells fall on.
+    struct Crossing {
+        int view = 0;
+        bool alongColumns = true;  // cell t falls on pixel (t, fixed), else (fixed, t)
+        int fixed = 0;
+        RayBits figure, someFigure, unshaded, ok;  // ok: figure or shaded
+    };
+
     bool touchesVolume(const CellIndex& c) const
     {
         bool touches = false;
@@ -357,18 +805,69 @@ private:
     {
         setCell(c, on);
         _log.emplace_back(c, on);
-        _touched[cellIndex(c)] = on ? 1 : 2;
+        const std::size_t i = cellIndex(c);
+        _touched[i / 64] |= std::uint64_t(1) << (i % 64);
+        if (_bitRays)
+            for (int k = 0; k < 3; ++k)
+                setBit(_blocked[k][std::size_t(pixelIndex(k, c))], rayPosition(k, c), true);
     }
 
     void setCell(const CellIndex& c, bool on)
     {
         _master.setOccupied(c, on);
         for (int k = 0; k < 3; ++k)
-            if (const int p = pixelIndex(k, c); p >= 0)
-                _count[k][std::size_t(p)] += on ? 1 : -1;
+            if (const int p = pixelIndex(k, c); p >= 0) {
+                int& count = _count[k][std::size_t(p)];
+                count += on ? 1 : -1;
+                if (!_bitRays)
+                    continue;
+                if (count == (on ? 1 : 0))
+                    _unshaded[k].set(p, _n, !on);
+                const int t = rayPosition(k, c);
+                setBit(_occupied[k][std::size_t(p)], t, on);
+                setBit(_blocked[k][std::size_t(p)], t, on || touched(c));
+            }
+    }
+
+    // The axis along which view k's rays run (0 x, 1 y, 2 z); -1 oblique.
+    int rayAxis(int k) const { return _modes[k] >= X_PROJECTION && _modes[k] <= Z_PROJECTION ? _modes[k] : -1; }
+
+    // Where a cell stands on its ray in view k: the order forEachCell visits.
+    int rayPosition(int k, const CellIndex& c) const
+    {
+        switch (_modes[k]) {
+        case X_PROJECTION: return c.x;
+        case Y_PROJECTION: return c.y;
+        case Z_PROJECTION: return c.z;
+        default: return _position[k][std::size_t(c.x) * _n + c.y];
+        }
+    }
+
+    // Cell t of the ray of pixel (column, row) of an axis view.
+    CellIndex rayCell(int view, int column, int row, int t) const
+    {
+        switch (_modes[view]) {
+        case X_PROJECTION: return {t, column, row};
+        case Y_PROJECTION: return {column, t, row};
+        default: return {column, row, t};
+        }
+    }
+
+    unsigned nextRayStamp()
+    {
+        if (++_rayStampValue == 0) {
+            std::fill(_rayStamp.begin(), _rayStamp.end(), 0u);
+            _rayStampValue = 1;
+        }
+        return _rayStampValue;
     }
 
     std::size_t cellIndex(const CellIndex& c) const { return (std::size_t(c.x) * _n + c.y) * _n + c.z; }
+    bool touched(const CellIndex& c) const
+    {
+        const std::size_t i = cellIndex(c);
+        return (_touched[i / 64] >> (i % 64) & 1) != 0;
+    }
 
     // Index column * n + row of the cell's pixel in view k; -1 beyond the picture.
     int pixelIndex(int k, const CellIndex& c) const
@@ -408,13 +907,25 @@ private:
     std::vector<unsigned> _stamp[3];
     std::vector<int> _removed[3];
     unsigned _stampValue = 0;
-    std::vector<std::uint8_t> _touched;  // 1 occupied by this step, 2 freed by it
-    std::vector<unsigned> _cellStamp;    // per cell, for the ray being opened
-    unsigned _cellStampValue = 0;
-    std::vector<CellIndex> _ray, _queue;
+    std::vector<std::uint64_t> _touched;  // per cell a bit: changed by this step
+    std::vector<unsigned> _rayStamp;     // per place on the ray being opened
+    unsigned _rayStampValue = 0;
+    std::vector<CellIndex> _ray, _queue, _cells;
     std::vector<std::vector<std::pair<int, int>>> _oblique[3];
+    std::vector<int> _position[3];  // oblique views: per (x, y), its place on its ray
+    // Rays as bits, when every view runs along an axis: per view pixel, the
+    // occupied cells of its ray, and those occupied or changed by this step.
+    bool _bitRays = false;
+    bool _exactSums = false;           // every sum of weights exact in any order
+    RayBits _cellsMask;                // the n cells of a ray
+    bool _crossesColumns[3][3] = {};  // see the constructor
+    std::vector<RayBits> _occupied[3], _blocked[3];
+    // Per view: the figure (worth shading), any figure, and not shaded.
+    PixelBits _figure[3], _someFigure[3], _unshaded[3];
     double _both[3] = {0, 0, 0};
     double _either[3] = {0, 0, 0};
+    mutable double _softNow = 0;  // the soft minimum of kept(), when known
+    mutable bool _softKnown = false;
     std::vector<std::pair<CellIndex, bool>> _log;  // cell changes in order
 };
 
@@ -467,18 +978,8 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
         moves.clear();
         for (int k = 0; k < 3; ++k)
             for (int c = 0; c < n; ++c)
-                for (int r = 0; r < n; ++r) {
-                    const int p = c * n + r;
-                    for (int free = -1; free < 3; ++free)
-                        if (free != k)
-                            if (const Effect e = keeper.open(k, c, r, false, free); e.valid)
-                                if (const double g = keeper.gain(e); g > 0)
-                                    moves.push_back({g, MoveKind::Open, k, c, r, free});
-                    if (keeper.shadowed(k, p) && !keeper.figure(k, p))
-                        if (const Effect e = keeper.close(k, c, r, false); e.valid)
-                            if (const double g = keeper.gain(e); g > 0)
-                                moves.push_back({g, MoveKind::Close, k, c, r});
-                }
+                for (int r = 0; r < n; ++r)
+                    keeper.addMoves(k, c, r, moves);
         std::sort(moves.begin(), moves.end(), [](const Move& a, const Move& b) {
             if (a.score != b.score)
                 return a.score > b.score;
@@ -487,15 +988,8 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
         });
         int applied = 0;
         for (const Move& m : moves) {
-            const bool open = m.kind == MoveKind::Open;
-            const Effect e = open ? keeper.open(m.view, m.column, m.row, false, m.freeView)
-                                  : keeper.close(m.view, m.column, m.row, false);
-            if (!e.valid || !(keeper.gain(e) > 1e-12))
+            if (!keeper.apply(m))
                 continue;
-            if (open)
-                keeper.open(m.view, m.column, m.row, true, m.freeView);
-            else
-                keeper.close(m.view, m.column, m.row, true);
             ++applied;
             if (better(keeper.kept(), best)) {
                 best = keeper.kept();
@@ -506,6 +1000,7 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
             break;
     }
     keeper.rollBack(bestLength);
+    keeper.fillHollows();
     report.after = keeper.kept();
     std::tie(report.added, report.removed) = keeper.changes();
     recordShadows(master);

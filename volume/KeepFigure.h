@@ -66,7 +66,7 @@ struct KeepOptions {
 struct KeepReport {
     KeptValues before{0, 0, 0};  // the measure raised (see KeepOptions::onCanvas)
     KeptValues after{0, 0, 0};
-    int added = 0;    // cells occupied
+    int added = 0;    // cells occupied (hollows filled included)
     int removed = 0;  // cells freed
     int rounds = 0;
 };
@@ -85,7 +85,10 @@ struct KeepReport {
 // Never occupies a cell whose pixel in a view falls beyond that view's
 // picture, and changes each cell at most once. Of the states passed on the
 // way the one with the largest least kept figure is kept, so it never
-// drops. The master's view modes tell the views; its shadow maps are
+// drops. Last it occupies every hollow (free cells that no path through
+// faces leads out of the grid from) whose cells shade no new pixel: opened
+// rays can close one in, and its surface would be a second part inside the
+// print. The master's view modes tell the views; its shadow maps are
 // recorded afresh at the end. Run it last: a new volume from the views
 // (compute, optimise) starts from the hull again.
 KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const KeepOptions& options = {});

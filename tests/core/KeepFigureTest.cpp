@@ -269,3 +269,44 @@ TEST(KeepFigure, BestPassKeepsTheStateThatKeepsMost)
     EXPECT_FALSE(best.restore(coarse));
 }
 
+
+// A box whose shadows are the figures has nothing to win, but its hollows
+// are occupied: one closed in on every side, and one cell that reaches the
+// outside only along an edge (the box's edge there is free). A free cell on
+// the box's face stays free, as do the cells of its free edge.
+TEST(KeepFigure, FillsHollowsThatShadeNothingNew)
+{
+    ShadowObject master(kCell);
+    master._view_modes = {X_PROJECTION, Y_PROJECTION, Z_PROJECTION};
+    const auto inBox = [](int a) { return a >= 10 && a < 30; };
+    const auto inHollow = [](int a) { return a >= 14 && a < 18; };
+    for (int x = 0; x < kN; ++x)
+        for (int y = 0; y < kN; ++y)
+            for (int z = 0; z < kN; ++z)
+                master.setOccupied({x, y, z}, inBox(x) && inBox(y) && inBox(z) && !(inHollow(x) && inHollow(y) && inHollow(z)));
+    for (int z = 10; z < 30; ++z)
+        master.setOccupied({10, 10, z}, false);  // the free edge
+    master.setOccupied({11, 11, 20}, false);      // beside it only along an edge
+    master.setOccupied({29, 20, 20}, false);      // on the face
+    ViewFigures figures;
+    for (std::size_t k = 0; k < 3; ++k) {
+        figures.maps[k] = master.castShadow(master._view_modes[k]);
+        figures.cover[k].resize(std::size_t(kN) * kN);
+        for (int p = 0; p < kN * kN; ++p)
+            figures.cover[k][std::size_t(p)] = figures.maps[k].at(p / kN, p % kN);
+    }
+    const int before = master.occupiedCount();
+    const KeepReport report = keepFigure(master, figures);
+    EXPECT_EQ(report.added, 4 * 4 * 4 + 1);
+    EXPECT_EQ(report.removed, 0);
+    EXPECT_EQ(master.occupiedCount(), before + report.added);
+    EXPECT_TRUE(master.isOccupied({15, 16, 17}));
+    EXPECT_TRUE(master.isOccupied({11, 11, 20}));
+    EXPECT_FALSE(master.isOccupied({29, 20, 20}));
+    EXPECT_FALSE(master.isOccupied({10, 10, 20}));
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_DOUBLE_EQ(report.before[std::size_t(k)], 1.0);
+        EXPECT_DOUBLE_EQ(report.after[std::size_t(k)], 1.0);
+        EXPECT_EQ(master.castShadow(master._view_modes[std::size_t(k)]), figures.maps[std::size_t(k)]);
+    }
+}

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -189,52 +190,65 @@ std::vector<std::uint8_t> castByMesh(const Sculpture& sculpture, int axis, int n
     return covered;
 }
 
-// The three pictures of an ellipsoid with a notch agree (each is a shadow of
-// that solid), so the hull casts each of them, and so does the printed
-// sculpture, pixel for pixel.
+// The three pictures of a solid agree (each is a shadow of that solid), so
+// the hull casts each of them, and so does the printed sculpture, pixel for
+// pixel: an ellipsoid with a notch, and a cross of three bars from border
+// to border of the grid (cells in the first and last layer of every axis).
 TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
 {
     constexpr int n = 50;
-    auto inSolid = [](int x, int y, int z) {
-        const float dx = (x - 26.5f) / 18.0f, dy = (y - 24.0f) / 14.0f, dz = (z - 23.0f) / 20.0f;
-        return dx * dx + dy * dy + dz * dz <= 1.0f && !(x > 30 && z > 28);
+    const struct {
+        const char* name;
+        std::function<bool(int, int, int)> inSolid;
+    } solids[] = {
+        {"ellipsoid", [](int x, int y, int z) {
+             const float dx = (x - 26.5f) / 18.0f, dy = (y - 24.0f) / 14.0f, dz = (z - 23.0f) / 20.0f;
+             return dx * dx + dy * dy + dz * dz <= 1.0f && !(x > 30 && z > 28);
+         }},
+        {"cross", [](int x, int y, int z) {
+             const auto middle = [](int a) { return a >= 20 && a < 24; };
+             return (middle(y) && middle(z)) || (middle(x) && middle(z)) || (middle(x) && middle(y));
+         }},
     };
-    QImage pictures[3];
-    for (QImage& picture : pictures)
-        picture = pictureWithPixels({});
-    for (int x = 0; x < n; ++x)
-        for (int y = 0; y < n; ++y)
-            for (int z = 0; z < n; ++z)
-                if (inSolid(x, y, z)) {
-                    const QPoint pixels[3] = {{y, z}, {x, z}, {x, y}};  // X, Y and Z views
-                    for (int k = 0; k < 3; ++k)
-                        QPainter(&pictures[k]).fillRect(pixels[k].x() * 5, pixels[k].y() * 5, 5, 5, Qt::black);
-                }
-    QTemporaryDir dir;
-    DesignSession::PictureFiles files;
-    for (int k = 0; k < 3; ++k) {
-        files[std::size_t(k)] = dir.filePath(QStringLiteral("view%1.png").arg(k));
-        ASSERT_TRUE(pictures[k].save(files[std::size_t(k)]));
-    }
-    DesignSession session;
-    ASSERT_TRUE(session.load(0, files, 5.0f, false, DesignSession::Pictures::Plain).ok());
-    ASSERT_TRUE(session.compute().ok());
-    SculptureOptions options;
-    options.sizeMm = 80.0f;
-    const Result<Sculpture> made = session.sculpture(options);
-    ASSERT_TRUE(made.ok()) << made.error().toStdString();
-    const Sculpture& sculpture = made.value();
-    EXPECT_TRUE(sculpture.check.printable());
-    EXPECT_FLOAT_EQ(std::max({sculpture.sizeMm[0], sculpture.sizeMm[1], sculpture.sizeMm[2]}), 80.0f);
-    for (int axis = 0; axis < 3; ++axis) {
-        const ShadowView& view = session.views()[std::size_t(axis)];
-        const std::vector<std::uint8_t> cast = castByMesh(sculpture, axis, n, 5.0f);
-        int differing = 0;
-        for (int c = 0; c < n; ++c)
-            for (int r = 0; r < n; ++r)
-                differing += (cast[std::size_t(c) * n + r] != 0) != (view._image_map.at(c, r) != 0);
-        EXPECT_EQ(differing, 0) << "axis " << axis;
-        EXPECT_EQ(session.volume().counts().missing[std::size_t(axis)] + session.volume().counts().extra[std::size_t(axis)], 0);
+    for (const auto& solid : solids) {
+        QImage pictures[3];
+        for (QImage& picture : pictures)
+            picture = pictureWithPixels({});
+        for (int x = 0; x < n; ++x)
+            for (int y = 0; y < n; ++y)
+                for (int z = 0; z < n; ++z)
+                    if (solid.inSolid(x, y, z)) {
+                        const QPoint pixels[3] = {{y, z}, {x, z}, {x, y}};  // X, Y and Z views
+                        for (int k = 0; k < 3; ++k)
+                            QPainter(&pictures[k]).fillRect(pixels[k].x() * 5, pixels[k].y() * 5, 5, 5, Qt::black);
+                    }
+        QTemporaryDir dir;
+        DesignSession::PictureFiles files;
+        for (int k = 0; k < 3; ++k) {
+            files[std::size_t(k)] = dir.filePath(QStringLiteral("view%1.png").arg(k));
+            ASSERT_TRUE(pictures[k].save(files[std::size_t(k)]));
+        }
+        DesignSession session;
+        ASSERT_TRUE(session.load(0, files, 5.0f, false, DesignSession::Pictures::Plain).ok());
+        ASSERT_TRUE(session.compute().ok());
+        SculptureOptions options;
+        options.sizeMm = 80.0f;
+        const Result<Sculpture> made = session.sculpture(options);
+        ASSERT_TRUE(made.ok()) << made.error().toStdString();
+        const Sculpture& sculpture = made.value();
+        EXPECT_TRUE(sculpture.check.printable()) << solid.name << ": " << sculpture.check.openEdges << " open edges, "
+                                                 << sculpture.check.parts << " parts";
+        EXPECT_FLOAT_EQ(std::max({sculpture.sizeMm[0], sculpture.sizeMm[1], sculpture.sizeMm[2]}), 80.0f);
+        for (int axis = 0; axis < 3; ++axis) {
+            const ShadowView& view = session.views()[std::size_t(axis)];
+            const std::vector<std::uint8_t> cast = castByMesh(sculpture, axis, n, 5.0f);
+            int differing = 0;
+            for (int c = 0; c < n; ++c)
+                for (int r = 0; r < n; ++r)
+                    differing += (cast[std::size_t(c) * n + r] != 0) != (view._image_map.at(c, r) != 0);
+            EXPECT_EQ(differing, 0) << solid.name << " axis " << axis;
+            EXPECT_EQ(session.volume().counts().missing[std::size_t(axis)] + session.volume().counts().extra[std::size_t(axis)], 0);
+        }
     }
 }
 
