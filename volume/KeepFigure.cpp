@@ -169,17 +169,20 @@ struct RayBits {
 //
 // Finding the moves means trying every ray of every view, again each round,
 // and most rays have nothing to offer. When every view runs along an axis
-// their rays are tried as rows of bits first: each view keeps, per ray, its
+// their rays are tried as rows of bits: each view keeps, per ray, its
 // occupied cells and its cells that are occupied or were changed by this
 // step, and per row and per column of its pixels the ones not shaded, the
 // figure and the pixels holding any figure. A ray of one view crosses one
 // row or column of each other view along its length, so a few word
 // operations give the cells an opening would occupy and what they shade.
-// Only the openings that may raise the soft minimum are tried cell by cell,
-// which gives them exactly as before.
+// When every weight is a multiple of 2^-20 the sums of an effect do not
+// depend on their order and the bits give the effect exactly; otherwise
+// the openings that may raise the soft minimum are tried cell by cell
+// (open()), whose order of summing the moves' scores were found in. Either
+// way the moves are those of trying every ray cell by cell.
 class Keeper {
 public:
-    Keeper(ShadowObject& master, const ViewFigures& figures, bool onCanvas) : _master(master)
+    Keeper(ShadowObject& master, const ViewFigures& figures, const KeepOptions& options) : _master(master)
     {
         _n = master.sizeX();
         const std::size_t pixels = std::size_t(_n) * _n;
@@ -190,7 +193,7 @@ public:
             _removed[k].assign(pixels, 0);
             _weight[k].assign(pixels, 0.0f);
             for (int p = 0; p < int(pixels); ++p)
-                _weight[k][std::size_t(p)] = onCanvas ? figures.cover[std::size_t(k)][std::size_t(p)]
+                _weight[k][std::size_t(p)] = options.onCanvas ? figures.cover[std::size_t(k)][std::size_t(p)]
                                                       : float(figures.maps[std::size_t(k)].at(p / _n, p % _n));
             _area[k] = 0;
             for (float w : _weight[k])
@@ -218,7 +221,7 @@ public:
                 longest = std::max(longest, ray.size());
         }
         _rayStamp.assign(longest, 0);
-        _bitRays = _n <= 64 * RayBits::kWords;
+        _bitRays = options.rowsOfBits && _n <= 64 * RayBits::kWords;
         for (int k = 0; k < 3; ++k)
             _bitRays = _bitRays && rayAxis(k) >= 0;
         if (_bitRays) {
@@ -959,7 +962,7 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
     KeepReport report;
     if (!usable(master, figures))
         return report;
-    Keeper keeper(master, figures, options.onCanvas);
+    Keeper keeper(master, figures, options);
     report.before = keeper.kept();
     const int n = keeper.n();
     // The state the moves end in may keep less in its worst view than one
