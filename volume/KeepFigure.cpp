@@ -1,8 +1,18 @@
 #include "volume/KeepFigure.h"
 
+#include "volume/GridAllocator.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
+
+namespace {
+
+// Grid-sized arrays come from the grid pool: fresh pages are slow to touch.
+template <class T>
+using GridVector = std::vector<T, GridAllocator<T>>;
+
+}  // namespace
 
 ByteMap figureMap(const QImage& canvas, float cellSize)
 {
@@ -568,15 +578,22 @@ public:
     {
         if (_n > 64 * RayBits::kWords)
             return 0;
-        // Per (x, y) column, its free cells as bits over z, and those reached
-        // from outside the grid, a whole run of free cells at a time.
+        // Per (x, y) column, its free cells as bits over z (a view along z
+        // has them as its rays), and those reached from outside the grid, a
+        // whole run of free cells at a time.
         const std::size_t columns = std::size_t(_n) * _n;
-        std::vector<RayBits> free(columns), reached(columns);
+        GridVector<RayBits> free(columns), reached(columns);
+        const int alongZ = _bitRays ? int(std::find(_modes, _modes + 3, int(Z_PROJECTION)) - _modes) : 3;
         for (int x = 0; x < _n; ++x)
             for (int y = 0; y < _n; ++y) {
+                RayBits& column = free[std::size_t(x) * _n + y];
+                if (alongZ < 3) {
+                    column = ~_occupied[alongZ][std::size_t(x) * _n + y] & _cellsMask;
+                    continue;
+                }
                 const Cell* cells = &_master._occupancy_grid.at(x, y, 0);
                 for (int z = 0; z < _n; ++z)
-                    setBit(free[std::size_t(x) * _n + y], z, !cells[z].occupied);
+                    setBit(column, z, !cells[z].occupied);
             }
         std::vector<std::size_t> stack;
         const auto reach = [&](std::size_t column, const RayBits& from) {
@@ -609,7 +626,7 @@ public:
                 reach(column + 1, from);
         }
         // The hollows, one at a time (a search through faces).
-        std::vector<std::uint8_t> seen;
+        GridVector<std::uint8_t> seen;
         int filled = 0;
         for (std::size_t column = 0; column < columns; ++column) {
             const RayBits hollow = free[column] & ~reached[column];
@@ -910,7 +927,7 @@ private:
     std::vector<unsigned> _stamp[3];
     std::vector<int> _removed[3];
     unsigned _stampValue = 0;
-    std::vector<std::uint64_t> _touched;  // per cell a bit: changed by this step
+    GridVector<std::uint64_t> _touched;  // per cell a bit: changed by this step
     std::vector<unsigned> _rayStamp;     // per place on the ray being opened
     unsigned _rayStampValue = 0;
     std::vector<CellIndex> _ray, _queue, _cells;
@@ -922,7 +939,7 @@ private:
     bool _exactSums = false;           // every sum of weights exact in any order
     RayBits _cellsMask;                // the n cells of a ray
     bool _crossesColumns[3][3] = {};  // see the constructor
-    std::vector<RayBits> _occupied[3], _blocked[3];
+    GridVector<RayBits> _occupied[3], _blocked[3];
     // Per view: the figure (worth shading), any figure, and not shaded.
     PixelBits _figure[3], _someFigure[3], _unshaded[3];
     double _both[3] = {0, 0, 0};
