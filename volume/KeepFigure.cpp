@@ -1,8 +1,18 @@
 #include "volume/KeepFigure.h"
 
+#include "volume/GridAllocator.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
+
+namespace {
+
+// Grid-sized arrays come from the grid pool: fresh pages are slow to touch.
+template <class T>
+using GridVector = std::vector<T, GridAllocator<T>>;
+
+}  // namespace
 
 ByteMap figureMap(const QImage& canvas, float cellSize)
 {
@@ -169,17 +179,20 @@ struct RayBits {
 //
 // Finding the moves means trying every ray of every view, again each round,
 // and most rays have nothing to offer. When every view runs along an axis
-// their rays are tried as rows of bits first: each view keeps, per ray, its
+// their rays are tried as rows of bits: each view keeps, per ray, its
 // occupied cells and its cells that are occupied or were changed by this
 // step, and per row and per column of its pixels the ones not shaded, the
 // figure and the pixels holding any figure. A ray of one view crosses one
 // row or column of each other view along its length, so a few word
 // operations give the cells an opening would occupy and what they shade.
-// Only the openings that may raise the soft minimum are tried cell by cell,
-// which gives them exactly as before.
+// When every weight is a multiple of 2^-20 the sums of an effect do not
+// depend on their order and the bits give the effect exactly; otherwise
+// the openings that may raise the soft minimum are tried cell by cell
+// (open()), whose order of summing the moves' scores were found in. Either
+// way the moves are those of trying every ray cell by cell.
 class Keeper {
 public:
-    Keeper(ShadowObject& master, const ViewFigures& figures, bool onCanvas) : _master(master)
+    Keeper(ShadowObject& master, const ViewFigures& figures, const KeepOptions& options) : _master(master)
     {
         _n = master.sizeX();
         const std::size_t pixels = std::size_t(_n) * _n;
@@ -190,7 +203,7 @@ public:
             _removed[k].assign(pixels, 0);
             _weight[k].assign(pixels, 0.0f);
             for (int p = 0; p < int(pixels); ++p)
-                _weight[k][std::size_t(p)] = onCanvas ? figures.cover[std::size_t(k)][std::size_t(p)]
+                _weight[k][std::size_t(p)] = options.onCanvas ? figures.cover[std::size_t(k)][std::size_t(p)]
                                                       : float(figures.maps[std::size_t(k)].at(p / _n, p % _n));
             _area[k] = 0;
             for (float w : _weight[k])
@@ -218,7 +231,7 @@ public:
                 longest = std::max(longest, ray.size());
         }
         _rayStamp.assign(longest, 0);
-        _bitRays = _n <= 64 * RayBits::kWords;
+        _bitRays = options.rowsOfBits && _n <= 64 * RayBits::kWords;
         for (int k = 0; k < 3; ++k)
             _bitRays = _bitRays && rayAxis(k) >= 0;
         if (_bitRays) {
@@ -565,15 +578,22 @@ public:
     {
         if (_n > 64 * RayBits::kWords)
             return 0;
-        // Per (x, y) column, its free cells as bits over z, and those reached
-        // from outside the grid, a whole run of free cells at a time.
+        // Per (x, y) column, its free cells as bits over z (a view along z
+        // has them as its rays), and those reached from outside the grid, a
+        // whole run of free cells at a time.
         const std::size_t columns = std::size_t(_n) * _n;
-        std::vector<RayBits> free(columns), reached(columns);
+        GridVector<RayBits> free(columns), reached(columns);
+        const int alongZ = _bitRays ? int(std::find(_modes, _modes + 3, int(Z_PROJECTION)) - _modes) : 3;
         for (int x = 0; x < _n; ++x)
             for (int y = 0; y < _n; ++y) {
+                RayBits& column = free[std::size_t(x) * _n + y];
+                if (alongZ < 3) {
+                    column = ~_occupied[alongZ][std::size_t(x) * _n + y] & _cellsMask;
+                    continue;
+                }
                 const Cell* cells = &_master._occupancy_grid.at(x, y, 0);
                 for (int z = 0; z < _n; ++z)
-                    setBit(free[std::size_t(x) * _n + y], z, !cells[z].occupied);
+                    setBit(column, z, !cells[z].occupied);
             }
         std::vector<std::size_t> stack;
         const auto reach = [&](std::size_t column, const RayBits& from) {
@@ -606,7 +626,7 @@ public:
                 reach(column + 1, from);
         }
         // The hollows, one at a time (a search through faces).
-        std::vector<std::uint8_t> seen;
+        GridVector<std::uint8_t> seen;
         int filled = 0;
         for (std::size_t column = 0; column < columns; ++column) {
             const RayBits hollow = free[column] & ~reached[column];
@@ -907,7 +927,7 @@ private:
     std::vector<unsigned> _stamp[3];
     std::vector<int> _removed[3];
     unsigned _stampValue = 0;
-    std::vector<std::uint64_t> _touched;  // per cell a bit: changed by this step
+    GridVector<std::uint64_t> _touched;  // per cell a bit: changed by this step
     std::vector<unsigned> _rayStamp;     // per place on the ray being opened
     unsigned _rayStampValue = 0;
     std::vector<CellIndex> _ray, _queue, _cells;
@@ -919,7 +939,7 @@ private:
     bool _exactSums = false;           // every sum of weights exact in any order
     RayBits _cellsMask;                // the n cells of a ray
     bool _crossesColumns[3][3] = {};  // see the constructor
-    std::vector<RayBits> _occupied[3], _blocked[3];
+    GridVector<RayBits> _occupied[3], _blocked[3];
     // Per view: the figure (worth shading), any figure, and not shaded.
     PixelBits _figure[3], _someFigure[3], _unshaded[3];
     double _both[3] = {0, 0, 0};
@@ -959,7 +979,7 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
     KeepReport report;
     if (!usable(master, figures))
         return report;
-    Keeper keeper(master, figures, options.onCanvas);
+    Keeper keeper(master, figures, options);
     report.before = keeper.kept();
     const int n = keeper.n();
     // The state the moves end in may keep less in its worst view than one

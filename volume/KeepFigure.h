@@ -61,6 +61,10 @@ struct KeepOptions {
     // Raise the least figure kept on the canvas (true) or the least kept
     // figure of the maps (false).
     bool onCanvas = true;
+    // Try the rays of views along the axes as rows of bits (false: cell by
+    // cell, as oblique views always are). The same moves either way; the
+    // bits are many times faster.
+    bool rowsOfBits = true;
 };
 
 struct KeepReport {

@@ -236,6 +236,75 @@ TEST(KeepFigure, NeverLowersTheLeastKeptView)
     }
 }
 
+// Rays tried as rows of bits make the moves of trying them cell by cell:
+// the same cells and the same report, for figures in the middle of the
+// canvas and for figures that reach its borders (cells on the grid's
+// border), at cell sizes whose weights sum exactly in any order (4) and not
+// (5, 10), on the canvas and on the maps, with stray cells.
+TEST(KeepFigure, RowsOfBitsMakeTheMovesOfCells)
+{
+    std::array<QImage, 3> borders{whiteCanvas(), whiteCanvas(), whiteCanvas()};
+    {
+        QPainter p0(&borders[0]);
+        p0.setPen(Qt::NoPen);
+        p0.setBrush(Qt::black);
+        p0.drawEllipse(QPoint(125, 125), 135, 110);
+        QPainter p1(&borders[1]);
+        p1.setPen(Qt::NoPen);
+        p1.setBrush(Qt::black);
+        p1.drawPolygon(QPolygon({QPoint(0, 0), QPoint(250, 130), QPoint(0, 250)}));
+        QPainter p2(&borders[2]);
+        p2.setPen(QPen(Qt::black, 30));
+        p2.drawEllipse(QPoint(125, 125), 110, 110);
+        p2.drawLine(0, 40, 250, 40);
+    }
+    const struct {
+        const char* name;
+        std::array<QImage, 3> canvases;
+        float cell;
+        bool onCanvas;
+        bool extras;
+    } cases[] = {
+        {"middle 4", contradictingCanvases(), 4.0f, true, false},
+        {"middle 5", contradictingCanvases(), 5.0f, true, true},
+        {"middle 10 maps", contradictingCanvases(), 10.0f, false, true},
+        {"borders 4", borders, 4.0f, true, true},
+        {"borders 5", borders, 5.0f, true, false},
+        {"borders 10 maps", borders, 10.0f, false, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<ShadowView> views;
+        const std::unique_ptr<ShadowObject> hull = hullOf(views, c.canvases, 0, c.cell);
+        const int n = hull->resolution();
+        if (c.extras)
+            for (int i = 0; i < 150; ++i)
+                hull->setOccupied({(i * 7) % n, (i * 13) % n, (i * 29) % n}, true);
+        const ViewFigures figures = viewFigures(c.canvases, c.cell);
+        ShadowObject byBits(*hull), byCells(*hull);
+        KeepOptions options;
+        options.onCanvas = c.onCanvas;
+        const KeepReport bits = keepFigure(byBits, figures, options);
+        options.rowsOfBits = false;
+        const KeepReport cells = keepFigure(byCells, figures, options);
+        EXPECT_GT(bits.added + bits.removed, 0) << c.name;
+        EXPECT_EQ(bits.added, cells.added) << c.name;
+        EXPECT_EQ(bits.removed, cells.removed) << c.name;
+        EXPECT_EQ(bits.rounds, cells.rounds) << c.name;
+        EXPECT_EQ(bits.after, cells.after) << c.name;
+        int differing = 0, onBorder = 0;
+        for (int x = 0; x < n; ++x)
+            for (int y = 0; y < n; ++y)
+                for (int z = 0; z < n; ++z) {
+                    differing += byBits.isOccupied({x, y, z}) != byCells.isOccupied({x, y, z});
+                    onBorder += byBits.isOccupied({x, y, z}) && (std::min({x, y, z}) == 0 || std::max({x, y, z}) == n - 1);
+                }
+        EXPECT_EQ(differing, 0) << c.name;
+        if (std::string(c.name).starts_with("borders")) {
+            EXPECT_GT(onBorder, 0) << c.name;
+        }
+    }
+}
+
 TEST(KeepFigure, BestPassKeepsTheStateThatKeepsMost)
 {
     const std::array<QImage, 3> canvases = contradictingCanvases();
