@@ -5,7 +5,10 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <ctime>
 #include <memory>
 #include <string_view>
 
@@ -26,54 +29,158 @@ const std::string kRelationships =
     "<Relationship Target=\"/3D/3dmodel.model\" Id=\"rel0\" "
     "Type=\"http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel\"/></Relationships>\n";
 
-// Nine significant digits read back to the same float; to_chars ignores the
+constexpr std::string_view kModelHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<model unit=\"millimeter\" xml:lang=\"en-US\" "
+    "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\">\n"
+    " <resources>\n  <object id=\"1\" type=\"model\">\n   <mesh>\n    <vertices>\n";
+constexpr std::string_view kModelMiddle = "    </vertices>\n    <triangles>\n";
+constexpr std::string_view kModelTail =
+    "    </triangles>\n   </mesh>\n  </object>\n </resources>\n <build>\n  <item objectid=\"1\"/>\n"
+    " </build>\n</model>\n";
+
+// Room for the longest line: a float takes at most 15 characters
+// ("-1.17549435e-38"), an int 11.
+constexpr std::size_t kLongestLine = 128;
+
+char* put(char* at, std::string_view text)
+{
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+// The shortest text that reads back as the same float; to_chars ignores the
 // locale, so no decimal comma slips in.
-void appendNumber(std::string& out, float value)
+char* put(char* at, float value) { return std::to_chars(at, at + 16, value).ptr; }
+char* put(char* at, int value) { return std::to_chars(at, at + 12, value).ptr; }
+
+// One line per vertex and triangle, not indented: every byte is deflated.
+std::size_t vertexLine(const point& p, char* out)
 {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 9).ptr;
-    out.append(text, end);
+    char* at = put(out, "<vertex x=\"");
+    at = put(put(at, p[0]), "\" y=\"");
+    at = put(put(at, p[1]), "\" z=\"");
+    at = put(put(at, p[2]), "\"/>\n");
+    return std::size_t(at - out);
+}
+std::size_t triangleLine(const TriMesh::Face& f, char* out)
+{
+    char* at = put(out, "<triangle v1=\"");
+    at = put(put(at, f[0]), "\" v2=\"");
+    at = put(put(at, f[1]), "\" v3=\"");
+    at = put(put(at, f[2]), "\"/>\n");
+    return std::size_t(at - out);
 }
 
-void appendNumber(std::string& out, int value)
-{
-    char text[16];
-    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
+// The model text as libzip reads it, made a piece at a time while it is
+// deflated: the text of a fine volume's mesh takes tens of megabytes, and
+// fresh memory that large is slow to touch. Its length, which the entry's
+// header holds, is counted first by making every line once.
+class ModelSource {
+public:
+    explicit ModelSource(const TriMesh& mesh) : _mesh(mesh)
+    {
+        zip_error_init(&_error);
+        char line[kLongestLine];
+        _size = kModelHead.size() + kModelMiddle.size() + kModelTail.size();
+        for (const point& p : mesh.vertices)
+            _size += vertexLine(p, line);
+        for (const TriMesh::Face& f : mesh.faces)
+            _size += triangleLine(f, line);
+    }
+    ~ModelSource() { zip_error_fini(&_error); }
 
-std::string modelXml(const TriMesh& mesh)
-{
-    std::string model =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<model unit=\"millimeter\" xml:lang=\"en-US\" "
-        "xmlns=\"http://schemas.microsoft.com/3dmanufacturing/core/2015/02\">\n"
-        " <resources>\n  <object id=\"1\" type=\"model\">\n   <mesh>\n    <vertices>\n";
-    model.reserve(model.size() + mesh.vertices.size() * 60 + mesh.faces.size() * 50 + 200);
-    // One line per vertex and triangle, not indented: tens of megabytes for
-    // a fine volume, every byte of which the compression reads.
-    for (const point& p : mesh.vertices) {
-        model += "<vertex x=\"";
-        appendNumber(model, p[0]);
-        model += "\" y=\"";
-        appendNumber(model, p[1]);
-        model += "\" z=\"";
-        appendNumber(model, p[2]);
-        model += "\"/>\n";
+    static zip_int64_t callback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command)
+    {
+        auto* source = static_cast<ModelSource*>(state);
+        switch (command) {
+        case ZIP_SOURCE_OPEN:
+            source->_part = 0;
+            source->_next = 0;
+            source->_piece.clear();
+            source->_read = 0;
+            return 0;
+        case ZIP_SOURCE_READ:
+            return source->read(static_cast<char*>(data), length);
+        case ZIP_SOURCE_CLOSE:
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            if (length < sizeof(zip_stat_t)) {
+                zip_error_set(&source->_error, ZIP_ER_INVAL, 0);
+                return -1;
+            }
+            auto* stat = static_cast<zip_stat_t*>(data);
+            zip_stat_init(stat);
+            stat->size = source->_size;
+            stat->mtime = std::time(nullptr);
+            stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&source->_error, data, length);
+        case ZIP_SOURCE_FREE:
+            delete source;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return ZIP_SOURCE_SUPPORTS_READABLE;
+        default:
+            zip_error_set(&source->_error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
     }
-    model += "    </vertices>\n    <triangles>\n";
-    for (const TriMesh::Face& f : mesh.faces) {
-        model += "<triangle v1=\"";
-        appendNumber(model, f[0]);
-        model += "\" v2=\"";
-        appendNumber(model, f[1]);
-        model += "\" v3=\"";
-        appendNumber(model, f[2]);
-        model += "\"/>\n";
+
+private:
+    static constexpr std::size_t kPiece = std::size_t(1) << 20;
+
+    zip_int64_t read(char* out, zip_uint64_t length)
+    {
+        zip_uint64_t given = 0;
+        while (given < length) {
+            if (_read == _piece.size() && !fill())
+                break;
+            const std::size_t n = std::min<std::size_t>(_piece.size() - _read, std::size_t(length - given));
+            std::memcpy(out + given, _piece.data() + _read, n);
+            _read += n;
+            given += n;
+        }
+        return zip_int64_t(given);
     }
-    model += "    </triangles>\n   </mesh>\n  </object>\n </resources>\n <build>\n  <item objectid=\"1\"/>\n"
-             " </build>\n</model>\n";
-    return model;
-}
+
+    // The next piece of whole lines; false at the end of the text.
+    bool fill()
+    {
+        _piece.clear();
+        _read = 0;
+        char line[kLongestLine];
+        while (_piece.size() < kPiece && _part < 5) {
+            switch (_part) {
+            case 0: _piece += kModelHead; ++_part; break;
+            case 1:
+                if (_next < _mesh.vertices.size())
+                    _piece.append(line, vertexLine(_mesh.vertices[_next++], line));
+                else
+                    _part = 2, _next = 0;
+                break;
+            case 2: _piece += kModelMiddle; ++_part; break;
+            case 3:
+                if (_next < _mesh.faces.size())
+                    _piece.append(line, triangleLine(_mesh.faces[_next++], line));
+                else
+                    _part = 4;
+                break;
+            default: _piece += kModelTail; ++_part;
+            }
+        }
+        return !_piece.empty();
+    }
+
+    const TriMesh& _mesh;
+    std::size_t _size = 0;
+    zip_error_t _error;
+    int _part = 0;           // head, vertices, middle, triangles, tail, done
+    std::size_t _next = 0;   // the next vertex or triangle
+    std::string _piece;      // made, not yet read
+    std::size_t _read = 0;
+};
 
 struct ArchiveCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -85,11 +192,10 @@ using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
 // the mesh of a fine volume.
 constexpr zip_uint32_t kModelCompression = 1;
 
-// Adds an entry whose bytes stay owned by the caller until the archive is
-// closed, deflated at `level` (0: libzip's default).
-bool addEntry(zip_t* archive, const char* name, const std::string& bytes, zip_uint32_t level = 0)
+// Adds an entry read from `source` (freed here when it cannot be added),
+// deflated at `level` (0: libzip's default).
+bool addEntry(zip_t* archive, const char* name, zip_source_t* source, zip_uint32_t level = 0)
 {
-    zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
     if (!source)
         return false;
     const zip_int64_t index = zip_file_add(archive, name, source, ZIP_FL_ENC_UTF_8);
@@ -98,6 +204,12 @@ bool addEntry(zip_t* archive, const char* name, const std::string& bytes, zip_ui
         return false;
     }
     return level == 0 || zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, level) == 0;
+}
+
+// An entry whose bytes stay owned by the caller until the archive is closed.
+bool addEntry(zip_t* archive, const char* name, const std::string& bytes)
+{
+    return addEntry(archive, name, zip_source_buffer(archive, bytes.data(), bytes.size(), 0));
 }
 
 // The whole entry `name`, or false when it is missing or does not inflate to
@@ -140,14 +252,19 @@ bool readCoordinate(QXmlStreamReader& xml, const char* name, float& value)
 
 bool write3mf(const TriMesh& mesh, const std::string& path)
 {
-    const std::string model = modelXml(mesh);
     int error = 0;
     zip_t* opened = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!opened)
         return false;
     Archive archive(opened);
-    if (!addEntry(opened, "[Content_Types].xml", kContentTypes) || !addEntry(opened, "_rels/.rels", kRelationships) ||
-        !addEntry(opened, kModelEntry, model, kModelCompression))
+    if (!addEntry(opened, "[Content_Types].xml", kContentTypes) || !addEntry(opened, "_rels/.rels", kRelationships))
+        return false;
+    // The source owns its state from here: libzip frees both.
+    auto* model = new ModelSource(mesh);
+    zip_source_t* modelSource = zip_source_function(opened, &ModelSource::callback, model);
+    if (!modelSource)
+        delete model;
+    if (!addEntry(opened, kModelEntry, modelSource, kModelCompression))
         return false;
     // The package is written here, to a temporary file beside the target that
     // replaces it only when complete; on failure the archive is still open
