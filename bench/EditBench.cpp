@@ -26,7 +26,7 @@ Ray middleRay(ShadowObject& volume)
 {
     CellIndex low, high;
     volume.occupiedBox(low, high);
-    const float s = volume._cell_size;
+    const float s = volume.cellSize();
     return Ray(point(-10.0f, (low.y + high.y + 1) * 0.5f * s, (low.z + high.z + 1) * 0.5f * s), point(1, 0, 0));
 }
 

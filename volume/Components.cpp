@@ -476,7 +476,7 @@ private:
     void setUpViews()
     {
         const int nx = _grid.nx, ny = _grid.ny, nz = _grid.nz;
-        for (const int mode : _volume._view_modes) {
+        for (const int mode : _volume.viewModes()) {
             if (mode < X_PROJECTION || mode > OneTwenty_PROJECTION)
                 continue;  // no view, or one that casts no shadow to keep
             ViewRays& view = _views.emplace_back();

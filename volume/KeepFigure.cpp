@@ -28,7 +28,7 @@ KeptValues keptFigures(const ShadowObject& master, const FigureMaps& figures)
 {
     KeptValues kept{0, 0, 0};
     for (int k = 0; k < 3; ++k)
-        kept[std::size_t(k)] = keptFigure(master.castShadow(master._view_modes[std::size_t(k)]), figures[std::size_t(k)]);
+        kept[std::size_t(k)] = keptFigure(master.castShadow(master.viewModes()[std::size_t(k)]), figures[std::size_t(k)]);
     return kept;
 }
 
@@ -50,7 +50,7 @@ KeptValues keptOnCanvas(const ShadowObject& master, const ViewFigures& figures)
         const std::vector<float>& cover = figures.cover[k];
         if (cover.size() != std::size_t(n) * n)
             continue;
-        const ByteMap shadow = master.castShadow(master._view_modes[k]);
+        const ByteMap shadow = master.castShadow(master.viewModes()[k]);
         double both = 0, either = 0;
         for (std::size_t p = 0; p < cover.size(); ++p) {
             either += cover[p];
@@ -101,7 +101,7 @@ public:
         _n = master.sizeX();
         const std::size_t pixels = std::size_t(_n) * _n;
         for (int k = 0; k < 3; ++k) {
-            _modes[k] = master._view_modes[std::size_t(k)];
+            _modes[k] = master.viewModes()[std::size_t(k)];
             _count[k].assign(pixels, 0);
             _stamp[k].assign(pixels, 0);
             _removed[k].assign(pixels, 0);
@@ -424,7 +424,7 @@ bool usable(const ShadowObject& master, const ViewFigures& figures)
     if (n <= 0 || master._size_y != n || master._size_z != n)
         return false;
     for (int k = 0; k < 3; ++k) {
-        const int mode = master._view_modes[std::size_t(k)];
+        const int mode = master.viewModes()[std::size_t(k)];
         if (mode < X_PROJECTION || mode > OneTwenty_PROJECTION)
             return false;
         if (figures.maps[std::size_t(k)].first() != n || figures.maps[std::size_t(k)].second() != n ||
@@ -437,8 +437,8 @@ bool usable(const ShadowObject& master, const ViewFigures& figures)
 void recordShadows(ShadowObject& master)
 {
     for (int k = 0; k < 3; ++k)
-        if (master._view_modes[std::size_t(k)] != NO_VIEW)
-            master.create_reprojection_image_map(k, master._view_modes[std::size_t(k)]);
+        if (master.viewModes()[std::size_t(k)] != NO_VIEW)
+            master.create_reprojection_image_map(k, master.viewModes()[std::size_t(k)]);
 }
 
 }  // namespace

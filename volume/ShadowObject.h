@@ -16,6 +16,7 @@
 #include <QIODevice>
 #include <QImage>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,17 @@ public:
     int sizeX() const override { return _size_x; }
     int sizeY() const override { return _size_y; }
     int sizeZ() const override { return _size_z; }
+
+    // ---- what the volume is ------------------------------------------------------
+    // Edge of a cell in picture pixels (-1 for the empty object).
+    float cellSize() const { return _cell_size; }
+    // Projection mode of view slot k = 0, 1, 2; NO_VIEW where the slot has
+    // none. Always three entries.
+    const std::vector<int>& viewModes() const { return _view_modes; }
+    // The modes of a volume made without view objects (carved from shadow
+    // pictures, or in tests). The shadow maps stay as they were:
+    // create_reprojection_image_map records them.
+    void setViewModes(const std::array<int, 3>& modes) { _view_modes.assign(modes.begin(), modes.end()); }
 
     // ---- building ---------------------------------------------------------------
     // Occupies every cell that lies inside the figure (distance 0) of every

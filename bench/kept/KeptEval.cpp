@@ -317,7 +317,7 @@ Outcome run(const Triple& triple, const Settings& settings, const Variant& varia
     makeOneComponent(piece, cs, QString());
     bridgePieces(piece);
     for (int k = 0; k < 3; ++k) {
-        const int mode = piece._view_modes[std::size_t(k)];
+        const int mode = piece.viewModes()[std::size_t(k)];
         const ByteMap shadow = piece.castShadow(mode);
         out.keptGrid[std::size_t(k)] = keptFigure(shadow, maps[std::size_t(k)]);
         out.voxel[std::size_t(k)] = bestFit(triple.figures[std::size_t(k)], placements[std::size_t(k)], upsample(shadow, cs));

@@ -88,7 +88,7 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
         // The build frees the stale cell and clears its greedy flag only.
         EXPECT_FALSE(master.isOccupied({0, 0, 3}));
         EXPECT_EQ(master.cellAt(0, 0, 3).flags, CellFlags::Editable);
-        EXPECT_EQ(master._view_modes, std::vector<int>(modes.begin(), modes.end()));
+        EXPECT_EQ(master.viewModes(), std::vector<int>(modes.begin(), modes.end()));
         ASSERT_EQ(master._source_views.size(), 3u);
         EXPECT_EQ(master._source_views[2], &views[2]);
     }
