@@ -45,7 +45,7 @@ ViewFigures viewFigures(const std::array<QImage, 3>& canvases, float cellSize)
 KeptValues keptOnCanvas(const ShadowObject& master, const ViewFigures& figures)
 {
     KeptValues kept{0, 0, 0};
-    const int n = master._size_x;
+    const int n = master.sizeX();
     for (std::size_t k = 0; k < 3; ++k) {
         const std::vector<float>& cover = figures.cover[k];
         if (cover.size() != std::size_t(n) * n)
@@ -420,8 +420,8 @@ private:
 
 bool usable(const ShadowObject& master, const ViewFigures& figures)
 {
-    const int n = master._size_x;
-    if (n <= 0 || master._size_y != n || master._size_z != n)
+    const int n = master.sizeX();
+    if (n <= 0 || master.sizeY() != n || master.sizeZ() != n)
         return false;
     for (int k = 0; k < 3; ++k) {
         const int mode = master.viewModes()[std::size_t(k)];
@@ -519,8 +519,8 @@ bool BestPass::offer(const ShadowObject& master, int pass)
         return false;
     _pass = pass;
     _kept = kept;
-    _n = master._size_x;
-    const auto& cells = master._occupancy_grid.cells();
+    _n = master.sizeX();
+    const auto& cells = master.grid().cells();
     _cells.resize(cells.size());
     for (std::size_t i = 0; i < cells.size(); ++i)
         _cells[i] = cells[i].occupied ? 1 : 0;
@@ -529,7 +529,7 @@ bool BestPass::offer(const ShadowObject& master, int pass)
 
 bool BestPass::restore(ShadowObject& master) const
 {
-    if (_pass < 0 || master._size_x != _n || master._occupancy_grid.cells().size() != _cells.size())
+    if (_pass < 0 || master.sizeX() != _n || master.grid().cells().size() != _cells.size())
         return false;
     std::size_t i = 0;
     for (int x = 0; x < _n; ++x)

@@ -56,6 +56,11 @@ ShadowObject::ShadowObject(const ShadowView& firstView, float cellSize) : _cell_
     allocate(firstView.resolution());
 }
 
+ShadowObject::ShadowObject(int resolution, float cellSize) : _cell_size(cellSize)
+{
+    allocate(resolution);
+}
+
 void ShadowObject::allocate(int n)
 {
     _size_x = _size_y = _size_z = n;

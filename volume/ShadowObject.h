@@ -30,6 +30,9 @@ public:
     explicit ShadowObject(float cellSize);
     // Volume sized like `firstView`, every cell free.
     ShadowObject(const ShadowView& firstView, float cellSize);
+    // Volume of `resolution` cells per axis whatever the cell size (shadow
+    // pictures carved at their own size), every cell free.
+    ShadowObject(int resolution, float cellSize);
 
     ShadowObject(const ShadowObject& other);
     ShadowObject& operator=(const ShadowObject& other);
@@ -54,6 +57,8 @@ public:
     int sizeX() const override { return _size_x; }
     int sizeY() const override { return _size_y; }
     int sizeZ() const override { return _size_z; }
+    // The cells, for reading in bulk (x, then y, z fastest).
+    const CellGrid& grid() const { return _occupancy_grid; }
 
     // ---- what the volume is ------------------------------------------------------
     // Edge of a cell in picture pixels (-1 for the empty object).

@@ -152,8 +152,10 @@ TEST(CubeMesh, LayoutOrderOutwardWindingAndCellData)
 TEST(CubeMesh, HollowModeSkipsOnlyHiddenCells)
 {
     ShadowObject master = emptyMaster(25.0f, {-1, -1, -1});
-    for (Cell& cell : master._occupancy_grid.cells())
-        cell.occupied = true;
+    for (int x = 0; x < 10; ++x)
+        for (int y = 0; y < 10; ++y)
+            for (int z = 0; z < 10; ++z)
+                master.setOccupied({x, y, z}, true);
     master._hollow = true;
     master.buildShadowMesh();
     EXPECT_EQ(master._nof_mesh_cells, 1000 - 8 * 8 * 8);  // border cells stay although fully surrounded
