@@ -520,7 +520,7 @@ Report DesignSession::finalize(int mode, float threshold)
 Report DesignSession::cleanUp()
 {
     if (_volume.exists())
-        _volume.master()->_source_views.clear();
+        _volume.master()->setSourceViews({});
     _views.clear();
     _views_need_quantisation = false;
     _volume.refresh();

@@ -77,6 +77,11 @@ public:
     // the views. The views must be quantised at this resolution.
     void buildFromViews(const std::vector<ShadowView*>& views);
     void buildFromViews(std::vector<ShadowView>& views);
+    // The views the volume was built from (not owned; they must outlive the
+    // volume's use of them), in view order; cost() and the completion read them.
+    const std::vector<ShadowView*>& sourceViews() const { return _source_views; }
+    // Refers to other views (none when they are about to go).
+    void setSourceViews(std::vector<ShadowView*> views) { _source_views = std::move(views); }
 
     // The volume's smooth surface (contoured at iso 0.8, Catmull-Rom, on a
     // field three times finer; faces turned outward), built on first use or
@@ -110,6 +115,9 @@ public:
     bool rayHasOccupiedCell(const CellIndex& c, int mode);
     bool is_cell_removable_wrt_single_view(const CellIndex& c, int mode);
     void create_reprojection_image_map(int k, int mode);
+    // View slot k's shadow as create_reprojection_image_map recorded it
+    // (empty before, all light for a slot without a view).
+    const ByteMap& reprojectionMap(int k) const { return _reprojection_image_map[k]; }
     // Occupied cells on the ray of c in `mode` (c included when occupied).
     int occupiedOnRay(const CellIndex& c, int mode);
 

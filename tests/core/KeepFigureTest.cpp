@@ -220,7 +220,7 @@ TEST(KeepFigure, NeverLowersTheLeastKeptView)
         EXPECT_GT(report.added + report.removed, 0) << name;
         // The shadow maps are those of the volume now.
         for (int k = 0; k < 3; ++k)
-            EXPECT_EQ(master->_reprojection_image_map[k], master->castShadow(master->viewModes()[std::size_t(k)])) << name;
+            EXPECT_EQ(master->reprojectionMap(k), master->castShadow(master->viewModes()[std::size_t(k)])) << name;
         // No occupied cell falls beyond a picture.
         for (int x = 0; x < n; ++x)
             for (int y = 0; y < n; ++y)

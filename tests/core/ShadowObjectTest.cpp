@@ -78,7 +78,7 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
             const std::vector<std::uint8_t> shadow = reference::shadow(expected, modes[k]);
             for (int c = 0; c < 50; ++c)
                 for (int r = 0; r < 50; ++r)
-                    shadowMismatches += master._reprojection_image_map[k].at(c, r) != shadow[c * 50 + r];
+                    shadowMismatches += master.reprojectionMap(k).at(c, r) != shadow[c * 50 + r];
         }
         EXPECT_GT(expected.count(), 100) << "set " << set;
         EXPECT_EQ(occupancyMismatches, 0) << "set " << set;
@@ -89,8 +89,8 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
         EXPECT_FALSE(master.isOccupied({0, 0, 3}));
         EXPECT_EQ(master.cellAt(0, 0, 3).flags, CellFlags::Editable);
         EXPECT_EQ(master.viewModes(), std::vector<int>(modes.begin(), modes.end()));
-        ASSERT_EQ(master._source_views.size(), 3u);
-        EXPECT_EQ(master._source_views[2], &views[2]);
+        ASSERT_EQ(master.sourceViews().size(), 3u);
+        EXPECT_EQ(master.sourceViews()[2], &views[2]);
     }
 }
 
