@@ -19,9 +19,9 @@ void DesignVolume::adopt(std::unique_ptr<ShadowObject> master)
 {
     _master = std::move(master);
     if (_master) {
-        _master->_display_flags = _display_flags;
+        _master->setDisplayFlags(_display_flags);
         _master->_hollow = _hollow;
-        _master->_edit_radius = _edit_radius;
+        _master->setEditRadius(_edit_radius);
     }
     refresh();
 }
@@ -169,7 +169,7 @@ void DesignVolume::setDisplayFlag(int flag, bool on)
 {
     _display_flags = on ? (_display_flags | flag) : (_display_flags & ~flag);
     if (_master)
-        _master->_display_flags = _display_flags;
+        _master->setDisplayFlags(_display_flags);
 }
 
 void DesignVolume::setHollow(bool hollow)
@@ -183,7 +183,7 @@ void DesignVolume::setEditRadius(int radius)
 {
     _edit_radius = radius;
     if (_master)
-        _master->_edit_radius = radius;
+        _master->setEditRadius(radius);
 }
 
 const TriMesh* DesignVolume::buildShadowMesh()

@@ -87,6 +87,19 @@ public:
     // field three times finer; faces turned outward), built on first use or
     // when asked to. Null when contouring yields no triangle.
     TriMesh* smoothMesh(bool recompute);
+    // The cube mesh of the last buildShadowMesh (null before one), and the
+    // number of cells it holds.
+    const TriMesh* shadowMesh() const { return _shadow_mesh.get(); }
+    int meshCellCount() const { return _nof_mesh_cells; }
+
+    // ---- window settings the volume carries -------------------------------------
+    // 1: the cube mesh marks the cells that may go; 2: the cells off the
+    // main component (either or both). Read by the next buildShadowMesh.
+    int displayFlags() const { return _display_flags; }
+    void setDisplayFlags(int flags) { _display_flags = flags; }
+    // The edit tools' radius in cells, as the window last set it.
+    int editRadius() const { return _edit_radius; }
+    void setEditRadius(int radius) { _edit_radius = radius; }
 
     // ---- scene files ------------------------------------------------------------
     // Writes cell size, extent, view modes and occupancy; false when the

@@ -106,7 +106,7 @@ TEST(CubeMesh, LayoutOrderOutwardWindingAndCellData)
         master.setOccupied(order[n], true);
     master.cellAt(4, 0, 0).flags = CellFlags::GreedyAdded;
     const TriMesh* mesh = master.buildShadowMesh();
-    ASSERT_EQ(master._nof_mesh_cells, 3);
+    ASSERT_EQ(master.meshCellCount(), 3);
     ASSERT_EQ(mesh->vertices.size(), 24u);
     ASSERT_EQ(mesh->faces.size(), 36u);
     ASSERT_EQ(mesh->cell_data.size(), 24u);
@@ -140,7 +140,7 @@ TEST(CubeMesh, LayoutOrderOutwardWindingAndCellData)
     EXPECT_EQ(point(lo[0], lo[1], lo[2]), point(25, 0, 0));
     EXPECT_EQ(point(hi[0], hi[1], hi[2]), point(125, 75, 125));
 
-    master._display_flags = 1;  // highlight editable cells
+    master.setDisplayFlags(1);  // highlight editable cells
     const TriMesh* highlighted = master.buildShadowMesh();
     EXPECT_EQ(highlighted->cell_data[0][0], 1);
     EXPECT_EQ(highlighted->cell_data[15][0], 1);
@@ -158,16 +158,16 @@ TEST(CubeMesh, HollowModeSkipsOnlyHiddenCells)
                 master.setOccupied({x, y, z}, true);
     master._hollow = true;
     master.buildShadowMesh();
-    EXPECT_EQ(master._nof_mesh_cells, 1000 - 8 * 8 * 8);  // border cells stay although fully surrounded
-    EXPECT_EQ(master._shadow_mesh->vertices.size(), 8u * 488u);
+    EXPECT_EQ(master.meshCellCount(), 1000 - 8 * 8 * 8);  // border cells stay although fully surrounded
+    EXPECT_EQ(master.shadowMesh()->vertices.size(), 8u * 488u);
 
     master.setOccupied({4, 4, 4}, false);  // exposes its six neighbours
     master.buildShadowMesh();
-    EXPECT_EQ(master._nof_mesh_cells, 488 + 6);
+    EXPECT_EQ(master.meshCellCount(), 488 + 6);
 
     master._hollow = false;
     master.buildShadowMesh();
-    EXPECT_EQ(master._shadow_mesh->faces.size(), 12u * 999u);
+    EXPECT_EQ(master.shadowMesh()->faces.size(), 12u * 999u);
 }
 
 // ---- shadow render ----------------------------------------------------------
@@ -224,8 +224,8 @@ TEST(ShadowObjectOwnership, CopiesAreIndependentAndEachMapIsFreedOnce)
         EXPECT_EQ(copies[1].nearestDarkPixel().size(), views[1].nearestDarkPixel().size());
 
         ShadowObject masterCopy(*master);
-        ASSERT_TRUE(masterCopy._shadow_mesh);
-        EXPECT_NE(masterCopy._shadow_mesh.get(), master->_shadow_mesh.get());
+        ASSERT_TRUE(masterCopy.shadowMesh());
+        EXPECT_NE(masterCopy.shadowMesh(), master->shadowMesh());
         masterCopy.setOccupied({0, 0, 0}, !master->isOccupied({0, 0, 0}));
         EXPECT_EQ(countOccupiedCells(*master), cells);
 
