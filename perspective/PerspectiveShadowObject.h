@@ -62,7 +62,8 @@ public:
     bool isInGrid(const CellIndex& c) const override;
     // Keeps the views' occupied-cell lists and grids in step with the master.
     void setOccupied(const CellIndex& c, bool occupied) override;
-    Cell& cellAt(int x, int y, int z) override { return _master.at(x, y, z); }
+    const Cell& cellAt(int x, int y, int z) const override { return _master.at(x, y, z); }
+    std::uint8_t& cellFlags(int x, int y, int z) override { return _master.at(x, y, z).flags; }
     bool isCellAddable(int, int, int) override { return false; }
     bool isCellRemovable(const CellIndex& c) override;
     // Not checked for point lights: always true.

@@ -6,6 +6,7 @@
 
 #include "volume/Cell.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -27,7 +28,10 @@ public:
     virtual TriMesh* buildShadowMesh() = 0;
     virtual bool isInGrid(const CellIndex& c) const = 0;
     virtual void setOccupied(const CellIndex& c, bool occupied) = 0;
-    virtual Cell& cellAt(int x, int y, int z) = 0;
+    // Occupancy changes go through setOccupied, which keeps what the volume
+    // derives from it; a cell's flags may be written directly.
+    virtual const Cell& cellAt(int x, int y, int z) const = 0;
+    virtual std::uint8_t& cellFlags(int x, int y, int z) = 0;
     virtual bool isCellAddable(int x, int y, int z) = 0;
     virtual bool isCellRemovable(const CellIndex& c) = 0;
     virtual bool areShadowsStillValid(bool checkCovered, bool checkUncovered) = 0;

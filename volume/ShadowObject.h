@@ -46,9 +46,10 @@ public:
     TriMesh* buildShadowMesh() override;
     bool isInGrid(const CellIndex& c) const override;
     // Occupancy changes go through here (it keeps the per-view ray counts);
-    // cellAt is for the flags.
+    // cellFlags is for the flags.
     void setOccupied(const CellIndex& c, bool occupied) override;
-    Cell& cellAt(int x, int y, int z) override { return _occupancy_grid.at(x, y, z); }
+    const Cell& cellAt(int x, int y, int z) const override { return _occupancy_grid.at(x, y, z); }
+    std::uint8_t& cellFlags(int x, int y, int z) override { return _occupancy_grid.at(x, y, z).flags; }
     bool isCellAddable(int x, int y, int z) override;
     bool isCellRemovable(const CellIndex& c) override;
     bool areShadowsStillValid(bool checkCovered, bool checkUncovered) override;
@@ -143,20 +144,6 @@ public:
     // Index of cell (x, y, z) in a component label array: (z N + y) N + x.
     std::size_t componentIndex(int x, int y, int z) const;
 
-    // ---- fields ---------------------------------------------------------------
-    float _cell_size = -1.0f;
-    std::vector<int> _view_modes{NO_VIEW, NO_VIEW, NO_VIEW};
-    std::unique_ptr<TriMesh> _shadow_mesh;
-    std::unique_ptr<TriMesh> _smooth_mesh;
-    int _size_x = 0, _size_y = 0, _size_z = 0;
-    int _slice_size = 0;
-    ByteMap _reprojection_image_map[3];
-    std::vector<ShadowView*> _source_views;  // not owned
-    CellGrid _occupancy_grid;
-    int _edit_radius = 0;
-    int _display_flags = 0;
-    int _nof_mesh_cells = 0;
-
 private:
     // Occupied cells per ray of one projection mode: pixel (column, row) at
     // (column - columnMin) * rows + row; oblique columns reach beyond 0..N-1.
@@ -174,6 +161,18 @@ private:
     void countRays() const;
     std::uint8_t cellDataState(int x, int y, int z, const std::vector<int>* labels, int mainLabel);
 
+    float _cell_size = -1.0f;
+    std::vector<int> _view_modes{NO_VIEW, NO_VIEW, NO_VIEW};  // three entries
+    std::unique_ptr<TriMesh> _shadow_mesh;
+    std::unique_ptr<TriMesh> _smooth_mesh;
+    int _size_x = 0, _size_y = 0, _size_z = 0;  // the grid's extent
+    int _slice_size = 0;                        // _size_x * _size_y
+    ByteMap _reprojection_image_map[3];
+    std::vector<ShadowView*> _source_views;  // not owned
+    CellGrid _occupancy_grid;
+    int _edit_radius = 0;
+    int _display_flags = 0;
+    int _nof_mesh_cells = 0;
     mutable RayCounts _rays[3];
     mutable bool _rays_counted = false;  // _rays match the occupancy (for the modes they hold)
 };

@@ -49,7 +49,7 @@ TEST(SceneFile, LayoutAndRoundTrip)
     ShadowObject volume = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, Z_PROJECTION});  // N = 10
     volume.setOccupied({0, 0, 1}, true);
     volume.setOccupied({9, 8, 7}, true);
-    volume.cellAt(9, 8, 7).flags = CellFlags::GreedyAdded;
+    volume.cellFlags(9, 8, 7) = CellFlags::GreedyAdded;
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(volume.writeScene(buffer));

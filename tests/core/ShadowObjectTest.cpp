@@ -63,9 +63,8 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
         }
         const reference::Hull expected = reference::buildHull({&refViews[0], &refViews[1], &refViews[2]});
         ShadowObject master(views[0], 5.0f);
-        Cell& stale = master.cellAt(0, 0, 3);  // outside the hull in every set
-        stale.occupied = true;
-        stale.flags = CellFlags::GreedyAdded | CellFlags::Editable;
+        master.setOccupied({0, 0, 3}, true);  // outside the hull in every set
+        master.cellFlags(0, 0, 3) = CellFlags::GreedyAdded | CellFlags::Editable;
         master.buildFromViews(views);
         int occupancyMismatches = 0, costMismatches = 0, shadowMismatches = 0;
         for (int x = 0; x < 50; ++x)
@@ -104,7 +103,7 @@ TEST(CubeMesh, LayoutOrderOutwardWindingAndCellData)
     const CellIndex order[3] = {{1, 2, 3}, {1, 2, 4}, {4, 0, 0}};
     for (int n = 2; n >= 0; --n)
         master.setOccupied(order[n], true);
-    master.cellAt(4, 0, 0).flags = CellFlags::GreedyAdded;
+    master.cellFlags(4, 0, 0) = CellFlags::GreedyAdded;
     const TriMesh* mesh = master.buildShadowMesh();
     ASSERT_EQ(master.meshCellCount(), 3);
     ASSERT_EQ(mesh->vertices.size(), 24u);
