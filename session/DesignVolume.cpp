@@ -20,7 +20,7 @@ void DesignVolume::adopt(std::unique_ptr<ShadowObject> master)
     _master = std::move(master);
     if (_master) {
         _master->setDisplayFlags(_display_flags);
-        _master->_hollow = _hollow;
+        _master->setHollow(_hollow);
         _master->setEditRadius(_edit_radius);
     }
     refresh();
@@ -176,7 +176,7 @@ void DesignVolume::setHollow(bool hollow)
 {
     _hollow = hollow;
     if (_master)
-        _master->_hollow = hollow;
+        _master->setHollow(hollow);
 }
 
 void DesignVolume::setEditRadius(int radius)

@@ -61,8 +61,11 @@ public:
     // Edit box in grid units: minimum x, y, z, then maximum x, y, z.
     float _edit_box[6] = {0, 0, 0, 0, 0, 0};
     // When set, the cube mesh leaves out cells hidden on all six sides.
-    bool _hollow = false;
+    bool hollow() const { return _hollow; }
+    void setHollow(bool hollow) { _hollow = hollow; }
 
 private:
     void toggle(const CellList& cells);
+
+    bool _hollow = false;
 };

@@ -155,7 +155,7 @@ TEST(CubeMesh, HollowModeSkipsOnlyHiddenCells)
         for (int y = 0; y < 10; ++y)
             for (int z = 0; z < 10; ++z)
                 master.setOccupied({x, y, z}, true);
-    master._hollow = true;
+    master.setHollow(true);
     master.buildShadowMesh();
     EXPECT_EQ(master.meshCellCount(), 1000 - 8 * 8 * 8);  // border cells stay although fully surrounded
     EXPECT_EQ(master.shadowMesh()->vertices.size(), 8u * 488u);
@@ -164,7 +164,7 @@ TEST(CubeMesh, HollowModeSkipsOnlyHiddenCells)
     master.buildShadowMesh();
     EXPECT_EQ(master.meshCellCount(), 488 + 6);
 
-    master._hollow = false;
+    master.setHollow(false);
     master.buildShadowMesh();
     EXPECT_EQ(master.shadowMesh()->faces.size(), 12u * 999u);
 }
