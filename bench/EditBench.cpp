@@ -26,7 +26,7 @@ Ray middleRay(ShadowObject& volume)
 {
     CellIndex low, high;
     volume.occupiedBox(low, high);
-    const float s = volume._cell_size;
+    const float s = volume.cellSize();
     return Ray(point(-10.0f, (low.y + high.y + 1) * 0.5f * s, (low.z + high.z + 1) * 0.5f * s), point(1, 0, 0));
 }
 
@@ -34,7 +34,7 @@ void BM_BrushEdit(benchmark::State& state)
 {
     const std::unique_ptr<DesignSession> session = birdHull(int(state.range(0)));
     ShadowObject& volume = *session->volume().master();
-    volume._hollow = true;  // as the window shows it
+    volume.setHollow(true);  // as the window shows it
     GridBox box;
     box.high = point(1, 1, 1) * (83 * 3.0f);
     box.n[0] = box.n[1] = box.n[2] = 83;

@@ -108,7 +108,7 @@ void BM_CubeMesh(benchmark::State& state)
     std::unique_ptr<ShadowObject> master = buildMaster(views, cellSize);
     for (auto _ : state)
         benchmark::DoNotOptimize(master->buildShadowMesh());
-    state.counters["cells"] = master->_nof_mesh_cells;
+    state.counters["cells"] = master->meshCellCount();
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ Result<int> ExampleCompletion::prepare(ShadowObject& volume)
             }
         }
     }
-    for (const ShadowView* view : volume._source_views)
+    for (const ShadowView* view : volume.sourceViews())
         if (view)
             _views.push_back({view->_projection_mode, view->_image_map});
     return static_cast<int>(_target->vertices.size());

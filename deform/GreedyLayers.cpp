@@ -70,7 +70,7 @@ int greedyStep(ShadowObject& master, const std::vector<ShadowView*>& views, floa
     }
     for (const CellIndex& c : selected) {
         master.setOccupied(c, true);
-        master.cellAt(c.x, c.y, c.z).flags |= CellFlags::GreedyAdded;
+        master.cellFlags(c.x, c.y, c.z) |= CellFlags::GreedyAdded;
     }
     return static_cast<int>(selected.size());
 }

@@ -72,7 +72,7 @@ std::optional<DesignSnapshot> snapshotOf(const DesignSession& session, const Sce
     const ShadowObject* volume = session.volume().master();
     if (!volume)
         return std::nullopt;
-    const SceneData scene = sceneOf(*volume, volume->_cell_size, volume->_view_modes);
+    const SceneData scene = sceneOf(*volume, volume->cellSize(), volume->viewModes());
     DesignSnapshot snapshot;
     snapshot.cellSize = scene.cellSize;
     snapshot.viewModes = scene.viewModes;

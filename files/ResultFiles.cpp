@@ -255,7 +255,7 @@ Report saveResultPictures(const DesignSession& session, const QString& folder)
         return fail(QStringLiteral("Cannot create folder %1.").arg(dump));
     for (int k = 0; k < 3; ++k) {
         const QString path = dump + QStringLiteral("result_image_%1.png").arg(100 + k);
-        const QImage shadow = volume->renderShadow(volume->_view_modes[std::size_t(k)]);
+        const QImage shadow = volume->renderShadow(volume->viewModes()[std::size_t(k)]);
         if (!savePictureSafely(shadow.scaledToWidth(250, Qt::FastTransformation), path))
             return fail(cannotWrite(path));
     }

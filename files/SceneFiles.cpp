@@ -27,7 +27,7 @@ Report saveScene(const DesignSession& session, const QString& path, const SceneP
     const ShadowObject* volume = session.volume().master();
     if (!volume)
         return fail(QStringLiteral("No volume to save."));
-    if (const Report written = writeSceneFiles(path, sceneOf(*volume, volume->_cell_size, volume->_view_modes), pictures);
+    if (const Report written = writeSceneFiles(path, sceneOf(*volume, volume->cellSize(), volume->viewModes()), pictures);
         !written.ok())
         return written;
     const QString placements = sceneBase(path) + QLatin1String(kPlacements);

@@ -203,7 +203,7 @@ Report PerspectiveDesign::recompute()
     if (viewCount() == 0)
         return fail(kLoadFirst);
     auto rebuilt = std::make_unique<PerspectiveShadowObject>(_voxel_resolution);
-    rebuilt->_hollow = _object->_hollow;
+    rebuilt->setHollow(_object->hollow());
     for (int k = 0; k < viewCount(); ++k) {
         // Set again from its own mesh: the rendering shows the deformation
         // (deform alone does not render), the rest positions stay, and the

@@ -184,7 +184,7 @@ void PerspectiveShadowObject::buildCubes()
     // The same mesh object is refilled, so a pointer handed out earlier stays valid.
     if (!_shadow_mesh)
         _shadow_mesh = std::make_unique<TriMesh>();
-    writeCubeMesh(_master, _hollow, _cell_size, *_shadow_mesh, [this](int x, int y, int z) {
+    writeCubeMesh(_master, hollow(), _cell_size, *_shadow_mesh, [this](int x, int y, int z) {
         const std::uint8_t flags = _master.at(x, y, z).flags;
         return std::pair<int, int>(flags & (CellFlags::Editable | CellFlags::Disconnected),
                                    (flags & CellFlags::GreedyAdded) ? 1 : 0);

@@ -62,7 +62,8 @@ public:
     bool isInGrid(const CellIndex& c) const override;
     // Keeps the views' occupied-cell lists and grids in step with the master.
     void setOccupied(const CellIndex& c, bool occupied) override;
-    Cell& cellAt(int x, int y, int z) override { return _master.at(x, y, z); }
+    const Cell& cellAt(int x, int y, int z) const override { return _master.at(x, y, z); }
+    std::uint8_t& cellFlags(int x, int y, int z) override { return _master.at(x, y, z).flags; }
     bool isCellAddable(int, int, int) override { return false; }
     bool isCellRemovable(const CellIndex& c) override;
     // Not checked for point lights: always true.
@@ -108,8 +109,10 @@ public:
 
     TriMesh* shadowMesh() { return _shadow_mesh.get(); }
     const TriMesh* shadowMesh() const { return _shadow_mesh.get(); }
+    // Edge of a cell in picture pixels.
+    float cellSize() const { return _cell_size; }
 
-    // ---- fields -------------------------------------------------------------------
+private:
     float _cell_size = kCellSize;
     int _image_extent[3] = {kImageExtent, kImageExtent, kImageExtent};
     int _size_x = 0, _size_y = 0, _size_z = 0;
@@ -120,7 +123,6 @@ public:
     std::unique_ptr<TriMesh> _shadow_mesh;
     bool _keep_point_indices = false;  // buildShadowMesh leaves the point indices as they are
 
-private:
     void processView(int k);
     void buildCubes();
 };

@@ -520,7 +520,7 @@ Report DesignSession::finalize(int mode, float threshold)
 Report DesignSession::cleanUp()
 {
     if (_volume.exists())
-        _volume.master()->_source_views.clear();
+        _volume.master()->setSourceViews({});
     _views.clear();
     _views_need_quantisation = false;
     _volume.refresh();
@@ -532,7 +532,7 @@ Report DesignSession::cleanUp()
 void DesignSession::adoptVolume(std::unique_ptr<ShadowObject> volume)
 {
     reset();
-    _cell_size = volume->_cell_size;
+    _cell_size = volume->cellSize();
     _volume.adopt(std::move(volume));
 }
 
@@ -560,7 +560,7 @@ Report DesignSession::restore(const PictureChoice& choice, const std::array<Pict
             for (int z = 0; z < n; ++z)
                 master.setOccupied({x, y, z}, occupancy[(std::size_t(x) * n + y) * n + z] != 0);
     for (int k = 0; k < 3; ++k)
-        master.create_reprojection_image_map(k, master._view_modes[std::size_t(k)]);
+        master.create_reprojection_image_map(k, master.viewModes()[std::size_t(k)]);
     _volume.refresh();
     return StatusLine{QStringLiteral("Restored the design from the last session.")};
 }

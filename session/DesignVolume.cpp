@@ -19,9 +19,9 @@ void DesignVolume::adopt(std::unique_ptr<ShadowObject> master)
 {
     _master = std::move(master);
     if (_master) {
-        _master->_display_flags = _display_flags;
-        _master->_hollow = _hollow;
-        _master->_edit_radius = _edit_radius;
+        _master->setDisplayFlags(_display_flags);
+        _master->setHollow(_hollow);
+        _master->setEditRadius(_edit_radius);
     }
     refresh();
 }
@@ -69,7 +69,7 @@ Report DesignVolume::applyTool(int tool, const point& origin, const point& direc
     const Ray ray(origin, direction);
     const int n = _master->resolution();
     GridBox box;
-    box.high = point(1, 1, 1) * (float(n) * _master->_cell_size);
+    box.high = point(1, 1, 1) * (float(n) * _master->cellSize());
     box.n[0] = box.n[1] = box.n[2] = n;
     switch (tool) {
     case AddBrush: return edited(addBrush(*_master, box, ray, radius), " cell(s) added.");
@@ -96,7 +96,7 @@ Result<CleanUp> DesignVolume::makeOneComponent()
 {
     if (!_master)
         return fail(kNoVolume);
-    CleanUp cleaned = ::makeOneComponent(*_master, _master->_cell_size);
+    CleanUp cleaned = ::makeOneComponent(*_master, _master->cellSize());
     refresh();
     return cleaned;
 }
@@ -169,21 +169,21 @@ void DesignVolume::setDisplayFlag(int flag, bool on)
 {
     _display_flags = on ? (_display_flags | flag) : (_display_flags & ~flag);
     if (_master)
-        _master->_display_flags = _display_flags;
+        _master->setDisplayFlags(_display_flags);
 }
 
 void DesignVolume::setHollow(bool hollow)
 {
     _hollow = hollow;
     if (_master)
-        _master->_hollow = hollow;
+        _master->setHollow(hollow);
 }
 
 void DesignVolume::setEditRadius(int radius)
 {
     _edit_radius = radius;
     if (_master)
-        _master->_edit_radius = radius;
+        _master->setEditRadius(radius);
 }
 
 const TriMesh* DesignVolume::buildShadowMesh()
@@ -213,10 +213,10 @@ std::vector<ShadowWall> DesignVolume::shadowWalls() const
     if (!hasCells())
         return {};
     ShadowWalls::DirectionalScene scene;
-    scene.cellSize = _master->_cell_size;
+    scene.cellSize = _master->cellSize();
     _master->boundingBox(scene.boxMin.data(), scene.boxMax.data());
-    for (std::size_t k = 0; k < _master->_view_modes.size() && k < 3; ++k) {
-        const int mode = _master->_view_modes[k];
+    for (std::size_t k = 0; k < _master->viewModes().size() && k < 3; ++k) {
+        const int mode = _master->viewModes()[k];
         if (mode == NO_VIEW)
             continue;
         const QImage& shadow = _comparisons[k];

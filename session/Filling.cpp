@@ -25,7 +25,7 @@ Report Filling::loadModels(const QString& folder)
     if (!_volume.exists())
         return fail(kNoVolume);
     auto examples = std::make_unique<ExampleCompletion>();
-    const Result<int> loaded = examples->loadDatabase(folder, _volume.master()->_cell_size);
+    const Result<int> loaded = examples->loadDatabase(folder, _volume.master()->cellSize());
     if (!loaded.ok())
         return fail(loaded.error());
     _examples = std::move(examples);

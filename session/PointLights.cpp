@@ -95,7 +95,7 @@ Report PointLights::subtractBrush(const point& origin, const point& direction, f
         return fail(QStringLiteral("The ray has no direction."));
     const int n = object->resolution();
     GridBox box;
-    box.high = point(1, 1, 1) * (float(n) * object->_cell_size);
+    box.high = point(1, 1, 1) * (float(n) * object->cellSize());
     box.n[0] = box.n[1] = box.n[2] = n;
     const int removed = ::subtractBrush(*object, box, Ray(origin, direction), radius, completeOnly);
     _design->refresh();
@@ -114,7 +114,7 @@ int PointLights::resolution() const
 
 float PointLights::cellSize() const
 {
-    return _design->object() ? _design->object()->_cell_size : PerspectiveShadowObject::kCellSize;
+    return _design->object() ? _design->object()->cellSize() : PerspectiveShadowObject::kCellSize;
 }
 
 const TriMesh* PointLights::mesh() const
@@ -131,7 +131,7 @@ std::array<int, 3> PointLights::dimensions() const
     object->boundingBox(low, high);
     std::array<int, 3> cells{};
     for (int i = 0; i < 3; ++i)
-        cells[std::size_t(i)] = int((high[i] - low[i]) / object->_cell_size + 0.5f);
+        cells[std::size_t(i)] = int((high[i] - low[i]) / object->cellSize() + 0.5f);
     return cells;
 }
 
@@ -196,7 +196,7 @@ std::vector<ShadowWall> PointLights::shadowWalls() const
     if (!object || !mesh() || mesh()->faces.empty())
         return {};
     ShadowWalls::PointLightScene scene;
-    scene.cellSize = object->_cell_size;
+    scene.cellSize = object->cellSize();
     object->boundingBox(scene.boxMin.data(), scene.boxMax.data());
     for (int k = 0; k < object->viewCount(); ++k) {
         const PerspectiveView& view = object->view(k);

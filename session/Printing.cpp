@@ -78,7 +78,7 @@ Result<Sculpture> makeSculpture(const ShadowObject* volume, const SculptureOptio
         return fail(QStringLiteral("There is no volume to print."));
     if (!(options.sizeMm > 0.0f && std::isfinite(options.sizeMm)))
         return fail(QStringLiteral("The size of the print must be above 0 mm."));
-    const float cellSize = volume->_cell_size;
+    const float cellSize = volume->cellSize();
     ShadowObject piece(*volume);
     connectToMain(piece);
     makeOneComponent(piece, cellSize);

@@ -62,9 +62,9 @@ GridVector<std::uint8_t> paddedOccupancy(EditableShadowObject& volume, const Pad
 {
     GridVector<std::uint8_t> occupied(padded.cells(), 0);
     const auto* object = dynamic_cast<const ShadowObject*>(&volume);
-    const bool direct = object && object->_occupancy_grid.sizeX() == padded.nx &&
-                        object->_occupancy_grid.sizeY() == padded.ny && object->_occupancy_grid.sizeZ() == padded.nz;
-    const Cell* cells = direct ? object->_occupancy_grid.cells().data() : nullptr;
+    const bool direct = object && object->grid().sizeX() == padded.nx &&
+                        object->grid().sizeY() == padded.ny && object->grid().sizeZ() == padded.nz;
+    const Cell* cells = direct ? object->grid().cells().data() : nullptr;
     for (int x = 0; x < padded.nx; ++x)
         for (int y = 0; y < padded.ny; ++y) {
             std::uint8_t* row = occupied.data() + padded.index(x, y, 0);
@@ -476,7 +476,7 @@ private:
     void setUpViews()
     {
         const int nx = _grid.nx, ny = _grid.ny, nz = _grid.nz;
-        for (const int mode : _volume._view_modes) {
+        for (const int mode : _volume.viewModes()) {
             if (mode < X_PROJECTION || mode > OneTwenty_PROJECTION)
                 continue;  // no view, or one that casts no shadow to keep
             ViewRays& view = _views.emplace_back();

@@ -6,6 +6,7 @@
 
 #include "volume/Cell.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -27,7 +28,10 @@ public:
     virtual TriMesh* buildShadowMesh() = 0;
     virtual bool isInGrid(const CellIndex& c) const = 0;
     virtual void setOccupied(const CellIndex& c, bool occupied) = 0;
-    virtual Cell& cellAt(int x, int y, int z) = 0;
+    // Occupancy changes go through setOccupied, which keeps what the volume
+    // derives from it; a cell's flags may be written directly.
+    virtual const Cell& cellAt(int x, int y, int z) const = 0;
+    virtual std::uint8_t& cellFlags(int x, int y, int z) = 0;
     virtual bool isCellAddable(int x, int y, int z) = 0;
     virtual bool isCellRemovable(const CellIndex& c) = 0;
     virtual bool areShadowsStillValid(bool checkCovered, bool checkUncovered) = 0;
@@ -57,8 +61,11 @@ public:
     // Edit box in grid units: minimum x, y, z, then maximum x, y, z.
     float _edit_box[6] = {0, 0, 0, 0, 0, 0};
     // When set, the cube mesh leaves out cells hidden on all six sides.
-    bool _hollow = false;
+    bool hollow() const { return _hollow; }
+    void setHollow(bool hollow) { _hollow = hollow; }
 
 private:
     void toggle(const CellList& cells);
+
+    bool _hollow = false;
 };

@@ -39,7 +39,7 @@ KeptValues keptFigures(const ShadowObject& master, const FigureMaps& figures)
 {
     KeptValues kept{0, 0, 0};
     for (int k = 0; k < 3; ++k)
-        kept[std::size_t(k)] = keptFigure(master.castShadow(master._view_modes[std::size_t(k)]), figures[std::size_t(k)]);
+        kept[std::size_t(k)] = keptFigure(master.castShadow(master.viewModes()[std::size_t(k)]), figures[std::size_t(k)]);
     return kept;
 }
 
@@ -56,12 +56,12 @@ ViewFigures viewFigures(const std::array<QImage, 3>& canvases, float cellSize)
 KeptValues keptOnCanvas(const ShadowObject& master, const ViewFigures& figures)
 {
     KeptValues kept{0, 0, 0};
-    const int n = master._size_x;
+    const int n = master.sizeX();
     for (std::size_t k = 0; k < 3; ++k) {
         const std::vector<float>& cover = figures.cover[k];
         if (cover.size() != std::size_t(n) * n)
             continue;
-        const ByteMap shadow = master.castShadow(master._view_modes[k]);
+        const ByteMap shadow = master.castShadow(master.viewModes()[k]);
         double both = 0, either = 0;
         for (std::size_t p = 0; p < cover.size(); ++p) {
             either += cover[p];
@@ -197,7 +197,7 @@ public:
         _n = master.sizeX();
         const std::size_t pixels = std::size_t(_n) * _n;
         for (int k = 0; k < 3; ++k) {
-            _modes[k] = master._view_modes[std::size_t(k)];
+            _modes[k] = master.viewModes()[std::size_t(k)];
             _count[k].assign(pixels, 0);
             _stamp[k].assign(pixels, 0);
             _removed[k].assign(pixels, 0);
@@ -951,11 +951,11 @@ private:
 
 bool usable(const ShadowObject& master, const ViewFigures& figures)
 {
-    const int n = master._size_x;
-    if (n <= 0 || master._size_y != n || master._size_z != n)
+    const int n = master.sizeX();
+    if (n <= 0 || master.sizeY() != n || master.sizeZ() != n)
         return false;
     for (int k = 0; k < 3; ++k) {
-        const int mode = master._view_modes[std::size_t(k)];
+        const int mode = master.viewModes()[std::size_t(k)];
         if (mode < X_PROJECTION || mode > OneTwenty_PROJECTION)
             return false;
         if (figures.maps[std::size_t(k)].first() != n || figures.maps[std::size_t(k)].second() != n ||
@@ -968,8 +968,8 @@ bool usable(const ShadowObject& master, const ViewFigures& figures)
 void recordShadows(ShadowObject& master)
 {
     for (int k = 0; k < 3; ++k)
-        if (master._view_modes[std::size_t(k)] != NO_VIEW)
-            master.create_reprojection_image_map(k, master._view_modes[std::size_t(k)]);
+        if (master.viewModes()[std::size_t(k)] != NO_VIEW)
+            master.create_reprojection_image_map(k, master.viewModes()[std::size_t(k)]);
 }
 
 }  // namespace
@@ -1034,8 +1034,8 @@ bool BestPass::offer(const ShadowObject& master, int pass)
         return false;
     _pass = pass;
     _kept = kept;
-    _n = master._size_x;
-    const auto& cells = master._occupancy_grid.cells();
+    _n = master.sizeX();
+    const auto& cells = master.grid().cells();
     _cells.resize(cells.size());
     for (std::size_t i = 0; i < cells.size(); ++i)
         _cells[i] = cells[i].occupied ? 1 : 0;
@@ -1044,7 +1044,7 @@ bool BestPass::offer(const ShadowObject& master, int pass)
 
 bool BestPass::restore(ShadowObject& master) const
 {
-    if (_pass < 0 || master._size_x != _n || master._occupancy_grid.cells().size() != _cells.size())
+    if (_pass < 0 || master.sizeX() != _n || master.grid().cells().size() != _cells.size())
         return false;
     std::size_t i = 0;
     for (int x = 0; x < _n; ++x)

@@ -56,6 +56,11 @@ ShadowObject::ShadowObject(const ShadowView& firstView, float cellSize) : _cell_
     allocate(firstView.resolution());
 }
 
+ShadowObject::ShadowObject(int resolution, float cellSize) : _cell_size(cellSize)
+{
+    allocate(resolution);
+}
+
 void ShadowObject::allocate(int n)
 {
     _size_x = _size_y = _size_z = n;
@@ -362,7 +367,7 @@ TriMesh* ShadowObject::buildShadowMesh()
 
     if (!_shadow_mesh)
         _shadow_mesh = std::make_unique<TriMesh>();
-    _nof_mesh_cells = writeCubeMesh(_occupancy_grid, _hollow, _cell_size, *_shadow_mesh, [&](int x, int y, int z) {
+    _nof_mesh_cells = writeCubeMesh(_occupancy_grid, hollow(), _cell_size, *_shadow_mesh, [&](int x, int y, int z) {
         const int state = cellDataState(x, y, z, markDisconnected ? &labels : nullptr, mainLabel);
         const int greedy = (_occupancy_grid.at(x, y, z).flags & CellFlags::GreedyAdded) ? 1 : 0;
         return std::pair<int, int>(state, greedy);

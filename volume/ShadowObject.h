@@ -16,6 +16,7 @@
 #include <QIODevice>
 #include <QImage>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -29,6 +30,9 @@ public:
     explicit ShadowObject(float cellSize);
     // Volume sized like `firstView`, every cell free.
     ShadowObject(const ShadowView& firstView, float cellSize);
+    // Volume of `resolution` cells per axis whatever the cell size (shadow
+    // pictures carved at their own size), every cell free.
+    ShadowObject(int resolution, float cellSize);
 
     ShadowObject(const ShadowObject& other);
     ShadowObject& operator=(const ShadowObject& other);
@@ -42,9 +46,10 @@ public:
     TriMesh* buildShadowMesh() override;
     bool isInGrid(const CellIndex& c) const override;
     // Occupancy changes go through here (it keeps the per-view ray counts);
-    // cellAt is for the flags.
+    // cellFlags is for the flags.
     void setOccupied(const CellIndex& c, bool occupied) override;
-    Cell& cellAt(int x, int y, int z) override { return _occupancy_grid.at(x, y, z); }
+    const Cell& cellAt(int x, int y, int z) const override { return _occupancy_grid.at(x, y, z); }
+    std::uint8_t& cellFlags(int x, int y, int z) override { return _occupancy_grid.at(x, y, z).flags; }
     bool isCellAddable(int x, int y, int z) override;
     bool isCellRemovable(const CellIndex& c) override;
     bool areShadowsStillValid(bool checkCovered, bool checkUncovered) override;
@@ -53,6 +58,19 @@ public:
     int sizeX() const override { return _size_x; }
     int sizeY() const override { return _size_y; }
     int sizeZ() const override { return _size_z; }
+    // The cells, for reading in bulk (x, then y, z fastest).
+    const CellGrid& grid() const { return _occupancy_grid; }
+
+    // ---- what the volume is ------------------------------------------------------
+    // Edge of a cell in picture pixels (-1 for the empty object).
+    float cellSize() const { return _cell_size; }
+    // Projection mode of view slot k = 0, 1, 2; NO_VIEW where the slot has
+    // none. Always three entries.
+    const std::vector<int>& viewModes() const { return _view_modes; }
+    // The modes of a volume made without view objects (carved from shadow
+    // pictures, or in tests). The shadow maps stay as they were:
+    // create_reprojection_image_map records them.
+    void setViewModes(const std::array<int, 3>& modes) { _view_modes.assign(modes.begin(), modes.end()); }
 
     // ---- building ---------------------------------------------------------------
     // Occupies every cell that lies inside the figure (distance 0) of every
@@ -60,11 +78,29 @@ public:
     // the views. The views must be quantised at this resolution.
     void buildFromViews(const std::vector<ShadowView*>& views);
     void buildFromViews(std::vector<ShadowView>& views);
+    // The views the volume was built from (not owned; they must outlive the
+    // volume's use of them), in view order; cost() and the completion read them.
+    const std::vector<ShadowView*>& sourceViews() const { return _source_views; }
+    // Refers to other views (none when they are about to go).
+    void setSourceViews(std::vector<ShadowView*> views) { _source_views = std::move(views); }
 
     // The volume's smooth surface (contoured at iso 0.8, Catmull-Rom, on a
     // field three times finer; faces turned outward), built on first use or
     // when asked to. Null when contouring yields no triangle.
     TriMesh* smoothMesh(bool recompute);
+    // The cube mesh of the last buildShadowMesh (null before one), and the
+    // number of cells it holds.
+    const TriMesh* shadowMesh() const { return _shadow_mesh.get(); }
+    int meshCellCount() const { return _nof_mesh_cells; }
+
+    // ---- window settings the volume carries -------------------------------------
+    // 1: the cube mesh marks the cells that may go; 2: the cells off the
+    // main component (either or both). Read by the next buildShadowMesh.
+    int displayFlags() const { return _display_flags; }
+    void setDisplayFlags(int flags) { _display_flags = flags; }
+    // The edit tools' radius in cells, as the window last set it.
+    int editRadius() const { return _edit_radius; }
+    void setEditRadius(int radius) { _edit_radius = radius; }
 
     // ---- scene files ------------------------------------------------------------
     // Writes cell size, extent, view modes and occupancy; false when the
@@ -93,6 +129,9 @@ public:
     bool rayHasOccupiedCell(const CellIndex& c, int mode);
     bool is_cell_removable_wrt_single_view(const CellIndex& c, int mode);
     void create_reprojection_image_map(int k, int mode);
+    // View slot k's shadow as create_reprojection_image_map recorded it
+    // (empty before, all light for a slot without a view).
+    const ByteMap& reprojectionMap(int k) const { return _reprojection_image_map[k]; }
     // Occupied cells on the ray of c in `mode` (c included when occupied).
     int occupiedOnRay(const CellIndex& c, int mode);
 
@@ -104,20 +143,6 @@ public:
     // neighbour.
     // Index of cell (x, y, z) in a component label array: (z N + y) N + x.
     std::size_t componentIndex(int x, int y, int z) const;
-
-    // ---- fields ---------------------------------------------------------------
-    float _cell_size = -1.0f;
-    std::vector<int> _view_modes{NO_VIEW, NO_VIEW, NO_VIEW};
-    std::unique_ptr<TriMesh> _shadow_mesh;
-    std::unique_ptr<TriMesh> _smooth_mesh;
-    int _size_x = 0, _size_y = 0, _size_z = 0;
-    int _slice_size = 0;
-    ByteMap _reprojection_image_map[3];
-    std::vector<ShadowView*> _source_views;  // not owned
-    CellGrid _occupancy_grid;
-    int _edit_radius = 0;
-    int _display_flags = 0;
-    int _nof_mesh_cells = 0;
 
 private:
     // Occupied cells per ray of one projection mode: pixel (column, row) at
@@ -136,6 +161,18 @@ private:
     void countRays() const;
     std::uint8_t cellDataState(int x, int y, int z, const std::vector<int>* labels, int mainLabel);
 
+    float _cell_size = -1.0f;
+    std::vector<int> _view_modes{NO_VIEW, NO_VIEW, NO_VIEW};  // three entries
+    std::unique_ptr<TriMesh> _shadow_mesh;
+    std::unique_ptr<TriMesh> _smooth_mesh;
+    int _size_x = 0, _size_y = 0, _size_z = 0;  // the grid's extent
+    int _slice_size = 0;                        // _size_x * _size_y
+    ByteMap _reprojection_image_map[3];
+    std::vector<ShadowView*> _source_views;  // not owned
+    CellGrid _occupancy_grid;
+    int _edit_radius = 0;
+    int _display_flags = 0;
+    int _nof_mesh_cells = 0;
     mutable RayCounts _rays[3];
     mutable bool _rays_counted = false;  // _rays match the occupancy (for the modes they hold)
 };

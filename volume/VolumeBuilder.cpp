@@ -31,12 +31,8 @@ std::unique_ptr<ShadowObject> carveFromShadowPictures(const std::array<QImage, 3
                                                       const std::array<int, 3>& modes, float cellSize)
 {
     const int n = std::max(pictures[0].width(), pictures[0].height());
-    auto master = std::make_unique<ShadowObject>(cellSize);
-    master->_occupancy_grid = CellGrid(n, n, n);
-    master->_size_x = master->_size_y = master->_size_z = n;
-    master->_slice_size = n * n;
-    for (int k = 0; k < 3; ++k)
-        master->_view_modes[std::size_t(k)] = modes[std::size_t(k)];
+    auto master = std::make_unique<ShadowObject>(n, cellSize);
+    master->setViewModes(modes);
     for (int x = 0; x < n; ++x)
         for (int y = 0; y < n; ++y)
             for (int z = 0; z < n; ++z) {

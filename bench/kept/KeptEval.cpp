@@ -353,10 +353,10 @@ void score(Outcome& o, const Triple& t, const QString& dir, const QString& saveP
                       .arg(boxDifference);
         return;
     }
-    const double cellSize = volume->_cell_size;
+    const double cellSize = volume->cellSize();
     for (int k = 0; k < 3; ++k) {
         const std::size_t slot = std::size_t(k);
-        const Frame shadow = meshShadow(*stl, placement, volume->_view_modes[slot], cellSize);
+        const Frame shadow = meshShadow(*stl, placement, volume->viewModes()[slot], cellSize);
         o.fits[slot] = bestFit(t.figures[slot], placements[slot], shadow);
         o.kept[slot] = o.fits[slot].best;
         if (!savePrefix.isEmpty())

@@ -40,7 +40,7 @@ std::set<std::tuple<int, int, int>> occupiedCells(ShadowObject& volume)
 std::size_t shadowPixels(ShadowObject& volume)
 {
     std::size_t pixels = 0;
-    for (const int mode : volume._view_modes) {
+    for (const int mode : volume.viewModes()) {
         if (mode == NO_VIEW)
             continue;
         std::set<std::pair<int, int>> dark;
@@ -65,7 +65,7 @@ Bridging referenceBridging(ShadowObject& volume)
     auto cellOf = [n](std::size_t i) { return CellIndex{int(i % n), int(i / n % n), int(i / (std::size_t(n) * n))}; };
     auto newPixels = [&](const CellIndex& c) {
         int pixels = 0;
-        for (const int mode : volume._view_modes)
+        for (const int mode : volume.viewModes())
             pixels += (mode != NO_VIEW && !volume.rayHasOccupiedCell(c, mode)) ? 1 : 0;
         return pixels;
     };
@@ -175,7 +175,7 @@ TEST(Bridging, CountsThePixelsItsCellsAdd)
 TEST(Bridging, SameCellsAsTheReferenceSearch)
 {
     struct Case {
-        std::vector<int> modes;
+        std::array<int, 3> modes;
         double density;  // of occupied cells
     };
     const Case cases[] = {

@@ -18,7 +18,7 @@ TEST(Coverage, OneViewMasterDependsOnThatViewAlone)
     views.push_back(quantizedView(pictureWithPixels({{12, 12}, {87, 112}}), Z_PROJECTION, 25.0f));
     ShadowObject master(views[0], 25.0f);
     master.buildFromViews(views);
-    ASSERT_EQ(master._view_modes, (std::vector<int>{Z_PROJECTION, -1, -1}));
+    ASSERT_EQ(master.viewModes(), (std::vector<int>{Z_PROJECTION, -1, -1}));
     ASSERT_EQ(countOccupiedCells(master), 20);
 
     EXPECT_TRUE(master.isCellRemovable({3, 4, 5}));  // nine others on its ray
@@ -68,7 +68,7 @@ TEST(Coverage, SixtyAndOneTwentyRaysKeepTwoOtherCells)
     EXPECT_FALSE(master.isCellAddable(3, 3, 0));  // column 4, white ray
 
     // 120 degrees: column 1 for (2, 1), (3, 2), (4, 4).
-    master._view_modes = {-1, -1, OneTwenty_PROJECTION};
+    master.setViewModes({-1, -1, OneTwenty_PROJECTION});
     occupy(master, {{2, 1, 7}, {3, 2, 7}});
     EXPECT_FALSE(master.isCellRemovable({2, 1, 7}));
     master.setOccupied({4, 4, 7}, true);
@@ -88,7 +88,7 @@ TEST(Coverage, SixtyAndOneTwentyRaysKeepTwoOtherCells)
     EXPECT_TRUE(master.isCellRemovable({7, 6, 4}));
     master.setOccupied({9, 9, 4}, false);
     EXPECT_FALSE(master.isCellRemovable({7, 6, 4}));
-    master._view_modes = {-1, Sixty_PROJECTION, -1};
+    master.setViewModes({-1, Sixty_PROJECTION, -1});
     occupy(master, {{0, 9, 3}, {1, 8, 3}, {2, 6, 3}});
     EXPECT_TRUE(master.isCellRemovable({2, 6, 3}));
 }
@@ -126,7 +126,7 @@ TEST(Coverage, ValidityCoversObliqueViewsAndSkipsMissingOnes)
     ShadowObject oblique = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, FortyFive_PROJECTION});
     occupy(oblique, {{1, 1, 1}, {3, 3, 1}});  // 45-degree columns 1 and 4
     for (int k = 0; k < 3; ++k)
-        oblique.create_reprojection_image_map(k, oblique._view_modes[k]);
+        oblique.create_reprojection_image_map(k, oblique.viewModes()[k]);
     ASSERT_TRUE(oblique.areShadowsStillValid(true, true));
     DebugCapture capture;
     oblique.setOccupied({1, 3, 1}, true);  // X and Y pixels dark already, 45-degree column 2 new

@@ -247,7 +247,7 @@ TEST_P(EditsKeepShadows, RandomEditsOnBirdHulls)
     for (int x = 0; x < n; x += 3)
         for (int y = 0; y < n; y += 2)
             for (int z = 0; z < n; z += 3)
-                for (int mode : volume._view_modes)
+                for (int mode : volume.viewModes())
                     countMismatches += volume.occupiedOnRay({x, y, z}, mode) != scannedRay(volume, {x, y, z}, mode);
     EXPECT_EQ(countMismatches, 0);
 

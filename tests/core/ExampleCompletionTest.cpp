@@ -95,7 +95,7 @@ TEST(ExamplePlacing, OnePlacementDrawsCellTurnAndModelInOrder)
     view._projection_mode = Z_PROJECTION;
     view._image_map = ByteMap(25, 25, 0);
     view._image_map.at(12, 12) = 1;
-    volume->_source_views = {&view};
+    volume->setSourceViews({&view});
 
     ExampleCompletion completion;
     ASSERT_EQ(completion.loadDatabase(kModels, 25.0f).value(), 4);  // diagonals of 1

@@ -112,7 +112,7 @@ TEST(KeptFigure, IntersectionOverUnion)
     EXPECT_FLOAT_EQ(cover[0 * kN + 0], 1.0f);
     EXPECT_FLOAT_EQ(cover[2 * kN + 0], 0.4f);
     ShadowObject master = ShadowObject(kCell);
-    master._view_modes = {X_PROJECTION, Y_PROJECTION, Z_PROJECTION};
+    master.setViewModes({X_PROJECTION, Y_PROJECTION, Z_PROJECTION});
     master.setOccupied({5, 0, 0}, true);  // Z pixel (5, 0): no figure; Y pixel (5, 0) too
     master.setOccupied({2, 0, 0}, true);  // Z and Y pixel (2, 0)
     const ViewFigures figures = viewFigures({canvas, canvas, canvas}, kCell);
@@ -220,14 +220,14 @@ TEST(KeepFigure, NeverLowersTheLeastKeptView)
         EXPECT_GT(report.added + report.removed, 0) << name;
         // The shadow maps are those of the volume now.
         for (int k = 0; k < 3; ++k)
-            EXPECT_EQ(master->_reprojection_image_map[k], master->castShadow(master->_view_modes[std::size_t(k)])) << name;
+            EXPECT_EQ(master->reprojectionMap(k), master->castShadow(master->viewModes()[std::size_t(k)])) << name;
         // No occupied cell falls beyond a picture.
         for (int x = 0; x < n; ++x)
             for (int y = 0; y < n; ++y)
                 for (int z = 0; z < n; ++z)
                     if (master->isOccupied({x, y, z}) && !c.extras)
                         for (int k = 0; k < 3; ++k) {
-                            const int column = pixelOfCell(master->_view_modes[std::size_t(k)], x, y, z).column;
+                            const int column = pixelOfCell(master->viewModes()[std::size_t(k)], x, y, z).column;
                             ASSERT_TRUE(column >= 0 && column < n) << name;
                         }
         // A second run finds nothing more to win.
@@ -333,7 +333,7 @@ TEST(KeepFigure, BestPassKeepsTheStateThatKeepsMost)
     ASSERT_TRUE(best.restore(other));
     EXPECT_EQ(other.occupiedCount(), kept.occupiedCount());
     for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(other.castShadow(other._view_modes[std::size_t(k)]), kept.castShadow(kept._view_modes[std::size_t(k)]));
+        EXPECT_EQ(other.castShadow(other.viewModes()[std::size_t(k)]), kept.castShadow(kept.viewModes()[std::size_t(k)]));
     ShadowObject coarse(10.0f);
     EXPECT_FALSE(best.restore(coarse));
 }

@@ -49,7 +49,7 @@ TEST(SceneFile, LayoutAndRoundTrip)
     ShadowObject volume = emptyMaster(25.0f, {X_PROJECTION, Y_PROJECTION, Z_PROJECTION});  // N = 10
     volume.setOccupied({0, 0, 1}, true);
     volume.setOccupied({9, 8, 7}, true);
-    volume.cellAt(9, 8, 7).flags = CellFlags::GreedyAdded;
+    volume.cellFlags(9, 8, 7) = CellFlags::GreedyAdded;
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(volume.writeScene(buffer));
@@ -64,9 +64,9 @@ TEST(SceneFile, LayoutAndRoundTrip)
     buffer.open(QIODevice::ReadOnly);
     ShadowObject read;
     ASSERT_TRUE(read.readScene(buffer).ok());
-    EXPECT_EQ(read._cell_size, 25.0f);
+    EXPECT_EQ(read.cellSize(), 25.0f);
     EXPECT_EQ(read.resolution(), 10);
-    EXPECT_EQ(read._view_modes, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(read.viewModes(), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(countOccupiedCells(read), 2);
     EXPECT_TRUE(read.isOccupied({9, 8, 7}));
     EXPECT_EQ(read.cellAt(9, 8, 7).flags, 0);

@@ -63,9 +63,8 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
         }
         const reference::Hull expected = reference::buildHull({&refViews[0], &refViews[1], &refViews[2]});
         ShadowObject master(views[0], 5.0f);
-        Cell& stale = master.cellAt(0, 0, 3);  // outside the hull in every set
-        stale.occupied = true;
-        stale.flags = CellFlags::GreedyAdded | CellFlags::Editable;
+        master.setOccupied({0, 0, 3}, true);  // outside the hull in every set
+        master.cellFlags(0, 0, 3) = CellFlags::GreedyAdded | CellFlags::Editable;
         master.buildFromViews(views);
         int occupancyMismatches = 0, costMismatches = 0, shadowMismatches = 0;
         for (int x = 0; x < 50; ++x)
@@ -78,7 +77,7 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
             const std::vector<std::uint8_t> shadow = reference::shadow(expected, modes[k]);
             for (int c = 0; c < 50; ++c)
                 for (int r = 0; r < 50; ++r)
-                    shadowMismatches += master._reprojection_image_map[k].at(c, r) != shadow[c * 50 + r];
+                    shadowMismatches += master.reprojectionMap(k).at(c, r) != shadow[c * 50 + r];
         }
         EXPECT_GT(expected.count(), 100) << "set " << set;
         EXPECT_EQ(occupancyMismatches, 0) << "set " << set;
@@ -88,9 +87,9 @@ TEST(MasterBuild, MatchesReferenceForAllProjectionSets)
         // The build frees the stale cell and clears its greedy flag only.
         EXPECT_FALSE(master.isOccupied({0, 0, 3}));
         EXPECT_EQ(master.cellAt(0, 0, 3).flags, CellFlags::Editable);
-        EXPECT_EQ(master._view_modes, std::vector<int>(modes.begin(), modes.end()));
-        ASSERT_EQ(master._source_views.size(), 3u);
-        EXPECT_EQ(master._source_views[2], &views[2]);
+        EXPECT_EQ(master.viewModes(), std::vector<int>(modes.begin(), modes.end()));
+        ASSERT_EQ(master.sourceViews().size(), 3u);
+        EXPECT_EQ(master.sourceViews()[2], &views[2]);
     }
 }
 
@@ -104,9 +103,9 @@ TEST(CubeMesh, LayoutOrderOutwardWindingAndCellData)
     const CellIndex order[3] = {{1, 2, 3}, {1, 2, 4}, {4, 0, 0}};
     for (int n = 2; n >= 0; --n)
         master.setOccupied(order[n], true);
-    master.cellAt(4, 0, 0).flags = CellFlags::GreedyAdded;
+    master.cellFlags(4, 0, 0) = CellFlags::GreedyAdded;
     const TriMesh* mesh = master.buildShadowMesh();
-    ASSERT_EQ(master._nof_mesh_cells, 3);
+    ASSERT_EQ(master.meshCellCount(), 3);
     ASSERT_EQ(mesh->vertices.size(), 24u);
     ASSERT_EQ(mesh->faces.size(), 36u);
     ASSERT_EQ(mesh->cell_data.size(), 24u);
@@ -140,7 +139,7 @@ TEST(CubeMesh, LayoutOrderOutwardWindingAndCellData)
     EXPECT_EQ(point(lo[0], lo[1], lo[2]), point(25, 0, 0));
     EXPECT_EQ(point(hi[0], hi[1], hi[2]), point(125, 75, 125));
 
-    master._display_flags = 1;  // highlight editable cells
+    master.setDisplayFlags(1);  // highlight editable cells
     const TriMesh* highlighted = master.buildShadowMesh();
     EXPECT_EQ(highlighted->cell_data[0][0], 1);
     EXPECT_EQ(highlighted->cell_data[15][0], 1);
@@ -152,20 +151,22 @@ TEST(CubeMesh, LayoutOrderOutwardWindingAndCellData)
 TEST(CubeMesh, HollowModeSkipsOnlyHiddenCells)
 {
     ShadowObject master = emptyMaster(25.0f, {-1, -1, -1});
-    for (Cell& cell : master._occupancy_grid.cells())
-        cell.occupied = true;
-    master._hollow = true;
+    for (int x = 0; x < 10; ++x)
+        for (int y = 0; y < 10; ++y)
+            for (int z = 0; z < 10; ++z)
+                master.setOccupied({x, y, z}, true);
+    master.setHollow(true);
     master.buildShadowMesh();
-    EXPECT_EQ(master._nof_mesh_cells, 1000 - 8 * 8 * 8);  // border cells stay although fully surrounded
-    EXPECT_EQ(master._shadow_mesh->vertices.size(), 8u * 488u);
+    EXPECT_EQ(master.meshCellCount(), 1000 - 8 * 8 * 8);  // border cells stay although fully surrounded
+    EXPECT_EQ(master.shadowMesh()->vertices.size(), 8u * 488u);
 
     master.setOccupied({4, 4, 4}, false);  // exposes its six neighbours
     master.buildShadowMesh();
-    EXPECT_EQ(master._nof_mesh_cells, 488 + 6);
+    EXPECT_EQ(master.meshCellCount(), 488 + 6);
 
-    master._hollow = false;
+    master.setHollow(false);
     master.buildShadowMesh();
-    EXPECT_EQ(master._shadow_mesh->faces.size(), 12u * 999u);
+    EXPECT_EQ(master.shadowMesh()->faces.size(), 12u * 999u);
 }
 
 // ---- shadow render ----------------------------------------------------------
@@ -222,8 +223,8 @@ TEST(ShadowObjectOwnership, CopiesAreIndependentAndEachMapIsFreedOnce)
         EXPECT_EQ(copies[1].nearestDarkPixel().size(), views[1].nearestDarkPixel().size());
 
         ShadowObject masterCopy(*master);
-        ASSERT_TRUE(masterCopy._shadow_mesh);
-        EXPECT_NE(masterCopy._shadow_mesh.get(), master->_shadow_mesh.get());
+        ASSERT_TRUE(masterCopy.shadowMesh());
+        EXPECT_NE(masterCopy.shadowMesh(), master->shadowMesh());
         masterCopy.setOccupied({0, 0, 0}, !master->isOccupied({0, 0, 0}));
         EXPECT_EQ(countOccupiedCells(*master), cells);
 

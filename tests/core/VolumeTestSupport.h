@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <initializer_list>
 #include <vector>
 
@@ -30,10 +31,10 @@ inline ShadowView quantizedView(const QImage& picture, int mode, float cellSize,
 
 // A master of N = floor(250 / cellSize) with every cell free and the given
 // view modes (no view objects behind them).
-inline ShadowObject emptyMaster(float cellSize, std::vector<int> modes)
+inline ShadowObject emptyMaster(float cellSize, const std::array<int, 3>& modes)
 {
     ShadowObject master(cellSize);
-    master._view_modes = std::move(modes);
+    master.setViewModes(modes);
     return master;
 }
 

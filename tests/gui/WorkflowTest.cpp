@@ -40,7 +40,7 @@ private slots:
         QCOMPARE(stages(), (QList<bool>{false, false, false, true, true, true, false}));
         f.spn_simple_edit_radius->setValue(7);
         QCOMPARE(f.editToolboxRadius->value(), 7);
-        QCOMPARE(_window->master()->_edit_radius, 7);
+        QCOMPARE(_window->master()->editRadius(), 7);
 
         QCOMPARE(answerMessageBoxes(QStringLiteral("No"), [&] { click(f.btn_simple_fill_example_based); }),
                  QStringList{"Example based completion"});
@@ -224,11 +224,11 @@ private slots:
     {
         const KalvexForm& f = form();
         generate(QStringLiteral("arrow"));
-        QVERIFY(_window->master()->_nof_mesh_cells < cellCount());
+        QVERIFY(_window->master()->meshCellCount() < cellCount());
         const std::pair<Qt::Key, int> presses[] = {{Qt::Key_F, 1}, {Qt::Key_D, 3}, {Qt::Key_F, 2}};
         for (const auto& [pressed, flags] : presses) {
             key(pressed);
-            QCOMPARE(_window->master()->_display_flags, flags);
+            QCOMPARE(_window->master()->displayFlags(), flags);
             QCOMPARE(_window->view()->renderFlags(), unsigned(flags));
         }
         QVERIFY(!f.editToolboxDisplayFreeCells->isChecked() && f.editToolboxDisplayDisconnectedCells->isChecked());
