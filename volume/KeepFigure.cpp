@@ -263,7 +263,7 @@ public:
             // views' rays; the ray counts are the bits set.
             for (int x = 0; x < _n; ++x)
                 for (int y = 0; y < _n; ++y) {
-                    const Cell* cells = &master._occupancy_grid.at(x, y, 0);
+                    const Cell* cells = &master.grid().at(x, y, 0);
                     RayBits column;
                     for (int z = 0; z < _n; ++z)
                         if (cells[z].occupied)
@@ -290,7 +290,7 @@ public:
         } else {
             for (int x = 0; x < _n; ++x)
                 for (int y = 0; y < _n; ++y) {
-                    const Cell* cells = &master._occupancy_grid.at(x, y, 0);
+                    const Cell* cells = &master.grid().at(x, y, 0);
                     for (int z = 0; z < _n; ++z)
                         if (cells[z].occupied)
                             for (int k = 0; k < 3; ++k)
@@ -591,7 +591,7 @@ public:
                     column = ~_occupied[alongZ][std::size_t(x) * _n + y] & _cellsMask;
                     continue;
                 }
-                const Cell* cells = &_master._occupancy_grid.at(x, y, 0);
+                const Cell* cells = &_master.grid().at(x, y, 0);
                 for (int z = 0; z < _n; ++z)
                     setBit(column, z, !cells[z].occupied);
             }

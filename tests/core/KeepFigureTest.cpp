@@ -346,7 +346,7 @@ TEST(KeepFigure, BestPassKeepsTheStateThatKeepsMost)
 TEST(KeepFigure, FillsHollowsThatShadeNothingNew)
 {
     ShadowObject master(kCell);
-    master._view_modes = {X_PROJECTION, Y_PROJECTION, Z_PROJECTION};
+    master.setViewModes({X_PROJECTION, Y_PROJECTION, Z_PROJECTION});
     const auto inBox = [](int a) { return a >= 10 && a < 30; };
     const auto inHollow = [](int a) { return a >= 14 && a < 18; };
     for (int x = 0; x < kN; ++x)
@@ -359,7 +359,7 @@ TEST(KeepFigure, FillsHollowsThatShadeNothingNew)
     master.setOccupied({29, 20, 20}, false);      // on the face
     ViewFigures figures;
     for (std::size_t k = 0; k < 3; ++k) {
-        figures.maps[k] = master.castShadow(master._view_modes[k]);
+        figures.maps[k] = master.castShadow(master.viewModes()[k]);
         figures.cover[k].resize(std::size_t(kN) * kN);
         for (int p = 0; p < kN * kN; ++p)
             figures.cover[k][std::size_t(p)] = figures.maps[k].at(p / kN, p % kN);
@@ -376,6 +376,6 @@ TEST(KeepFigure, FillsHollowsThatShadeNothingNew)
     for (int k = 0; k < 3; ++k) {
         EXPECT_DOUBLE_EQ(report.before[std::size_t(k)], 1.0);
         EXPECT_DOUBLE_EQ(report.after[std::size_t(k)], 1.0);
-        EXPECT_EQ(master.castShadow(master._view_modes[std::size_t(k)]), figures.maps[std::size_t(k)]);
+        EXPECT_EQ(master.castShadow(master.viewModes()[std::size_t(k)]), figures.maps[std::size_t(k)]);
     }
 }
