@@ -3,6 +3,8 @@
 #include "perspective/Diagnostics.h"
 #include "volume/Comparison.h"
 #include "volume/DarkPixelSearch.h"
+#include "volume/Figure.h"
+#include "volume/Placement.h"
 #include "volume/ShadowView.h"
 
 #include <QDir>
@@ -27,6 +29,29 @@ QImage shadowPicture(const ByteMap& shadow)
             line[px] = shadow.at(px, py) ? ComparisonColor::Shadow : ComparisonColor::Background;
     }
     return image;
+}
+
+// The deformable picture of a picture file, through its figure as the
+// directional views have it: a black-on-white square picture keeps its
+// picture mesh cached beside the file; any other (colour, transparency, grey
+// on grey, another size or aspect) is meshed from its figure fitted into the
+// square canvas.
+Result<void> loadPicture(DeformationModel& model, const QString& path, int threshold)
+{
+    const Result<Figure> figure = loadFigure(path, FigureOptions{threshold});
+    if (!figure.ok())
+        return fail(figure.error());
+    const Figure& f = figure.value();
+    if (f.rule == FigureRule::DarkRule && f.width == kCanvasSize && f.height == kCanvasSize) {
+        if (loadPictureFile(model, path, false).isNull())
+            return fail(QStringLiteral("Cannot read picture %1.").arg(path));
+        return {};
+    }
+    const Result<QImage> canvas = placeFigure(f, Placement{});
+    if (!canvas.ok())
+        return fail(QStringLiteral("Picture %1: %2").arg(path, canvas.error()));
+    model.load_picture(canvas.value(), QString());
+    return {};
 }
 
 }  // namespace
@@ -73,8 +98,8 @@ PerspectiveDesign::prepare(const std::vector<PerspectiveViewSource>& sources, in
         const QString& path = sources[i].picture;
         if (const QString problem = cameraProblem(sources[i].camera); !problem.isEmpty())
             return fail(QStringLiteral("The camera of %1 is unusable: %2.").arg(path, problem));
-        if (QImage(path).isNull() || loadPictureFile(prepared[i].model, path, false).isNull())
-            return fail(QStringLiteral("Cannot read picture %1.").arg(path));
+        if (const Result<void> read = loadPicture(prepared[i].model, path, sources[i].threshold); !read.ok())
+            return fail(read.error());
         const int width = ShadowView::resolutionFor(PerspectiveShadowObject::kCellSize);
         if (PerspectiveView::figureMask(prepared[i].model.rendering(), width).count() == 0)
             return fail(QStringLiteral("Picture %1 has no figure pixel.").arg(path));

@@ -25,6 +25,9 @@
 struct PerspectiveViewSource {
     QString picture;
     PerspectiveCamera camera;
+    // How the figure is told from the ground: a luminance split 0..255, or
+    // automatic when negative (see volume/Figure.h).
+    int threshold = -1;
 };
 
 struct PerspectiveAdjustOptions {

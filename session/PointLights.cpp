@@ -16,6 +16,7 @@ PerspectiveViewSource sourceOf(const PointLightView& view)
     source.camera.up = view.camera.up;
     source.camera.focalDistance = view.camera.focalDistance;
     source.camera.imageSize = view.camera.imageSize;
+    source.threshold = view.threshold;
     return source;
 }
 

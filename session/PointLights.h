@@ -29,10 +29,12 @@ struct PointLightCamera {
     int imageSize = 1;
 };
 
-// A picture file and the camera it is cast through.
+// A picture file and the camera it is cast through. `threshold` tells the
+// figure from the ground: a luminance split 0..255, automatic when negative.
 struct PointLightView {
     QString picture;
     PointLightCamera camera;
+    int threshold = -1;
 };
 
 struct PointLightOptions {

@@ -18,7 +18,8 @@ namespace {
 
 const char* kPerspectiveHelp =
     "Usage: kalvex-cli perspective [--view PICTURE cx cy cz lx ly lz ux uy uz f size]...\n"
-    "                              [--passes n] [--min-size s] [--preserve-shape] [--out DIR]\n"
+    "                              [--threshold L] [--passes n] [--min-size s] [--preserve-shape]\n"
+    "                              [--out DIR]\n"
     "\n"
     "Builds the volume for point lights: a 50 x 50 x 50 grid of the unit cube centred at the origin,\n"
     "holding every cell that projects into the figure of every picture. Each --view adds a picture\n"
@@ -35,6 +36,9 @@ const char* kPerspectiveHelp =
     "\n"
     "Options:\n"
     "  --view PICTURE ...  a picture and its camera (11 numbers, see above); at most three\n"
+    "  --threshold L       the luminance (0..255) that splits each --view picture into figure and\n"
+    "                      ground; without it the figure is found automatically (dark pixels, the\n"
+    "                      opaque part of a transparent picture, or an automatic threshold)\n"
     "  --passes n          optimise passes, 0 to 100 (default 4)\n"
     "  --min-size s        smallest region of missing pixels repaired, 1 to 50 (default 2)\n"
     "  --preserve-shape    pull each deformed picture back towards its shape after deforming\n"
@@ -110,7 +114,7 @@ int runPerspective(const QStringList& args)
         views.push_back(view);
         i += 12;
     }
-    const cli::ParsedArgs parsed = cli::parseArgs(rest, {"--passes", "--min-size", "--out"}, {"--preserve-shape"});
+    const cli::ParsedArgs parsed = cli::parseArgs(rest, {"--passes", "--min-size", "--threshold", "--out"}, {"--preserve-shape"});
     if (!parsed.error.isEmpty())
         return cli::fail(parsed.error);
     if (!parsed.positional.isEmpty())
@@ -118,10 +122,14 @@ int runPerspective(const QStringList& args)
     int passes = 4;
     PointLightOptions options;
     options.preserveShape = parsed.has("--preserve-shape");
+    int threshold = -1;
     QString error;
     if (!cli::intOption(parsed, "--passes", 0, 100, passes, error) ||
-        !cli::intOption(parsed, "--min-size", 1, 50, options.minSize, error))
+        !cli::intOption(parsed, "--min-size", 1, 50, options.minSize, error) ||
+        !cli::intOption(parsed, "--threshold", 0, 255, threshold, error))
         return cli::fail(error);
+    for (PointLightView& view : views)
+        view.threshold = threshold;
 
     DesignSession session;
     PointLights& design = session.pointLights();

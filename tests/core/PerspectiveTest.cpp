@@ -306,6 +306,49 @@ TEST_F(PerspectiveDesignTest, OneAdjustmentOnTheExampleLowersTheMissingPixels)
     EXPECT_EQ(design.counts().cells, design.object()->occupiedCount());
 }
 
+// The example's figures in colour on white, on a transparent ground, grey on
+// grey, and split by a threshold by hand give the volume of the black-on-white
+// pictures: each goes through its figure before it becomes a view. (Pictures
+// not as in their file are meshed afresh, so a few cells may differ.)
+TEST_F(PerspectiveDesignTest, FiguresOfAnyKindGiveTheVolumeOfBlackOnWhite)
+{
+    const std::vector<PerspectiveViewSource> example = PerspectiveDesign::exampleViews(copyExample(_dir));
+    ASSERT_TRUE(design.load(example).ok());
+    ASSERT_TRUE(design.show().ok());
+    const int cells = design.counts().cells;
+    ASSERT_GT(cells, 0);
+
+    struct Variant {
+        const char* name;
+        QRgb figure, ground;
+        int threshold;
+    };
+    const Variant variants[] = {
+        {"red on white", qRgb(220, 30, 30), qRgb(255, 255, 255), -1},
+        {"blue on transparent", qRgba(40, 60, 200, 255), qRgba(255, 255, 255, 0), -1},
+        {"grey on grey", qRgb(144, 144, 144), qRgb(200, 200, 200), -1},
+        {"threshold by hand", qRgb(150, 150, 150), qRgb(180, 180, 180), 165},
+    };
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.name);
+        std::vector<PerspectiveViewSource> sources = example;
+        for (std::size_t k = 0; k < sources.size(); ++k) {
+            const QImage original(sources[k].picture);
+            QImage picture(original.size(), QImage::Format_ARGB32);
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    picture.setPixel(x, y, qGray(original.pixel(x, y)) < 128 ? v.figure : v.ground);
+            sources[k].picture = _dir.filePath(QStringLiteral("%1-%2.png").arg(v.name).arg(k));
+            sources[k].threshold = v.threshold;
+            ASSERT_TRUE(picture.save(sources[k].picture));
+        }
+        PerspectiveDesign other;
+        ASSERT_TRUE(other.load(sources).ok());
+        ASSERT_TRUE(other.show().ok());
+        EXPECT_NEAR(other.counts().cells, cells, 0.03 * cells);
+    }
+}
+
 // Every refused input leaves views, pictures and volume as they were.
 TEST_F(PerspectiveDesignTest, BadInputLeavesTheDesignUnchanged)
 {
