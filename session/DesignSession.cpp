@@ -545,14 +545,19 @@ Report DesignSession::restore(const PictureChoice& choice, const std::array<Pict
         return fail(QStringLiteral("The recovered volume does not fit a grid of cell size %1.").arg(cellSize));
     if (const Report loaded = load(choice); !loaded.ok())
         return loaded;
+    bool deformed = false;
     for (int k = 0; k < 3; ++k) {
         const PictureState& state = pictures[std::size_t(k)];
-        if (!state.mesh.vertices.empty())
-            _pictures[std::size_t(k)].set_image_mesh(state.mesh, state.rest, state.weights);
+        DeformationModel& picture = _pictures[std::size_t(k)];
+        if (state.mesh.vertices.empty())
+            continue;
+        deformed = deformed || state.mesh.vertices != picture._image_mesh.vertices;
+        picture.set_image_mesh(state.mesh, state.rest, state.weights);
     }
-    // Views from the deformed pictures, as after an optimise pass; then the
-    // cells as they were (the new volume has no history behind it).
-    if (const Report rebuilt = recompute(); !rebuilt.ok() && !_volume.exists())
+    // Views from the deformed pictures, as after an optimise pass, or from
+    // the pictures themselves when none was deformed, as after generate; then
+    // the cells as they were (the new volume has no history behind it).
+    if (const Report rebuilt = deformed ? recompute() : compute(); !rebuilt.ok() && !_volume.exists())
         return rebuilt;
     ShadowObject& master = *_volume.master();
     for (int x = 0; x < n; ++x)

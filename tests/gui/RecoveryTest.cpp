@@ -24,6 +24,14 @@ class RecoveryTest : public WindowTestCase {
         QTest::keyRelease(view, Qt::Key_Shift);
     }
 
+    QList<QImage> shownComparisons()
+    {
+        QList<QImage> images;
+        for (QLabel* label : {form().currentResultLabel_x, form().currentResultLabel_y, form().currentResultLabel_z})
+            images << label->pixmap().toImage();
+        return images;
+    }
+
     // The snapshot of the last step, on disk.
     void settle()
     {
@@ -34,7 +42,7 @@ class RecoveryTest : public WindowTestCase {
 private slots:
     void aCopyLeftBehindIsRestored()
     {
-        generate(QStringLiteral("birds"));
+        generate(QStringLiteral("animals"));
         answerMessageBoxes(QStringLiteral("Got It"), [&] { click(form().btn_readyToEdit); });
         brushStroke();
         QVERIFY2(status().endsWith(QStringLiteral(" cell(s) removed.")), qPrintable(status()));
@@ -44,6 +52,7 @@ private slots:
         QVERIFY(recoveryExists(folder));
         const int cells = cellCount();
         const QList<bool> stage = stages();
+        const QList<QImage> comparisons = shownComparisons();  // the views as they were, too
 
         // The process dies: nothing removes the copy. Here the folder is kept
         // aside while the window ends normally, then put back.
@@ -59,6 +68,7 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Restored the design from the last session."));
         QCOMPARE(cellCount(), cells);
         QCOMPARE(stages(), stage);
+        QVERIFY(shownComparisons() == comparisons);
         QCOMPARE(_window->session().viewCount(), 3);  // the pictures are back, and can be deformed
 
         // "Discard" removes it without touching the new window.
