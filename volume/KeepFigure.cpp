@@ -257,11 +257,15 @@ using PlaneOpening = OpeningOf<PlaneRayBits>;
 // figure and the pixels holding any figure. A ray of one view crosses one
 // row or column of each other view along its length, so a few word
 // operations give the cells an opening would occupy and what they shade.
-// When every weight is a multiple of 2^-20 the sums of an effect do not
-// depend on their order and the bits give the effect exactly; otherwise
-// the openings that may raise the soft minimum are tried cell by cell
-// (open()), whose order of summing the moves' scores were found in. Either
-// way the moves are those of trying every ray cell by cell.
+// When every view's rows run along z (the sets with views in the x-y
+// plane) each ray lies in one plane and is tried as bits too, laid out
+// along the paths its cells make (see PlaneRay); there the views' pixels
+// a ray crosses are kept per ray. When every weight is a multiple of 2^-20
+// the sums of an effect do not depend on their order and the bits give the
+// effect exactly; otherwise the openings that may raise the soft minimum
+// are tried cell by cell (open()), whose order of summing the moves'
+// scores were found in. Either way the moves are those of trying every ray
+// cell by cell.
 class Keeper {
 public:
     Keeper(ShadowObject& master, const ViewFigures& figures, const KeepOptions& options) : _master(master)
@@ -830,7 +834,6 @@ private:
         });
         return may;
     }
-
 
     // The openings of the ray of pixel (column, row) of view `view`, per
     // free view (at `view`: none free); only `onlyFree`'s when given. Rays
