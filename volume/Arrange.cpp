@@ -258,8 +258,8 @@ private:
 // (y * (width + 1) + x)).
 struct ScaledMask {
     PlacedMask placed;
-    std::vector<int> sum;
-    long count = 0;
+    std::vector<int> sum;  // made when a search first weighs blocks (kept per scale: the coarse search needs none)
+    long count = -1;       // -1 before the mask is made
 
     // Figure pixels in canvas rectangle [x0, x1) x [y0, y1) when the mask is
     // shifted by (dx, dy).
@@ -326,11 +326,15 @@ public:
         return p;
     }
 
-    const ScaledMask& mask(int i)
+    // The mask at scale i; with `sums`, its summed-area table too.
+    const ScaledMask& mask(int i, bool sums)
     {
         ScaledMask& m = _masks[std::size_t(i)];
-        if (m.sum.empty()) {
+        if (m.count < 0) {
             m.placed = placedMask(*_figure, placement(i, 0, 0));
+            m.count = std::count(m.placed.mask.begin(), m.placed.mask.end(), std::uint8_t(1));
+        }
+        if (sums && m.sum.empty()) {
             const int w = m.placed.width, h = m.placed.height;
             m.sum.assign(std::size_t(w + 1) * (h + 1), 0);
             for (int y = 0; y < h; ++y) {
@@ -340,7 +344,6 @@ public:
                     m.sum[std::size_t(y + 1) * (w + 1) + x + 1] = m.sum[std::size_t(y) * (w + 1) + x + 1] + row;
                 }
             }
-            m.count = m.sum.back();
         }
         return m;
     }
@@ -366,26 +369,47 @@ struct Pose {
 };
 using Poses = std::array<Pose, 3>;
 
+// Where the map pixels of a cell size sample the canvas and the blocks they
+// stand for, along either axis.
+struct Sampling {
+    std::vector<int> at;    // per map pixel i: canvas pixel trunc(i cs + half), beyond the canvas at kCanvasSize
+    std::vector<int> edge;  // blockEdge(i), i = 0..n
+
+    Sampling(int n, float cellSize)
+    {
+        const int half = static_cast<int>(cellSize * 0.5f);
+        for (int i = 0; i < n; ++i)
+            at.push_back(std::min(kCanvasSize, static_cast<int>(float(i) * cellSize + float(half))));
+        for (int i = 0; i <= n; ++i)
+            edge.push_back(blockEdge(i, cellSize));
+    }
+};
+
 // The dark map of a placed canvas, read from the placed mask: map pixel
-// (i, j) samples canvas pixel (trunc(i cs + half), trunc(j cs + half)); and
-// the figure in the block of each dark map pixel.
-void sampleTarget(const ScaledMask& scaled, int dx, int dy, int n, float cellSize, Target& target)
+// (i, j) samples canvas pixel (trunc(i cs + half), trunc(j cs + half)); and,
+// with `cover`, the figure in the block of each dark map pixel.
+void sampleTarget(const ScaledMask& scaled, int dx, int dy, const Sampling& sampling, bool cover, Target& target)
 {
     const PlacedMask& mask = scaled.placed;
-    const int half = static_cast<int>(cellSize * 0.5f);
+    const int n = int(sampling.at.size());
     target.map.assign(std::size_t(n) * n, 0);
-    target.cover.assign(std::size_t(n) * n, 0.0f);
+    target.cover.assign(cover ? std::size_t(n) * n : 0, 0.0f);
     target.figure = double(scaled.count);
     for (int i = 0; i < n; ++i) {
-        const int px = static_cast<int>(float(i) * cellSize + float(half));
+        const int x = sampling.at[std::size_t(i)] - dx - mask.left;
+        if (sampling.at[std::size_t(i)] >= kCanvasSize || x < 0 || x >= mask.width)
+            continue;
+        const std::uint8_t* column = mask.mask.data() + x;
+        std::uint8_t* map = &target.map[std::size_t(i) * n];
         for (int j = 0; j < n; ++j) {
-            const int py = static_cast<int>(float(j) * cellSize + float(half));
-            if (px < kCanvasSize && py < kCanvasSize && mask.at(px - dx, py - dy)) {
-                target.map[std::size_t(i) * n + j] = 1;
+            const int y = sampling.at[std::size_t(j)] - dy - mask.top;
+            if (sampling.at[std::size_t(j)] >= kCanvasSize || y < 0 || y >= mask.height || !column[std::size_t(y) * mask.width])
+                continue;
+            map[j] = 1;
+            if (cover)
                 target.cover[std::size_t(i) * n + j] =
-                    float(scaled.pixels(blockEdge(i, cellSize), blockEdge(j, cellSize), blockEdge(i + 1, cellSize),
-                                        blockEdge(j + 1, cellSize), dx, dy));
-            }
+                    float(scaled.pixels(sampling.edge[std::size_t(i)], sampling.edge[std::size_t(j)],
+                                        sampling.edge[std::size_t(i) + 1], sampling.edge[std::size_t(j) + 1], dx, dy));
         }
     }
 }
@@ -396,8 +420,8 @@ public:
     // `onCanvas`: raise the figure kept on the canvas (what the cell size can
     // show of the figure counts); otherwise the kept figure of the maps.
     Search(std::array<PictureScales, 3>& pictures, int set, float cellSize, bool onCanvas)
-        : _pictures(pictures), _cellSize(cellSize), _hull(set, ShadowView::resolutionFor(cellSize), cellSize),
-          _onCanvas(onCanvas), _modes(*projectionSetModes(set))
+        : _pictures(pictures), _hull(set, ShadowView::resolutionFor(cellSize), cellSize),
+          _sampling(ShadowView::resolutionFor(cellSize), cellSize), _onCanvas(onCanvas), _modes(*projectionSetModes(set))
     {
     }
 
@@ -408,7 +432,7 @@ public:
             Cached& c = _cache[k];
             if (!c.valid || !(c.pose == poses[std::size_t(k)])) {
                 const Pose& p = poses[std::size_t(k)];
-                sampleTarget(_pictures[std::size_t(k)].mask(p.scale), p.dx, p.dy, _hull.n(), _cellSize, c.target);
+                sampleTarget(_pictures[std::size_t(k)].mask(p.scale, _onCanvas), p.dx, p.dy, _sampling, _onCanvas, c.target);
                 c.pose = p;
                 c.valid = true;
             }
@@ -539,8 +563,8 @@ private:
     };
 
     std::array<PictureScales, 3>& _pictures;
-    float _cellSize;
     HullKept _hull;
+    Sampling _sampling;
     bool _onCanvas;
     std::array<int, 3> _modes;
     Cached _cache[3];

@@ -103,42 +103,81 @@ struct Effect {
     std::array<double, 3> either{0, 0, 0};
 };
 
-// Up to 256 cells of one ray, one bit each in ray order (N is at most 250).
-struct RayBits {
-    static constexpr int kWords = 4;
-    std::uint64_t w[kWords] = {0, 0, 0, 0};
+// Cells of one ray, one bit each in ray order: W words.
+template <int W>
+struct WordBits {
+    static constexpr int kWords = W;
+    std::uint64_t w[W] = {};
 
-    bool any() const { return (w[0] | w[1] | w[2] | w[3]) != 0; }
+    bool any() const
+    {
+        std::uint64_t a = 0;
+        for (int i = 0; i < W; ++i)
+            a |= w[i];
+        return a != 0;
+    }
     int count() const
     {
-        return std::popcount(w[0]) + std::popcount(w[1]) + std::popcount(w[2]) + std::popcount(w[3]);
+        int c = 0;
+        for (int i = 0; i < W; ++i)
+            c += std::popcount(w[i]);
+        return c;
     }
-    RayBits operator&(const RayBits& o) const { return {{w[0] & o.w[0], w[1] & o.w[1], w[2] & o.w[2], w[3] & o.w[3]}}; }
-    RayBits operator|(const RayBits& o) const { return {{w[0] | o.w[0], w[1] | o.w[1], w[2] | o.w[2], w[3] | o.w[3]}}; }
-    RayBits operator~() const { return {{~w[0], ~w[1], ~w[2], ~w[3]}}; }
-    // Bit t + 1 from bit t, and bit t from bit t + 1.
-    RayBits up() const
+    WordBits operator&(const WordBits& o) const
     {
-        return {{w[0] << 1, w[1] << 1 | w[0] >> 63, w[2] << 1 | w[1] >> 63, w[3] << 1 | w[2] >> 63}};
+        WordBits r;
+        for (int i = 0; i < W; ++i)
+            r.w[i] = w[i] & o.w[i];
+        return r;
     }
-    RayBits down(int d) const
+    WordBits operator|(const WordBits& o) const
     {
-        RayBits r;
+        WordBits r;
+        for (int i = 0; i < W; ++i)
+            r.w[i] = w[i] | o.w[i];
+        return r;
+    }
+    WordBits operator^(const WordBits& o) const
+    {
+        WordBits r;
+        for (int i = 0; i < W; ++i)
+            r.w[i] = w[i] ^ o.w[i];
+        return r;
+    }
+    WordBits operator~() const
+    {
+        WordBits r;
+        for (int i = 0; i < W; ++i)
+            r.w[i] = ~w[i];
+        return r;
+    }
+    // Bit t + 1 from bit t, and bit t from bit t + d.
+    WordBits up() const
+    {
+        WordBits r;
+        r.w[0] = w[0] << 1;
+        for (int i = 1; i < W; ++i)
+            r.w[i] = w[i] << 1 | w[i - 1] >> 63;
+        return r;
+    }
+    WordBits down(int d) const
+    {
+        WordBits r;
         const int words = d / 64, bits = d % 64;
-        for (int i = 0; i < kWords; ++i) {
+        for (int i = 0; i < W; ++i) {
             const int from = i + words;
-            if (from < kWords)
+            if (from < W)
                 r.w[i] = w[from] >> bits;
-            if (bits != 0 && from + 1 < kWords)
+            if (bits != 0 && from + 1 < W)
                 r.w[i] |= w[from + 1] << (64 - bits);
         }
         return r;
     }
-    RayBits operator+(const RayBits& o) const
+    WordBits operator+(const WordBits& o) const
     {
-        RayBits r;
+        WordBits r;
         unsigned carry = 0;
-        for (int i = 0; i < kWords; ++i) {
+        for (int i = 0; i < W; ++i) {
             const std::uint64_t sum = w[i] + o.w[i];
             const unsigned c1 = sum < w[i];
             r.w[i] = sum + carry;
@@ -146,19 +185,29 @@ struct RayBits {
         }
         return r;
     }
-    RayBits operator^(const RayBits& o) const { return {{w[0] ^ o.w[0], w[1] ^ o.w[1], w[2] ^ o.w[2], w[3] ^ o.w[3]}}; }
+
+    // The first n bits.
+    static WordBits first(int n)
+    {
+        WordBits r;
+        for (int i = 0; i < W; ++i) {
+            const int bits = std::clamp(n - 64 * i, 0, 64);
+            r.w[i] = bits == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bits) - 1;
+        }
+        return r;
+    }
 
     // The runs of set bits of `cells` that hold a bit of `seeds` (a subset).
-    static RayBits runsWith(const RayBits& cells, const RayBits& seeds)
+    static WordBits runsWith(const WordBits& cells, const WordBits& seeds)
     {
         // Upward: the carries of cells + seeds run from each run's lowest
         // seed to its top.
-        const RayBits upward = (((cells + seeds) ^ cells) | seeds) & cells;
+        const WordBits upward = (((cells + seeds) ^ cells) | seeds) & cells;
         // Downward, doubling the reach each step: `from` holds the cells
         // that reach a seed within the span, `span` the cells whose next
         // `reach` cells are all in `cells`.
-        RayBits from = seeds, span = cells;
-        for (int reach = 1; reach < 64 * kWords && span.any(); reach *= 2) {
+        WordBits from = seeds, span = cells;
+        for (int reach = 1; reach < 64 * W && span.any(); reach *= 2) {
             from = from | (span & from.down(reach));
             span = span & span.down(reach);
         }
@@ -168,11 +217,34 @@ struct RayBits {
     template <class Visit>
     void forEach(Visit visit) const
     {
-        for (int i = 0; i < kWords; ++i)
+        for (int i = 0; i < W; ++i)
             for (std::uint64_t m = w[i]; m != 0; m &= m - 1)
                 visit(i * 64 + std::countr_zero(m));
     }
 };
+
+template <int W>
+void setBit(WordBits<W>& bits, int t, bool on)
+{
+    const std::uint64_t bit = std::uint64_t(1) << (t % 64);
+    bits.w[t / 64] = on ? bits.w[t / 64] | bit : bits.w[t / 64] & ~bit;
+}
+
+// A ray along an axis: up to 256 cells (N is at most 250).
+using RayBits = WordBits<4>;
+// A ray in a plane of constant z, its cells laid out along its paths: up
+// to 512 places.
+using PlaneRayBits = WordBits<8>;
+
+// What opening a ray does, found on bits: its effect (valid as open()
+// finds it, the sums taken in the bits' order) and the cells it occupies.
+template <class Bits>
+struct OpeningOf {
+    Effect effect;
+    Bits joined;
+};
+using Opening = OpeningOf<RayBits>;
+using PlaneOpening = OpeningOf<PlaneRayBits>;
 
 // The keep step's state: per view the figure, the number of occupied cells
 // on each visible pixel's ray, and the two counts of the kept figure.
@@ -185,11 +257,15 @@ struct RayBits {
 // figure and the pixels holding any figure. A ray of one view crosses one
 // row or column of each other view along its length, so a few word
 // operations give the cells an opening would occupy and what they shade.
-// When every weight is a multiple of 2^-20 the sums of an effect do not
-// depend on their order and the bits give the effect exactly; otherwise
-// the openings that may raise the soft minimum are tried cell by cell
-// (open()), whose order of summing the moves' scores were found in. Either
-// way the moves are those of trying every ray cell by cell.
+// When every view's rows run along z (the sets with views in the x-y
+// plane) each ray lies in one plane and is tried as bits too, laid out
+// along the paths its cells make (see PlaneRay); there the views' pixels
+// a ray crosses are kept per ray. When every weight is a multiple of 2^-20
+// the sums of an effect do not depend on their order and the bits give the
+// effect exactly; otherwise the openings that may raise the soft minimum
+// are tried cell by cell (open()), whose order of summing the moves'
+// scores were found in. Either way the moves are those of trying every ray
+// cell by cell.
 class Keeper {
 public:
     Keeper(ShadowObject& master, const ViewFigures& figures, const KeepOptions& options) : _master(master)
@@ -219,10 +295,12 @@ public:
             std::vector<std::vector<std::pair<int, int>>>& rays = _oblique[k];
             rays.assign(std::size_t(_n), {});
             _position[k].assign(pixels, -1);
+            _columnOf[k].assign(pixels, -1);
             for (int x = 0; x < _n; ++x)
                 for (int y = 0; y < _n; ++y) {
                     const int c = inPlaneColumn(_modes[k], x, y);
                     if (c >= 0 && c < _n) {
+                        _columnOf[k][std::size_t(x) * _n + y] = c;
                         _position[k][std::size_t(x) * _n + y] = int(rays[std::size_t(c)].size());
                         rays[std::size_t(c)].emplace_back(x, y);
                     }
@@ -235,10 +313,7 @@ public:
         for (int k = 0; k < 3; ++k)
             _bitRays = _bitRays && rayAxis(k) >= 0;
         if (_bitRays) {
-            for (int i = 0; i < RayBits::kWords; ++i) {
-                const int bits = std::clamp(_n - 64 * i, 0, 64);
-                _cellsMask.w[i] = bits == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bits) - 1;
-            }
+            _cellsMask = RayBits::first(_n);
             // Whether the cells along a ray of view `view` fall on one row of
             // view k's pixels (one pixel per column), else on one column.
             for (int view = 0; view < 3; ++view)
@@ -287,6 +362,8 @@ public:
                     _unshaded[k].set(int(p), _n, _count[k][p] == 0);
                 }
             }
+        } else if (options.rowsOfBits && inPlanes()) {
+            layOutPlaneRays();
         } else {
             for (int x = 0; x < _n; ++x)
                 for (int y = 0; y < _n; ++y) {
@@ -391,18 +468,16 @@ public:
         if (_bitRays) {
             Opening openings[3];
             bitOpenings(view, column, row, openings);
-            for (int free = -1; free < 3; ++free) {
-                const Opening& o = openings[free < 0 ? view : free];
-                if (free == view || !o.effect.valid)
-                    continue;
-                double g = gain(o.effect);
-                if (!_exactSums && g > -1e-9) {
-                    // Summed in another order than open() sums: open() tells.
-                    const Effect e = open(view, column, row, false, free);
-                    g = e.valid ? gain(e) : 0.0;
-                }
-                if (g > 0)
-                    moves.push_back({g, MoveKind::Open, view, column, row, free});
+            addOpenings(view, column, row, openings, moves);
+        } else if (_planeRays && planeRegular(view, column)) {
+            // Without a free cell beside the volume no opening; without one
+            // that shades a new pixel holding figure, or the ray's own pixel
+            // being one, none that changes anything.
+            const std::uint8_t flags = _plane[view].flags[std::size_t(p)];
+            if ((flags & kJoins) && ((flags & kGains) || (!shadowed(view, p) && weight(view, p) > 0))) {
+                PlaneOpening openings[3];
+                planeOpenings(view, column, row, openings);
+                addOpenings(view, column, row, openings, moves);
             }
         } else if (mayShadeNew(view, column, row)) {
             for (int free = -1; free < 3; ++free)
@@ -415,6 +490,25 @@ public:
             if (const Effect e = close(view, column, row, false); e.valid)
                 if (const double g = gain(e); g > 0)
                     moves.push_back({g, MoveKind::Close, view, column, row});
+    }
+
+    // The openings found on bits that raise the soft minimum, as moves.
+    template <class Bits>
+    void addOpenings(int view, int column, int row, const OpeningOf<Bits> openings[3], std::vector<Move>& moves)
+    {
+        for (int free = -1; free < 3; ++free) {
+            const OpeningOf<Bits>& o = openings[free < 0 ? view : free];
+            if (free == view || !o.effect.valid)
+                continue;
+            double g = gain(o.effect);
+            if (!_exactSums && g > -1e-9) {
+                // Summed in another order than open() sums: open() tells.
+                const Effect e = open(view, column, row, false, free);
+                g = e.valid ? gain(e) : 0.0;
+            }
+            if (g > 0)
+                moves.push_back({g, MoveKind::Open, view, column, row, free});
+        }
     }
 
     // Carries out a move when it still raises the soft minimum (by more than
@@ -436,6 +530,21 @@ public:
             if (!o.effect.valid || !(gain(o.effect) > 1e-12))
                 return false;
             o.joined.forEach([&](int t) { occupy(rayCell(m.view, m.column, m.row, t), true); });
+            add(o.effect);
+            return true;
+        }
+        if (_planeRays && _exactSums && planeRegular(m.view, m.column)) {
+            const int free = m.freeView < 0 ? m.view : m.freeView;
+            PlaneOpening openings[3];
+            planeOpenings(m.view, m.column, m.row, openings, free);
+            const PlaneOpening& o = openings[free];
+            if (!o.effect.valid || !(gain(o.effect) > 1e-12))
+                return false;
+            const std::vector<int>& cells = _plane[m.view].cells[std::size_t(m.column)];
+            o.joined.forEach([&](int t) {
+                const int xy = cells[std::size_t(t)];
+                occupy(CellIndex{xy / _n, xy % _n, m.row}, true);
+            });
             add(o.effect);
             return true;
         }
@@ -531,13 +640,28 @@ public:
         ++_stampValue;
         bool blocked = false;
         _cells.clear();
-        forEachCell(view, column, row, [&](const CellIndex& c) {
-            if (!_master.isOccupied(c))
-                return;
+        const auto take = [&](const CellIndex& c) {
             if (touched(c))
                 blocked = true;
             _cells.push_back(c);
-        });
+        };
+        // The occupied cells of the ray, from its bits when there are any:
+        // along an axis in the same order as the walk; in a plane in another
+        // order, which only sums whose order does not matter may take.
+        if (_bitRays) {
+            _occupied[view][std::size_t(q)].forEach([&](int t) { take(rayCell(view, column, row, t)); });
+        } else if (_planeRays && _exactSums && planeRegular(view, column)) {
+            const std::vector<int>& cells = _plane[view].cells[std::size_t(column)];
+            _plane[view].rays[std::size_t(q)].occupied.forEach([&](int t) {
+                const int xy = cells[std::size_t(t)];
+                take(CellIndex{xy / _n, xy % _n, row});
+            });
+        } else {
+            forEachCell(view, column, row, [&](const CellIndex& c) {
+                if (_master.isOccupied(c))
+                    take(c);
+            });
+        }
         if (blocked || _cells.empty())
             return e;
         for (const CellIndex& c : _cells)
@@ -691,12 +815,6 @@ private:
         }
     };
 
-    static void setBit(RayBits& bits, int t, bool on)
-    {
-        const std::uint64_t bit = std::uint64_t(1) << (t % 64);
-        bits.w[t / 64] = on ? bits.w[t / 64] | bit : bits.w[t / 64] & ~bit;
-    }
-
     // Whether an opening of the ray of pixel (column, row) of view `view`
     // may have an effect: its own pixel, or a pixel of another view that
     // a free cell of the ray falls on, holds figure and is not shaded.
@@ -716,14 +834,6 @@ private:
         });
         return may;
     }
-
-    // What opening a ray does, found on the rows of bits: its effect (valid
-    // as open() finds it, the sums taken in ray order) and the cells it
-    // occupies.
-    struct Opening {
-        Effect effect;
-        RayBits joined;
-    };
 
     // The openings of the ray of pixel (column, row) of view `view`, per
     // free view (at `view`: none free); only `onlyFree`'s when given. Rays
@@ -795,6 +905,342 @@ private:
         }
     }
 
+    // ---- rays in planes of constant z ----------------------------------------------
+
+    // Whether every view's rows run along z (X, Y and the in-plane views):
+    // then a ray is the cells (x, y) of one column of its view in one plane
+    // z, the same cells in every plane.
+    bool inPlanes() const
+    {
+        if (_n > 64 * RayBits::kWords)
+            return false;
+        for (int k = 0; k < 3; ++k)
+            if (_modes[k] != X_PROJECTION && _modes[k] != Y_PROJECTION && !isInPlaneMode(_modes[k]))
+                return false;
+        return true;
+    }
+
+    // Lays out every view's rays (see PlaneLayout) and records the volume
+    // in them: the ray counts, and per ray the bits that find the openings.
+    void layOutPlaneRays()
+    {
+        _planeRays = true;
+        const int n = _n;
+        const std::size_t pixels = std::size_t(n) * n;
+        for (int v = 0; v < 3; ++v)
+            for (int s = 0, k = 0; k < 3; ++k)
+                if (k != v)
+                    _others[v][s++] = k;
+        for (int k = 0; k < 3; ++k) {
+            PlaneLayout& l = _plane[k];
+            l.column.assign(pixels, -1);
+            l.place.assign(pixels, -1);
+            for (int x = 0; x < n; ++x)
+                for (int y = 0; y < n; ++y) {
+                    const std::size_t xy = std::size_t(x) * n + y;
+                    l.column[xy] = _modes[k] == X_PROJECTION ? y : _modes[k] == Y_PROJECTION ? x : _columnOf[k][xy];
+                }
+        }
+        for (int k = 0; k < 3; ++k) {
+            PlaneLayout& l = _plane[k];
+            std::vector<std::vector<int>> members;
+            members.resize(std::size_t(n));
+            for (int xy = 0; xy < int(pixels); ++xy)
+                if (l.column[std::size_t(xy)] >= 0)
+                    members[std::size_t(l.column[std::size_t(xy)])].push_back(xy);
+            l.cells.assign(std::size_t(n), {});
+            l.valid.assign(std::size_t(n), PlaneRayBits());
+            l.regular.assign(std::size_t(n), 0);
+            std::vector<std::uint8_t> seen(pixels, 0);
+            for (int c = 0; c < n; ++c) {
+                std::vector<int>& cells = l.cells[std::size_t(c)];
+                if (!layOutColumn(k, c, members[std::size_t(c)], seen, cells)) {
+                    cells = members[std::size_t(c)];  // tried cell by cell; kept for the pixels' updates
+                    continue;
+                }
+                l.regular[std::size_t(c)] = 1;
+                for (int t = 0; t < int(cells.size()); ++t) {
+                    const int xy = cells[std::size_t(t)];
+                    if (xy < 0)
+                        continue;
+                    l.place[std::size_t(xy)] = t;
+                    bool valid = true;
+                    for (int other : _others[k])
+                        valid = valid && _plane[other].column[std::size_t(xy)] >= 0;
+                    setBit(l.valid[std::size_t(c)], t, valid);
+                }
+            }
+            l.rays.assign(pixels, PlaneRay());
+        }
+        // Each (x, y) column of cells as bits over z, and the cells beside
+        // an occupied one, spread into the views' rays.
+        const RayBits planes = RayBits::first(n);
+        GridVector<RayBits> occupied(pixels);
+        for (int x = 0; x < n; ++x)
+            for (int y = 0; y < n; ++y) {
+                const Cell* cells = &_master.grid().at(x, y, 0);
+                RayBits& column = occupied[std::size_t(x) * n + y];
+                for (int z = 0; z < n; ++z)
+                    if (cells[z].occupied)
+                        setBit(column, z, true);
+            }
+        for (int x = 0; x < n; ++x)
+            for (int y = 0; y < n; ++y) {
+                const std::size_t xy = std::size_t(x) * n + y;
+                const RayBits& column = occupied[xy];
+                RayBits near = column.up() | column.down(1);
+                if (x > 0)
+                    near = near | occupied[xy - std::size_t(n)];
+                if (x + 1 < n)
+                    near = near | occupied[xy + std::size_t(n)];
+                if (y > 0)
+                    near = near | occupied[xy - 1];
+                if (y + 1 < n)
+                    near = near | occupied[xy + 1];
+                near = near & planes;
+                for (int k = 0; k < 3; ++k) {
+                    const PlaneLayout& l = _plane[k];
+                    const int c = l.column[xy];
+                    if (c < 0)
+                        continue;
+                    int* count = &_count[k][std::size_t(c) * n];
+                    column.forEach([&](int z) { ++count[z]; });
+                    const int t = l.place[xy];
+                    if (t < 0)
+                        continue;
+                    PlaneRay* rays = &_plane[k].rays[std::size_t(c) * n];
+                    column.forEach([&](int z) {
+                        setBit(rays[z].occupied, t, true);
+                        setBit(rays[z].blocked, t, true);
+                    });
+                    near.forEach([&](int z) { setBit(rays[z].touching, t, true); });
+                }
+            }
+        // Per view and column of pixels, bits over z: not shaded, any
+        // figure, figure; crossed into the other views' rays.
+        std::vector<RayBits> unshaded[3], someFigure[3], figures[3];
+        for (int k = 0; k < 3; ++k) {
+            unshaded[k].assign(std::size_t(n), RayBits());
+            someFigure[k].assign(std::size_t(n), RayBits());
+            figures[k].assign(std::size_t(n), RayBits());
+            for (int p = 0; p < int(pixels); ++p) {
+                setBit(unshaded[k][std::size_t(p / n)], p % n, _count[k][std::size_t(p)] == 0);
+                setBit(someFigure[k][std::size_t(p / n)], p % n, weight(k, p) > 0);
+                setBit(figures[k][std::size_t(p / n)], p % n, figure(k, p));
+            }
+        }
+        for (int v = 0; v < 3; ++v) {
+            const PlaneLayout& l = _plane[v];
+            for (int c = 0; c < n; ++c) {
+                if (!l.regular[std::size_t(c)])
+                    continue;
+                PlaneRay* rays = &_plane[v].rays[std::size_t(c) * n];
+                const std::vector<int>& cells = l.cells[std::size_t(c)];
+                l.valid[std::size_t(c)].forEach([&](int t) {
+                    for (int s = 0; s < 2; ++s) {
+                        const int k = _others[v][s];
+                        const std::size_t ck = std::size_t(_plane[k].column[std::size_t(cells[std::size_t(t)])]);
+                        const RayBits gaining = unshaded[k][ck] & someFigure[k][ck];
+                        const RayBits ok = (figures[k][ck] | ~unshaded[k][ck]) & planes;
+                        gaining.forEach([&](int z) { setBit(rays[z].gaining[s], t, true); });
+                        ok.forEach([&](int z) { setBit(rays[z].ok[s], t, true); });
+                    }
+                });
+            }
+        }
+        for (int k = 0; k < 3; ++k) {
+            _plane[k].flags.assign(pixels, 0);
+            for (std::size_t q = 0; q < pixels; ++q)
+                planeFlags(k, q);
+        }
+    }
+
+    // The cells `members` of column c of view k in one plane laid out along
+    // their paths through faces, a free place (-1) between paths; false when
+    // they do not form paths or need more places than a ray's bits hold.
+    bool layOutColumn(int k, int c, const std::vector<int>& members, std::vector<std::uint8_t>& seen,
+                      std::vector<int>& cells) const
+    {
+        const int n = _n;
+        const std::vector<int>& column = _plane[k].column;
+        const auto neighbours = [&](int xy, int out[4]) {
+            const int x = xy / n, y = xy % n;
+            int count = 0;
+            if (x > 0 && column[std::size_t(xy - n)] == c)
+                out[count++] = xy - n;
+            if (x + 1 < n && column[std::size_t(xy + n)] == c)
+                out[count++] = xy + n;
+            if (y > 0 && column[std::size_t(xy - 1)] == c)
+                out[count++] = xy - 1;
+            if (y + 1 < n && column[std::size_t(xy + 1)] == c)
+                out[count++] = xy + 1;
+            return count;
+        };
+        cells.clear();
+        std::vector<int> path;
+        for (const int start : members) {
+            if (seen[std::size_t(start)])
+                continue;
+            // The cells joined to `start`: a path when no cell has more than
+            // two neighbours and there is one fewer pair of them than cells.
+            path.assign(1, start);
+            seen[std::size_t(start)] = 1;
+            int pairs = 0, end = -1;
+            for (std::size_t i = 0; i < path.size(); ++i) {
+                int next[4];
+                const int count = neighbours(path[i], next);
+                if (count > 2)
+                    return false;
+                if (count <= 1 && end < 0)
+                    end = path[i];
+                pairs += count;
+                for (int j = 0; j < count; ++j)
+                    if (!seen[std::size_t(next[j])]) {
+                        seen[std::size_t(next[j])] = 1;
+                        path.push_back(next[j]);
+                    }
+            }
+            if (pairs != 2 * (int(path.size()) - 1) || end < 0)
+                return false;
+            if (!cells.empty())
+                cells.push_back(-1);
+            for (int previous = -1, at = end; at >= 0;) {
+                cells.push_back(at);
+                int next[4];
+                const int count = neighbours(at, next);
+                const int from = previous;
+                previous = at;
+                at = -1;
+                for (int j = 0; j < count; ++j)
+                    if (next[j] != from)
+                        at = next[j];
+            }
+        }
+        return int(cells.size()) <= 64 * PlaneRayBits::kWords;
+    }
+
+    // The openings of the ray of pixel (column, row) of view `view`, as
+    // bitOpenings, on the rays in planes (a regular column only).
+    void planeOpenings(int view, int column, int row, PlaneOpening out[3], int onlyFree = -1)
+    {
+        const int q = column * _n + row;
+        PlaneLayout& l = _plane[view];
+        const PlaneRay& ray = l.rays[std::size_t(q)];
+        const PlaneRayBits free = ~ray.blocked & l.valid[std::size_t(column)];
+        const bool ownNew = _count[view][std::size_t(q)] == 0;
+        const bool ownGain = ownNew && weight(view, q) > 0;
+        // Without a cell that shades a new pixel holding figure, no effect.
+        const PlaneRayBits gaining = ray.gaining[0] | ray.gaining[1];
+        if (!(free & gaining).any()) {
+            l.flags[std::size_t(q)] &= std::uint8_t(~kGains);
+            if (!ownGain)
+                return;
+        }
+        const std::vector<int>& cells = l.cells[std::size_t(column)];
+        for (int freeView : {view, _others[view][0], _others[view][1]}) {
+            if (onlyFree >= 0 && freeView != onlyFree)
+                continue;
+            PlaneRayBits allowed = free;
+            for (int s = 0; s < 2; ++s)
+                if (_others[view][s] != freeView)
+                    allowed = allowed & ray.ok[s];
+            const PlaneRayBits seeds = allowed & ray.touching;
+            if (!seeds.any() || (!ownGain && !(allowed & gaining).any()))
+                continue;
+            PlaneOpening& o = out[freeView];
+            o.joined = PlaneRayBits::runsWith(allowed, seeds);
+            if (!ownGain && !(o.joined & gaining).any())
+                continue;
+            // Several cells of the ray may fall on one pixel of another view.
+            ++_stampValue;
+            for (int s = 0; s < 2; ++s) {
+                const int k = _others[view][s];
+                const std::vector<int>& columnOf = _plane[k].column;
+                const PlaneRayBits unshaded = ray.gaining[s] | ~ray.ok[s];
+                (o.joined & unshaded).forEach([&](int t) {
+                    const int p = columnOf[std::size_t(cells[std::size_t(t)])] * _n + row;
+                    if (_stamp[k][std::size_t(p)] != _stampValue) {
+                        _stamp[k][std::size_t(p)] = _stampValue;
+                        o.effect.both[std::size_t(k)] += weight(k, p);
+                        o.effect.either[std::size_t(k)] += 1.0 - weight(k, p);
+                    }
+                });
+            }
+            if (ownNew) {
+                o.effect.both[std::size_t(view)] += weight(view, q);
+                o.effect.either[std::size_t(view)] += 1.0 - weight(view, q);
+            }
+            o.effect.valid = true;
+        }
+    }
+
+    bool planeRegular(int view, int column) const { return _plane[view].regular[std::size_t(column)] != 0; }
+
+    // The bits of ray q of view k changed: its flags afresh (exact).
+    void planeFlags(int k, std::size_t q)
+    {
+        PlaneLayout& l = _plane[k];
+        const PlaneRay& ray = l.rays[q];
+        const PlaneRayBits free = ~ray.blocked & l.valid[q / std::size_t(_n)];
+        l.flags[q] = std::uint8_t(((free & ray.touching).any() ? kJoins : 0) |
+                                  ((free & (ray.gaining[0] | ray.gaining[1])).any() ? kGains : 0));
+    }
+    // The same for the ray of cell (x, y) (x n + y) in plane `row`.
+    void planeFlags(int k, std::size_t xy, int row)
+    {
+        planeFlags(k, std::size_t(_plane[k].column[xy]) * std::size_t(_n) + std::size_t(row));
+    }
+
+    // A cell changed: its bits in the views' rays.
+    void planeCell(const CellIndex& c, bool on)
+    {
+        const std::size_t xy = std::size_t(c.x) * _n + c.y;
+        for (int k = 0; k < 3; ++k)
+            if (const int t = _plane[k].place[xy]; t >= 0) {
+                PlaneRay& ray = _plane[k].rays[std::size_t(_plane[k].column[xy]) * _n + c.z];
+                setBit(ray.occupied, t, on);
+                setBit(ray.blocked, t, on || touched(c));
+                planeFlags(k, xy, c.z);
+            }
+        forEachNeighbour(c, [&](const CellIndex& d) {
+            const bool touching = touchesVolume(d);
+            const std::size_t dxy = std::size_t(d.x) * _n + d.y;
+            for (int k = 0; k < 3; ++k)
+                if (const int t = _plane[k].place[dxy]; t >= 0) {
+                    setBit(_plane[k].rays[std::size_t(_plane[k].column[dxy]) * _n + d.z].touching, t, touching);
+                    planeFlags(k, dxy, d.z);
+                }
+        });
+    }
+
+    // Pixel p of view k became shaded or not: its bits in the rays of the
+    // other views that cross its cells.
+    void planePixel(int k, int p)
+    {
+        const int row = p % _n;
+        const bool unshaded = _count[k][std::size_t(p)] == 0;
+        const bool gaining = unshaded && weight(k, p) > 0;
+        const bool ok = figure(k, p) || !unshaded;
+        for (const int xy : _plane[k].cells[std::size_t(p / _n)]) {
+            if (xy < 0)
+                continue;
+            for (int v = 0; v < 3; ++v) {
+                if (v == k)
+                    continue;
+                const PlaneLayout& l = _plane[v];
+                if (const int t = l.place[std::size_t(xy)]; t >= 0) {
+                    const std::size_t q = std::size_t(l.column[std::size_t(xy)]) * _n + std::size_t(row);
+                    PlaneRay& ray = _plane[v].rays[q];
+                    const int s = k < v ? k : k - 1;
+                    setBit(ray.gaining[s], t, gaining);
+                    setBit(ray.ok[s], t, ok);
+                    if (gaining)
+                        _plane[v].flags[q] |= kGains;
+                }
+            }
+        }
+    }
+
     // A view crossed by a ray of another: its pixels the ray's cells fall on.
     struct Crossing {
         int view = 0;
@@ -830,15 +1276,27 @@ private:
         if (_bitRays)
             for (int k = 0; k < 3; ++k)
                 setBit(_blocked[k][std::size_t(pixelIndex(k, c))], rayPosition(k, c), true);
+        if (_planeRays) {
+            const std::size_t xy = std::size_t(c.x) * _n + c.y;
+            for (int k = 0; k < 3; ++k)
+                if (const int t = _plane[k].place[xy]; t >= 0) {
+                    setBit(_plane[k].rays[std::size_t(_plane[k].column[xy]) * _n + c.z].blocked, t, true);
+                    planeFlags(k, xy, c.z);
+                }
+        }
     }
 
     void setCell(const CellIndex& c, bool on)
     {
         _master.setOccupied(c, on);
+        if (_planeRays)
+            planeCell(c, on);
         for (int k = 0; k < 3; ++k)
             if (const int p = pixelIndex(k, c); p >= 0) {
                 int& count = _count[k][std::size_t(p)];
                 count += on ? 1 : -1;
+                if (_planeRays && count == (on ? 1 : 0))
+                    planePixel(k, p);
                 if (!_bitRays)
                     continue;
                 if (count == (on ? 1 : 0))
@@ -892,8 +1350,15 @@ private:
     // Index column * n + row of the cell's pixel in view k; -1 beyond the picture.
     int pixelIndex(int k, const CellIndex& c) const
     {
-        const Pixel p = pixelOfCell(_modes[k], c.x, c.y, c.z);
-        return (p.column < 0 || p.column >= _n) ? -1 : p.column * _n + p.row;
+        switch (_modes[k]) {
+        case X_PROJECTION: return c.y * _n + c.z;
+        case Y_PROJECTION: return c.x * _n + c.z;
+        case Z_PROJECTION: return c.x * _n + c.y;
+        default: {
+            const int column = _columnOf[k][std::size_t(c.x) * _n + c.y];
+            return column < 0 ? -1 : column * _n + c.z;
+        }
+        }
     }
 
     template <class Visit>
@@ -942,6 +1407,37 @@ private:
     GridVector<RayBits> _occupied[3], _blocked[3];
     // Per view: the figure (worth shading), any figure, and not shaded.
     PixelBits _figure[3], _someFigure[3], _unshaded[3];
+    // Rays as bits in planes of constant z, when every view's rows run
+    // along z. A ray of a view is the cells (x, y) of one of its columns in
+    // one plane: in a column of an in-plane view they make paths of cells
+    // that share a face, laid out one after the other with a free place
+    // between, so that a run of bits is cells joined through each other as
+    // on an axis. Per ray: the occupied cells, those occupied or changed by
+    // this step, those beside an occupied cell, and per other view (in
+    // order) the cells whose pixel there is not shaded and holds figure, and
+    // those whose pixel is figure or shaded.
+    struct PlaneRay {
+        PlaneRayBits occupied, blocked, touching;
+        PlaneRayBits gaining[2], ok[2];
+    };
+    struct PlaneLayout {
+        std::vector<int> column;  // per (x, y) (x n + y): its column, -1 beyond the picture
+        std::vector<int> place;   // per (x, y): its place on its ray; -1 beyond or in an irregular column
+        std::vector<std::vector<int>> cells;  // per column: the (x, y) at each place, -1 between paths
+        std::vector<PlaneRayBits> valid;      // per column: places whose cells every view sees
+        std::vector<std::uint8_t> regular;    // per column: laid out (else tried cell by cell)
+        GridVector<PlaneRay> rays;            // per pixel (column n + row)
+        // Per pixel: kJoins, its ray has a free cell beside an occupied one;
+        // kGains, it may have a free cell whose pixel in another view is not
+        // shaded and holds figure (set when such a pixel appears, cleared
+        // when the ray is tried and has none). Most rays have neither.
+        std::vector<std::uint8_t> flags;
+    };
+    static constexpr std::uint8_t kJoins = 1, kGains = 2;
+    bool _planeRays = false;
+    PlaneLayout _plane[3];
+    int _others[3][2] = {};
+    std::vector<int> _columnOf[3];  // in-plane views: per (x, y), its column; -1 beyond the picture
     double _both[3] = {0, 0, 0};
     double _either[3] = {0, 0, 0};
     mutable double _softNow = 0;  // the soft minimum of kept(), when known

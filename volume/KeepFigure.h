@@ -61,9 +61,9 @@ struct KeepOptions {
     // Raise the least figure kept on the canvas (true) or the least kept
     // figure of the maps (false).
     bool onCanvas = true;
-    // Try the rays of views along the axes as rows of bits (false: cell by
-    // cell, as oblique views always are). The same moves either way; the
-    // bits are many times faster.
+    // Try the rays as rows of bits when every view runs along an axis, or
+    // every view's rows along z (false: cell by cell). The same moves either
+    // way; the bits are many times faster.
     bool rowsOfBits = true;
 };
 

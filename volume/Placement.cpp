@@ -64,15 +64,20 @@ struct PixelBox {
 PixelBox figureBox(const Figure& figure)
 {
     PixelBox box{figure.width, figure.height, 0, 0, true};
-    for (int y = 0; y < figure.height; ++y)
-        for (int x = 0; x < figure.width; ++x)
-            if (figure.at(x, y)) {
-                box.x0 = std::min(box.x0, x);
-                box.y0 = std::min(box.y0, y);
-                box.x1 = std::max(box.x1, x + 1);
-                box.y1 = std::max(box.y1, y + 1);
-                box.empty = false;
-            }
+    for (int y = 0; y < figure.height; ++y) {
+        const std::uint8_t* row = figure.mask.data() + std::size_t(y) * std::size_t(figure.width);
+        const std::uint8_t* end = row + figure.width;
+        const std::uint8_t* first = std::find_if(row, end, [](std::uint8_t v) { return v != 0; });
+        if (first == end)
+            continue;
+        const std::uint8_t* last = std::find_if(std::make_reverse_iterator(end), std::make_reverse_iterator(first),
+                                                [](std::uint8_t v) { return v != 0; }).base();
+        box.x0 = std::min(box.x0, int(first - row));
+        box.x1 = std::max(box.x1, int(last - row));
+        box.y0 = std::min(box.y0, y);
+        box.y1 = std::max(box.y1, y + 1);
+        box.empty = false;
+    }
     return box;
 }
 
@@ -81,7 +86,7 @@ bool finitePlacement(const Placement& p)
     return std::isfinite(p.scale) && p.scale > 0 && std::isfinite(p.dx) && std::isfinite(p.dy);
 }
 
-// Area of the figure inside picture rectangles, exact for fractional
+// Area of the figure below and left of picture points, exact for fractional
 // corners: the integral of the mask is the bilinear interpolation of its
 // summed-area table.
 class Coverage {
@@ -97,24 +102,33 @@ public:
         }
     }
 
-    double area(double x0, double y0, double x1, double y1) const
-    {
-        return integral(x1, y1) - integral(x0, y1) - integral(x1, y0) + integral(x0, y0);
-    }
+    // A coordinate clamped to the picture: its whole pixel and the fraction beyond.
+    struct Split {
+        int i;
+        double f;
+    };
+    Split splitX(double x) const { return split(x, _w); }
+    Split splitY(double y) const { return split(y, _h); }
 
-private:
-    double& at(int x, int y) { return _sum[std::size_t(y) * (_w + 1) + x]; }
-    double at(int x, int y) const { return _sum[std::size_t(y) * (_w + 1) + x]; }
-
-    double integral(double x, double y) const
+    // The figure's area in [0, x) x [0, y).
+    double integral(const Split& x, const Split& y) const
     {
-        x = std::clamp(x, 0.0, double(_w));
-        y = std::clamp(y, 0.0, double(_h));
-        const int ix = std::min(int(x), _w - 1), iy = std::min(int(y), _h - 1);
-        const double fx = x - ix, fy = y - iy;
+        const int ix = x.i, iy = y.i;
+        const double fx = x.f, fy = y.f;
         return at(ix, iy) * (1 - fx) * (1 - fy) + at(ix + 1, iy) * fx * (1 - fy) + at(ix, iy + 1) * (1 - fx) * fy +
                at(ix + 1, iy + 1) * fx * fy;
     }
+
+private:
+    static Split split(double v, int size)
+    {
+        v = std::clamp(v, 0.0, double(size));
+        const int i = std::min(int(v), size - 1);
+        return {i, v - i};
+    }
+
+    double& at(int x, int y) { return _sum[std::size_t(y) * (_w + 1) + x]; }
+    double at(int x, int y) const { return _sum[std::size_t(y) * (_w + 1) + x]; }
 
     int _w, _h;
     std::vector<double> _sum;
@@ -196,16 +210,55 @@ PlacedMask placedMask(const Figure& figure, const Placement& placement)
     const int i0 = int(std::floor(box.left + kTolerance)) - 1, i1 = int(std::ceil(box.right - kTolerance)) + 1;
     const int j0 = int(std::floor(box.top + kTolerance)) - 1, j1 = int(std::ceil(box.bottom - kTolerance)) + 1;
     const int w = i1 - i0, h = j1 - j0;
-    std::vector<double> cov(std::size_t(w) * h, 0.0);
-    for (int j = 1; j + 1 < h; ++j)
-        for (int i = 1; i + 1 < w; ++i) {
-            const Vec a = t.toPicture({double(i0 + i), double(j0 + j)});
-            const Vec b = t.toPicture({double(i0 + i + 1), double(j0 + j + 1)});
-            cov[std::size_t(j) * w + i] =
-                coverage.area(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)) /
-                pixelArea;
-        }
-    const auto c = [&](int i, int j) { return cov[std::size_t(j) * w + i]; };
+    // A canvas pixel's corners map onto the corners of its picture rectangle,
+    // the same corner of every pixel onto the same corner of its rectangle:
+    // the figure's integral is taken once per canvas corner. A picture
+    // coordinate follows one canvas coordinate only: the column's for x and
+    // the row's for y, or the other way round after an odd number of quarter
+    // turns.
+    std::vector<Coverage::Split> alongColumns(std::size_t(w + 1)), alongRows(std::size_t(h + 1));
+    const bool turned = t.turns % 2 == 1;
+    for (int i = 1; i < w; ++i) {
+        const Vec a = t.toPicture({double(i0 + i), double(j0 + 1)});
+        alongColumns[std::size_t(i)] = turned ? coverage.splitY(a.y) : coverage.splitX(a.x);
+    }
+    for (int j = 1; j < h; ++j) {
+        const Vec a = t.toPicture({double(i0 + 1), double(j0 + j)});
+        alongRows[std::size_t(j)] = turned ? coverage.splitX(a.x) : coverage.splitY(a.y);
+    }
+    // Which corner (offsets along x and y, 0 or 1) lands on the rectangle's
+    // corners (x0, y0), (x1, y0), (x0, y1), (x1, y1).
+    int corner[2][2][2] = {};
+    {
+        const Vec a = t.toPicture({double(i0 + 1), double(j0 + 1)});
+        const Vec b = t.toPicture({double(i0 + 2), double(j0 + 2)});
+        for (int u = 0; u < 2; ++u)
+            for (int v = 0; v < 2; ++v) {
+                const Vec c = t.toPicture({double(i0 + 1 + u), double(j0 + 1 + v)});
+                const int right = c.x == std::max(a.x, b.x) ? 1 : 0, bottom = c.y == std::max(a.y, b.y) ? 1 : 0;
+                corner[right][bottom][0] = u;
+                corner[right][bottom][1] = v;
+            }
+    }
+    // The integral along canvas corner rows j and j + 1, and the coverage of
+    // pixel rows j - 1, j and j + 1 (the ridge test looks one row up and
+    // down; rows and columns beyond the box cover nothing).
+    std::vector<double> integral[2] = {std::vector<double>(std::size_t(w + 1), 0.0), std::vector<double>(std::size_t(w + 1), 0.0)};
+    std::vector<double> cov[3] = {std::vector<double>(std::size_t(w), 0.0), std::vector<double>(std::size_t(w), 0.0),
+                                  std::vector<double>(std::size_t(w), 0.0)};
+    const auto integralRow = [&](int j, std::vector<double>& out) {
+        for (int i = 1; i < w; ++i)
+            out[std::size_t(i)] = turned ? coverage.integral(alongRows[std::size_t(j)], alongColumns[std::size_t(i)])
+                                         : coverage.integral(alongColumns[std::size_t(i)], alongRows[std::size_t(j)]);
+    };
+    // Coverage of the row between the integral's two rows.
+    const auto coverageRow = [&](std::vector<double>& out) {
+        const auto at = [&](int i, int right, int bottom) {
+            return integral[corner[right][bottom][1]][std::size_t(i + corner[right][bottom][0])];
+        };
+        for (int i = 1; i + 1 < w; ++i)
+            out[std::size_t(i)] = (at(i, 1, 1) - at(i, 0, 1) - at(i, 1, 0) + at(i, 0, 0)) / pixelArea;
+    };
     const auto ridge = [](double left, double mid, double right) {
         return mid >= left && mid >= right && (mid > left || mid > right);
     };
@@ -215,14 +268,29 @@ PlacedMask placedMask(const Figure& figure, const Placement& placement)
     placed.width = w - 2;
     placed.height = h - 2;
     placed.mask.assign(std::size_t(placed.width) * placed.height, 0);
-    for (int j = 1; j + 1 < h; ++j)
+    integralRow(1, integral[0]);
+    integralRow(2, integral[1]);
+    coverageRow(cov[1]);
+    for (int j = 1; j + 1 < h; ++j) {
+        const std::vector<double>& above = cov[(j - 1) % 3];
+        const std::vector<double>& here = cov[j % 3];
+        std::vector<double>& below = cov[(j + 1) % 3];
+        if (j + 2 < h) {
+            std::swap(integral[0], integral[1]);
+            integralRow(j + 2, integral[1]);
+            coverageRow(below);
+        } else {
+            std::fill(below.begin(), below.end(), 0.0);
+        }
         for (int i = 1; i + 1 < w; ++i) {
-            const double v = c(i, j);
+            const double v = here[std::size_t(i)];
             bool dark = v >= 0.5 - 1e-12;
             if (!dark && shrunk && v >= kRidgeCoverage)
-                dark = ridge(c(i - 1, j), v, c(i + 1, j)) || ridge(c(i, j - 1), v, c(i, j + 1));
+                dark = ridge(here[std::size_t(i - 1)], v, here[std::size_t(i + 1)]) ||
+                       ridge(above[std::size_t(i)], v, below[std::size_t(i)]);
             placed.mask[std::size_t(j - 1) * placed.width + (i - 1)] = dark ? 1 : 0;
         }
+    }
     return placed;
 }
 

@@ -133,24 +133,34 @@ TEST(Placement, NothingIsEverCutOff)
 
 TEST(Placement, ShrinkingKeepsThinParts)
 {
-    // A diagonal and a vertical line, one pixel wide, shrunk to a third.
+    // A diagonal and a vertical line, one pixel wide, shrunk to a third;
+    // turned a quarter, the line lies across the rows (its ridge runs along
+    // rows, not columns) and the diagonal turns the other way.
     Figure f = blankFigure(250, 250);
     for (int i = 20; i < 230; ++i)
         fill(f, QRect(i, i, 1, 1));
     fill(f, QRect(200, 20, 1, 210));
-    const Result<QImage> canvas = placeFigure(f, {1.0 / 3, 0, 0, 0, false});
-    ASSERT_TRUE(canvas.ok());
-    // Both lines cross every canvas row from 90 to 159 without a gap: the
-    // diagonal near x = y, the vertical line near x = 150.
-    const auto blackNear = [&](int x, int y) {
-        for (int dx = -1; dx <= 1; ++dx)
-            if (canvas.value().pixel(x + dx, y) == 0xFF000000)
-                return true;
-        return false;
-    };
-    for (int y = 90; y < 160; ++y) {
-        EXPECT_TRUE(blackNear(y, y)) << "row " << y;
-        EXPECT_TRUE(blackNear(150, y)) << "row " << y;
+    for (const int turns : {0, 1}) {
+        const Result<QImage> canvas = placeFigure(f, {1.0 / 3, 0, 0, turns, false});
+        ASSERT_TRUE(canvas.ok());
+        const auto blackNear = [&](int x, int y, bool alongColumn) {
+            for (int d = -1; d <= 1; ++d)
+                if (canvas.value().pixel(alongColumn ? x : x + d, alongColumn ? y + d : y) == 0xFF000000)
+                    return true;
+            return false;
+        };
+        // Both lines cross every canvas row (turned: column) from 90 to 159
+        // without a gap: the diagonal near x = y (turned: x = 250 - y), the
+        // line near x = 150 (turned: y = 150).
+        for (int i = 90; i < 160; ++i) {
+            if (turns == 0) {
+                EXPECT_TRUE(blackNear(i, i, false)) << "row " << i;
+                EXPECT_TRUE(blackNear(150, i, false)) << "row " << i;
+            } else {
+                EXPECT_TRUE(blackNear(250 - i, i, false)) << "turned, row " << i;
+                EXPECT_TRUE(blackNear(i, 150, true)) << "turned, column " << i;
+            }
+        }
     }
 }
 
