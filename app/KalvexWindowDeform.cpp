@@ -124,7 +124,7 @@ void KalvexWindow::applyCellSize(float cellSize)
 void KalvexWindow::increaseResolution_released()
 {
     WaitCursor wait;
-    applyCellSize(DesignSession::finerCellSize(_session.cellSize()));
+    applyCellSize(finerCellSize(_session.cellSize()));
 }
 
 void KalvexWindow::btn_simple_increase_res_released()

@@ -61,7 +61,8 @@ const Sculpture& sculptureOf(const std::string& preset, float cellSize)
     static auto* made = new std::map<std::pair<std::string, float>, Sculpture>;
     auto found = made->find({preset, cellSize});
     if (found == made->end())
-        found = made->emplace(std::pair{preset, cellSize}, hullOf(preset, cellSize).sculpture({}).value()).first;
+        found =
+            made->emplace(std::pair{preset, cellSize}, hullOf(preset, cellSize).volume().sculpture({}).value()).first;
     return found->second;
 }
 
@@ -72,7 +73,7 @@ void BM_Sculpt(benchmark::State& state)
     DesignSession& session = hullOf("animals", cellSizeOf(state));
     int triangles = 0;
     for (auto _ : state)
-        triangles = int(session.sculpture({}).value().mesh.faces.size());
+        triangles = int(session.volume().sculpture({}).value().mesh.faces.size());
     state.counters["triangles"] = triangles;
 }
 

@@ -8,8 +8,6 @@
 
 #include <QElapsedTimer>
 
-#include <cmath>
-
 namespace {
 
 constexpr int kGreedyStepsPerPress = 4;
@@ -186,16 +184,6 @@ void DesignSession::watchPicture(int slot, std::function<void(const QImage&)> sh
     if (shown && !picture.empty())
         shown(picture.rendering());
     picture.set_render_callback(std::move(shown));
-}
-
-bool DesignSession::isValidCellSize(float cellSize)
-{
-    return std::isfinite(cellSize) && cellSize >= kSmallestCellSize && cellSize <= kLargestCellSize;
-}
-
-float DesignSession::finerCellSize(float cellSize)
-{
-    return ::finerCellSize(cellSize);
 }
 
 bool DesignSession::setCellSize(float cellSize)
@@ -573,11 +561,6 @@ Report DesignSession::carveFromShadowPictures(const std::array<QImage, 3>& pictu
     _volume.adopt(::carveFromShadowPictures(pictures, modes, _cell_size));
     return StatusLine{QStringLiteral("loaded directly from image: # of voxels -- ") +
                       QString::number(_volume.buildShadowMesh()->faces.size())};
-}
-
-Result<Sculpture> DesignSession::sculpture(const SculptureOptions& options) const
-{
-    return makeSculpture(_volume.master(), options);
 }
 
 std::vector<ShadowWall> DesignSession::shadowWalls() const

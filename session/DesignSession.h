@@ -13,6 +13,7 @@
 
 #include "deform/DeformationModel.h"
 #include "deform/ImageAdjustment.h"
+#include "session/CellSize.h"
 #include "session/DesignVolume.h"
 #include "session/Filling.h"
 #include "session/PointLights.h"
@@ -49,10 +50,6 @@ public:
     // window does; the picture mesh is cached beside each file), or plainly
     // (nothing is written, the pictures cannot be deformed).
     enum class Pictures { Deformable, Plain };
-
-    // The cell sizes a volume can have: at most 250 cells per axis.
-    static constexpr float kSmallestCellSize = 1.0f;
-    static constexpr float kLargestCellSize = 250.0f;
 
     DesignSession();
     ~DesignSession();
@@ -153,9 +150,6 @@ public:
     float cellSize() const { return _cell_size; }
     // Used by the next build; false (and no change) outside 1..250.
     bool setCellSize(float cellSize);
-    static bool isValidCellSize(float cellSize);
-    // The next finer cell size of the expert panel's "increase resolution".
-    static float finerCellSize(float cellSize);
 
     // ---- workflow steps -----------------------------------------------------------------
     // A new volume from the views (quantising them first after a load).
@@ -214,8 +208,6 @@ public:
     const PointLights& pointLights() const { return _point_lights; }
     Filling& filling() { return _filling; }
     const Filling& filling() const { return _filling; }
-    // The volume as a mesh to print (see makeSculpture).
-    Result<Sculpture> sculpture(const SculptureOptions& options) const;
 
     // The number of the next numbered save of the result meshes (from 100),
     // counted up by takeSaveNumber.

@@ -146,7 +146,7 @@ int runSculpt(const QStringList& args)
             return cli::fail(kept.error());
     const double keepMs = double(timer.nsecsElapsed()) / 1e6;
     timer.restart();
-    const Result<Sculpture> made = session.sculpture(options);
+    const Result<Sculpture> made = session.volume().sculpture(options);
     if (!made.ok())
         return cli::fail(made.error());
     const double sculptMs = double(timer.nsecsElapsed()) / 1e6;

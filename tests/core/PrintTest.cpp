@@ -233,7 +233,7 @@ TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
         ASSERT_TRUE(session.compute().ok());
         SculptureOptions options;
         options.sizeMm = 80.0f;
-        const Result<Sculpture> made = session.sculpture(options);
+        const Result<Sculpture> made = session.volume().sculpture(options);
         ASSERT_TRUE(made.ok()) << made.error().toStdString();
         const Sculpture& sculpture = made.value();
         EXPECT_TRUE(sculpture.check.printable()) << solid.name << ": " << sculpture.check.openEdges << " open edges, "
