@@ -83,7 +83,9 @@ void BM_Keep(benchmark::State& state)
 {
     const DesignSession& session = hullOf("animals", cellSizeOf(state), true);
     const ShadowObject& hull = *session.volume().master();
-    const ViewFigures figures = viewFigures({session.canvas(0), session.canvas(1), session.canvas(2)}, cellSizeOf(state));
+    const DesignPictures& pictures = session.pictures();
+    const ViewFigures figures =
+        viewFigures({pictures.canvas(0), pictures.canvas(1), pictures.canvas(2)}, cellSizeOf(state));
     KeepReport report;
     for (auto _ : state) {
         state.PauseTiming();

@@ -180,8 +180,8 @@ int runSculpt(const QStringList& args)
         return cli::fail(saved.error());
     ScenePictures scenePictures;
     for (int k = 0; k < 3; ++k) {
-        scenePictures[std::size_t(k)] = session.viewPicture(k);
-        scenePictures[std::size_t(k) + 3] = session.picture(k).rendering();
+        scenePictures[std::size_t(k)] = session.pictures().viewPicture(k);
+        scenePictures[std::size_t(k) + 3] = session.pictures().picture(k).rendering();
     }
     const QDir dir(outDir);
     const QStringList files{dir.filePath(QStringLiteral("sculpture.stl")), dir.filePath(QStringLiteral("sculpture.3mf"))};

@@ -240,7 +240,7 @@ TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
                                                  << sculpture.check.parts << " parts";
         EXPECT_FLOAT_EQ(std::max({sculpture.sizeMm[0], sculpture.sizeMm[1], sculpture.sizeMm[2]}), 80.0f);
         for (int axis = 0; axis < 3; ++axis) {
-            const ShadowView& view = session.views()[std::size_t(axis)];
+            const ShadowView& view = session.pictures().views()[std::size_t(axis)];
             const std::vector<std::uint8_t> cast = castByMesh(sculpture, axis, n, 5.0f);
             int differing = 0;
             for (int c = 0; c < n; ++c)

@@ -59,7 +59,7 @@ private slots:
         QCOMPARE(status(), QStringLiteral("Restored the design from the last session."));
         QCOMPARE(cellCount(), cells);
         QCOMPARE(stages(), stage);
-        QCOMPARE(_window->session().viewCount(), 3);  // the pictures are back, and can be deformed
+        QCOMPARE(_window->session().pictures().viewCount(), 3);  // the pictures are back, and can be deformed
 
         // "Discard" removes it without touching the new window.
         settle();
