@@ -114,7 +114,7 @@ void CustomLoadDialog::updatePreview()
 {
     _threshold_value->setText(_by_hand->isChecked() ? QString::number(_threshold->value()) : QStringLiteral("auto"));
     for (int k = 0; k < 3; ++k) {
-        const auto figure = DesignSession::figurePreview(pathOf(_paths[k]->text()), threshold());
+        const auto figure = DesignPictures::figurePreview(pathOf(_paths[k]->text()), threshold());
         if (figure.ok()) {
             _previews[k]->setPixmap(QPixmap::fromImage(figure.value().first.scaled(
                 kPreviewSide, kPreviewSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)));

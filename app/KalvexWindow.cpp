@@ -66,7 +66,7 @@ KalvexWindow::~KalvexWindow()
 {
     _recovery->discard();
     for (int k = 0; k < 3; ++k) {
-        _session.watchPicture(k, {});
+        _session.pictures().watchPicture(k, {});
         _session.pointLights().watchPicture(k, {});
     }
 }
@@ -435,11 +435,12 @@ void KalvexWindow::btn_simple_generate_volume_released()
         return;
     // Pictures already loaded for this choice (shown and perhaps placed in
     // stage 1) are used as they are.
-    const DesignSession::PictureChoice& current = _session.choice();
+    const DesignSession::PictureChoice& current = _session.pictures().choice();
     const float cellSize = static_cast<float>(f.spn_simple_res->value());
-    const bool loaded = !_session.volume().exists() && _session.viewCount() == 3 && current.set == choice->set &&
-                        current.paths == choice->paths && current.threshold == choice->threshold &&
-                        current.cellSize == cellSize && current.useMask == f.useMask_check->isChecked();
+    const bool loaded = !_session.volume().exists() && _session.pictures().viewCount() == 3 &&
+                        current.set == choice->set && current.paths == choice->paths &&
+                        current.threshold == choice->threshold && current.cellSize == cellSize &&
+                        current.useMask == f.useMask_check->isChecked();
     if (!loaded && !loadViews(choice->set, choice->paths, cellSize, choice->threshold))
         return;
     if (f.presetRadio->isChecked() &&
@@ -509,8 +510,8 @@ void KalvexWindow::simple_animate_released()
         _animation_notice_pending = false;
     }
     _form.simple_camera_x->setChecked(true);
-    if (_session.viewCount() == 3) {
-        _view->animate(_form.animateSpinBox->value(), _session.viewMode(2));
+    if (_session.pictures().viewCount() == 3) {
+        _view->animate(_form.animateSpinBox->value(), _session.pictures().viewMode(2));
         _view->update();
     }
 }

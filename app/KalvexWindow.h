@@ -42,7 +42,7 @@ public:
     DesignSession& session() { return _session; }
     const DesignSession& session() const { return _session; }
     ShadowObject* master() { return _session.volume().master(); }
-    const std::vector<ShadowView>& viewObjects() const { return _session.views(); }
+    const std::vector<ShadowView>& viewObjects() const { return _session.pictures().views(); }
     float voxelResolution() const { return _session.cellSize(); }
 
     // ---- loaders --------------------------------------------------------------

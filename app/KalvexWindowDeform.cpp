@@ -34,7 +34,7 @@ void KalvexWindow::afterAdjustment(const Report& result, int loopCount)
 {
     if (!report(result))
         return;
-    projectionButton(_session.viewMode((loopCount - 1) % 3))->setChecked(true);
+    projectionButton(_session.pictures().viewMode((loopCount - 1) % 3))->setChecked(true);
     _form.adjustImages->setEnabled(false);
     _form.saveCurrentTestResults->setEnabled(true);
 }
@@ -114,7 +114,7 @@ void KalvexWindow::applyCellSize(float cellSize)
     const Report result = busy(QStringLiteral("Building the finer volume ..."),
                                [&](const auto&) { return _session.increaseResolution(cellSize); });
     showCellSize();
-    if (_session.viewCount() > 0)
+    if (_session.pictures().viewCount() > 0)
         showVolume();
     report(result);
     if (_session.volume().exists())
@@ -124,7 +124,7 @@ void KalvexWindow::applyCellSize(float cellSize)
 void KalvexWindow::increaseResolution_released()
 {
     WaitCursor wait;
-    applyCellSize(DesignSession::finerCellSize(_session.cellSize()));
+    applyCellSize(finerCellSize(_session.cellSize()));
 }
 
 void KalvexWindow::btn_simple_increase_res_released()

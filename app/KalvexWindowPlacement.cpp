@@ -88,7 +88,8 @@ void KalvexWindow::loadChosenPictures()
 bool KalvexWindow::placingAllowed() const
 {
     const KalvexForm& f = _form;
-    return _session.viewCount() == 3 && _session.picturesDeform() && !_session.picture(0).empty() &&
+    const DesignPictures& pictures = _session.pictures();
+    return pictures.viewCount() == 3 && pictures.picturesDeform() && !pictures.picture(0).empty() &&
            (f.gbx_simple_generate->isEnabled() || f.gbx_simple_deform->isEnabled());
 }
 
@@ -97,7 +98,7 @@ void KalvexWindow::changePlacement(int slot, const std::function<void(Placement&
     if (!placingAllowed())
         return;
     WaitCursor wait;
-    Placement placement = _session.placements()[std::size_t(slot)];
+    Placement placement = _session.pictures().placements()[std::size_t(slot)];
     change(placement);
     const bool hadVolume = _session.volume().exists();
     const Report placed = _session.placeByHand(slot, placement);
@@ -117,10 +118,10 @@ void KalvexWindow::btn_simple_arrange_released()
     if (!choice)
         return;
     WaitCursor wait;
-    const DesignSession::PictureChoice& current = _session.choice();
+    const DesignSession::PictureChoice& current = _session.pictures().choice();
     const float cellSize = static_cast<float>(f.spn_simple_res->value());
     if ((current.set != choice->set || current.paths != choice->paths || current.cellSize != cellSize ||
-         _session.viewCount() != 3) &&
+         _session.pictures().viewCount() != 3) &&
         !loadViews(choice->set, choice->paths, cellSize, choice->threshold))
         return;
     f.arrangeProgressBar->setValue(0);
@@ -143,7 +144,7 @@ void KalvexWindow::showOriginals()
     PlacementLabel* const originals[3] = {f.originalLabel_x, f.originalLabel_y, f.originalLabel_z};
     const bool placing = placingAllowed();
     for (int k = 0; k < 3; ++k) {
-        const QImage picture = _session.viewPicture(k);
+        const QImage picture = _session.pictures().viewPicture(k);
         if (picture.isNull())
             originals[k]->clear();  // a slot without a view
         else

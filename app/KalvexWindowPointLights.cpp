@@ -80,11 +80,11 @@ void KalvexWindow::showPictureModels(bool pointLights)
             QMetaObject::invokeMethod(label, [label, rendering] { label->showRendering(rendering); }, Qt::AutoConnection);
         };
         if (pointLights) {
-            _session.watchPicture(k, {});
+            _session.pictures().watchPicture(k, {});
             _session.pointLights().watchPicture(k, show);
         } else {
             _session.pointLights().watchPicture(k, {});
-            _session.watchPicture(k, show);
+            _session.pictures().watchPicture(k, show);
         }
     }
 }

@@ -101,7 +101,7 @@ void KalvexWindow::restoreFromSnapshot(const DesignSnapshot& snapshot)
     }
     KalvexForm& f = _form;
     closeLightSources();
-    const int set = _session.projectionSet();
+    const int set = _session.pictures().projectionSet();
     if (set >= 0) {
         hideUnusedProjectionButtons(set);
         showCameraButtons(set);
@@ -112,7 +112,7 @@ void KalvexWindow::restoreFromSnapshot(const DesignSnapshot& snapshot)
     for (int k = 0; k < 6; ++k)
         if (!snapshot.pictures[std::size_t(k)].isNull())
             labels[k]->setPixmap(QPixmap::fromImage(snapshot.pictures[std::size_t(k)]));
-    if (_session.picturesDeform())
+    if (_session.pictures().picturesDeform())
         showPictureModels(false);
     const QJsonObject stage = snapshot.record;
     const QJsonArray groups = stage.value(QStringLiteral("groups")).toArray();

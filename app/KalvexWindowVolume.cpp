@@ -43,7 +43,7 @@ bool KalvexWindow::loadViews(int set, const Presets::PictureFiles& paths, float 
     choice.cellSize = cellSize;
     choice.threshold = threshold;
     choice.useMask = _form.useMask_check->isChecked();
-    const DesignSession::PictureChoice& current = _session.choice();
+    const DesignSession::PictureChoice& current = _session.pictures().choice();
     const bool samePictures = current.set == set && current.paths == paths && current.threshold == threshold;
     const bool fromScene = current.paths == DesignSession::PictureFiles{};
     if (samePictures || fromScene)
@@ -205,7 +205,7 @@ std::optional<QString> KalvexWindow::computeVolume()
 {
     WaitCursor wait;
     bool shown = false;
-    if (_session.viewCount() > 0) {
+    if (_session.pictures().viewCount() > 0) {
         const bool built = report(busy(QStringLiteral("Building the shadow hull ..."),
                                        [this](const auto&) { return _session.compute(); }));
         showVolume(false);
@@ -229,7 +229,7 @@ std::optional<QString> KalvexWindow::computeVolume()
 void KalvexWindow::recompute_shadow_released()
 {
     WaitCursor wait;
-    if (_session.viewCount() == 0)
+    if (_session.pictures().viewCount() == 0)
         return;
     report(_session.recompute());
     showVolume(false);
@@ -269,7 +269,7 @@ void KalvexWindow::showComparisons(bool obliqueComparisons)
 {
     QLabel* const labels[3] = {_form.currentResultLabel_x, _form.currentResultLabel_y, _form.currentResultLabel_z};
     for (int k = 0; k < 3; ++k) {
-        const int mode = _session.viewMode(k);
+        const int mode = _session.pictures().viewMode(k);
         if (!obliqueComparisons && (mode == Sixty_PROJECTION || mode == OneTwenty_PROJECTION))
             continue;
         const QImage& comparison = _session.volume().comparison(k);
@@ -428,14 +428,14 @@ void KalvexWindow::editRedo_released()
 void KalvexWindow::stepHistory(bool undo)
 {
     WaitCursor wait;
-    if (_session.viewCount() > 0 && (undo ? _session.volume().undo() : _session.volume().redo()))
+    if (_session.pictures().viewCount() > 0 && (undo ? _session.volume().undo() : _session.volume().redo()))
         showVolume();
     updateHistoryButtons();
 }
 
 void KalvexWindow::updateHistoryButtons()
 {
-    const bool views = _session.viewCount() > 0;
+    const bool views = _session.pictures().viewCount() > 0;
     _form.editUndo->setEnabled(views && _session.volume().canUndo());
     _form.editRedo->setEnabled(views && _session.volume().canRedo());
 }

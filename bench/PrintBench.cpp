@@ -61,7 +61,8 @@ const Sculpture& sculptureOf(const std::string& preset, float cellSize)
     static auto* made = new std::map<std::pair<std::string, float>, Sculpture>;
     auto found = made->find({preset, cellSize});
     if (found == made->end())
-        found = made->emplace(std::pair{preset, cellSize}, hullOf(preset, cellSize).sculpture({}).value()).first;
+        found =
+            made->emplace(std::pair{preset, cellSize}, hullOf(preset, cellSize).volume().sculpture({}).value()).first;
     return found->second;
 }
 
@@ -72,7 +73,7 @@ void BM_Sculpt(benchmark::State& state)
     DesignSession& session = hullOf("animals", cellSizeOf(state));
     int triangles = 0;
     for (auto _ : state)
-        triangles = int(session.sculpture({}).value().mesh.faces.size());
+        triangles = int(session.volume().sculpture({}).value().mesh.faces.size());
     state.counters["triangles"] = triangles;
 }
 
@@ -82,7 +83,9 @@ void keepOn(benchmark::State& state, const std::string& preset, int set)
 {
     const DesignSession& session = hullOf(preset, cellSizeOf(state), true, set);
     const ShadowObject& hull = *session.volume().master();
-    const ViewFigures figures = viewFigures({session.canvas(0), session.canvas(1), session.canvas(2)}, cellSizeOf(state));
+    const DesignPictures& pictures = session.pictures();
+    const ViewFigures figures =
+        viewFigures({pictures.canvas(0), pictures.canvas(1), pictures.canvas(2)}, cellSizeOf(state));
     KeepReport report;
     for (auto _ : state) {
         state.PauseTiming();

@@ -37,7 +37,7 @@ Report exportSculpture(const DesignSession& session, const QString& path, const 
 {
     if (printExtension(path).isEmpty())
         return fail(kNeedsExtension);
-    const Result<Sculpture> made = session.sculpture(options);
+    const Result<Sculpture> made = session.volume().sculpture(options);
     if (!made.ok())
         return fail(made.error());
     return exportSculpture(session, made.value(), path, pictures);

@@ -81,18 +81,18 @@ std::optional<DesignSnapshot> snapshotOf(const DesignSession& session, const Sce
     snapshot.pictures = pictures;
     snapshot.record = stage;
     QJsonObject design;
-    design[QStringLiteral("set")] = session.projectionSet();
-    if (session.picturesDeform()) {
+    design[QStringLiteral("set")] = session.pictures().projectionSet();
+    if (session.pictures().picturesDeform()) {
         QJsonArray files;
         std::array<PictureState, 3> deformed;
         for (int k = 0; k < 3; ++k) {
-            files.append(session.picturePath(k));
-            const DeformationModel& picture = session.picture(k);
+            files.append(session.pictures().picturePath(k));
+            const DeformationModel& picture = session.pictures().picture(k);
             deformed[std::size_t(k)] = {picture.image_mesh(), picture.rest_positions(), picture.vertex_weights()};
         }
         design[QStringLiteral("pictures")] = files;
-        design[QStringLiteral("placements")] = placementsText(session.placements());
-        design[QStringLiteral("threshold")] = session.choice().threshold;
+        design[QStringLiteral("placements")] = placementsText(session.pictures().placements());
+        design[QStringLiteral("threshold")] = session.pictures().choice().threshold;
         snapshot.deformed = std::move(deformed);
     }
     snapshot.record[QStringLiteral("design")] = design;

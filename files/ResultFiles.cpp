@@ -232,13 +232,14 @@ Report saveExamplePovScene(const DesignSession& session, const QString& folder)
 
 Report saveTestPictures(const DesignSession& session, const QString& folder)
 {
-    if (session.views().empty() || session.picture(0).empty())
+    if (session.pictures().views().empty() || session.pictures().picture(0).empty())
         return fail(QStringLiteral("nothing to process."));
     if (!makeFolder(folder))
         return fail(QStringLiteral("Cannot create folder %1.").arg(folder));
     for (int k = 0; k < 3; ++k) {
         const QString path = folder + QStringLiteral("/ex%1.png").arg(k + 1);
-        const QImage picture = blackOnWhite(session.picture(k).rendering()).scaledToWidth(250, Qt::FastTransformation);
+        const QImage picture =
+            blackOnWhite(session.pictures().picture(k).rendering()).scaledToWidth(250, Qt::FastTransformation);
         if (!savePictureSafely(picture, path))
             return fail(cannotWrite(path));
     }
@@ -264,7 +265,7 @@ Report saveResultPictures(const DesignSession& session, const QString& folder)
 
 Report saveResultMeshes(DesignSession& session, const QString& folder)
 {
-    if (!session.volume().exists() || session.views().size() != 3 || session.picture(0).empty())
+    if (!session.volume().exists() || session.pictures().views().size() != 3 || session.pictures().picture(0).empty())
         return fail(QStringLiteral("nothing to process."));
     const QString dump = folder + QStringLiteral("/dumpFolder/");
     if (!makeFolder(dump))
@@ -277,7 +278,7 @@ Report saveResultMeshes(DesignSession& session, const QString& folder)
     std::ostringstream outlines;
     for (int k = 0; k < 3; ++k) {
         const QString view = stem + QStringLiteral("_view%1_deformed_").arg(k) + n;
-        const TriMesh& mesh = session.picture(k)._image_mesh;
+        const TriMesh& mesh = session.pictures().picture(k)._image_mesh;
         if (!mesh.write((view + QStringLiteral(".obj")).toLocal8Bit().constData()))
             return fail(cannotWrite(view + QStringLiteral(".obj")));
         const float oy = 252.0f * (float(k) + 1.01f);
@@ -338,13 +339,14 @@ Report loadAndCompute(DesignSession& session, const QString& folder, std::array<
 
 Report saveDeformedPictures(const DesignSession& session, const QString& folder)
 {
-    if (session.picture(0).empty())
+    if (session.pictures().picture(0).empty())
         return fail(QStringLiteral("nothing to process."));
     if (!makeFolder(folder))
         return fail(QStringLiteral("Cannot create folder %1.").arg(folder));
     for (int k = 0; k < 3; ++k) {
         const QString path = QDir(folder).filePath(QStringLiteral("deformed%1.png").arg(k));
-        const QImage picture = blackOnWhite(session.picture(k).rendering()).scaledToWidth(250, Qt::FastTransformation);
+        const QImage picture =
+            blackOnWhite(session.pictures().picture(k).rendering()).scaledToWidth(250, Qt::FastTransformation);
         if (!savePictureSafely(picture, path))
             return fail(cannotWrite(path));
     }

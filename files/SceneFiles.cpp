@@ -31,7 +31,7 @@ Report saveScene(const DesignSession& session, const QString& path, const SceneP
         !written.ok())
         return written;
     const QString placements = sceneBase(path) + QLatin1String(kPlacements);
-    if (!saveFileSafely(placements, placementsText(session.placements()).toUtf8()))
+    if (!saveFileSafely(placements, placementsText(session.pictures().placements()).toUtf8()))
         return fail(QStringLiteral("Cannot write %1.").arg(placements));
     return StatusLine{QStringLiteral("Saved") + path + QStringLiteral(".")};
 }
@@ -78,7 +78,7 @@ Report openScene(DesignSession& session, const QString& path, ScenePictures* pic
         placements = read.value();
     }
     session.adoptVolume(std::move(volume));
-    session.restorePlacements(placements);
+    session.pictures().restorePlacements(placements);
     if (pictures)
         *pictures = readScenePictures(path);
     return StatusLine{QStringLiteral("Images loaded.")};

@@ -8,8 +8,6 @@
 
 #include <QElapsedTimer>
 
-#include <cmath>
-
 namespace {
 
 constexpr int kGreedyStepsPerPress = 4;
@@ -34,7 +32,7 @@ DesignSession::~DesignSession()
     _volume.adopt(nullptr);
 }
 
-// ---- pictures and views ---------------------------------------------------------------
+// ---- loading ---------------------------------------------------------------------------
 
 Report DesignSession::checkSetAndCellSize(int set, float cellSize) const
 {
@@ -64,28 +62,12 @@ Report DesignSession::load(const PictureChoice& choice)
     if (choice.count < 1 || choice.count > 3)
         return fail(QStringLiteral("A design has one to three pictures, not %1.").arg(choice.count));
     // Every picture is checked before anything changes.
-    std::array<Figure, 3> figures;
-    std::array<QImage, 3> canvases;
-    for (int k = 0; k < choice.count; ++k) {
-        const QString& path = choice.paths[std::size_t(k)];
-        Result<Figure> figure = loadFigure(path, FigureOptions{choice.threshold});
-        if (!figure.ok())
-            return fail(figure.error());
-        const Result<QImage> canvas = placeFigure(figure.value(), choice.placements[std::size_t(k)]);
-        if (!canvas.ok())
-            return fail(QStringLiteral("Picture %1: %2").arg(path, canvas.error()));
-        if (!ShadowView::pictureHasDarkPixel(canvas.value(), choice.cellSize))
-            return fail(QStringLiteral("Picture %1 has no dark pixel.").arg(path));
-        figures[std::size_t(k)] = std::move(figure).value();
-        canvases[std::size_t(k)] = canvas.value();
-    }
+    Result<DesignPictures::Placed> placed = DesignPictures::place(choice);
+    if (!placed.ok())
+        return fail(placed.error());
     reset();
-    _choice = choice;
+    _pictures.take(choice, std::move(placed).value());
     _cell_size = choice.cellSize;
-    _how = choice.how;
-    _set = choice.set;
-    _figures = std::move(figures);
-    _canvases = std::move(canvases);
     makeViews();
     return StatusLine{choice.count == 3 ? QStringLiteral("Loaded three pictures.")
                                         : QStringLiteral("Loaded %1 picture(s).").arg(choice.count)};
@@ -96,51 +78,20 @@ Report DesignSession::loadWithoutPictures(int set, float cellSize)
     if (const Report checked = checkSetAndCellSize(set, cellSize); !checked.ok())
         return checked;
     reset();
-    _choice.set = _set = set;
-    _choice.cellSize = _cell_size = cellSize;
-    _choice.how = _how = Pictures::Plain;
+    PictureChoice choice;
+    choice.set = set;
+    choice.cellSize = cellSize;
+    choice.how = Pictures::Plain;
+    _pictures.take(choice, {});
+    _cell_size = cellSize;
     makeViews();
     return StatusLine{QStringLiteral("Loaded three views without pictures.")};
 }
 
-// A picture as found in its file (a black figure on white, square, not
-// moved) keeps its picture mesh cached beside the file; any other is meshed
-// from its canvas.
 void DesignSession::makeViews()
 {
-    const std::array<int, 3> modes = *projectionSetModes(_set);
     _volume.adopt(nullptr);
-    _views.clear();
-    _views.reserve(3);
-    _view_figures.reset();
-    for (int k = 0; k < 3; ++k) {
-        const std::size_t slot = std::size_t(k);
-        if (k >= _choice.count) {
-            _pictures[slot] = DeformationModel();  // no picture left over from an earlier load
-            continue;
-        }
-        const QString& path = _choice.paths[slot];
-        QImage picture = _canvases[slot];
-        if (picture.isNull()) {
-            // A view without a picture sees a white one: no pixel of it is dark.
-            picture = QImage(kCanvasSize, kCanvasSize, QImage::Format_RGB32);
-            picture.fill(Qt::white);
-            _pictures[slot] = DeformationModel();
-        } else if (_how == Pictures::Deformable) {
-            const Figure& figure = _figures[slot];
-            const bool asInItsFile = _choice.placements[slot].isIdentity() && figure.rule == FigureRule::DarkRule &&
-                                     figure.width == kCanvasSize && figure.height == kCanvasSize;
-            if (asInItsFile) {
-                const QImage loaded = loadPictureFile(_pictures[slot], path, _choice.useMask);
-                if (!loaded.isNull())
-                    picture = loaded;
-            } else {
-                _pictures[slot].load_picture(picture, QString());
-            }
-        }
-        _views.emplace_back(picture, path, modes[slot], _cell_size);
-    }
-    _views_need_quantisation = true;
+    _pictures.makeViews(_cell_size);
     _layer_counter = 0;
 }
 
@@ -148,54 +99,10 @@ void DesignSession::reset()
 {
     _filling.clear();
     _volume.adopt(nullptr);
-    _views.clear();
-    _choice = PictureChoice();
-    _figures = {};
-    _canvases = {};
-    _view_figures.reset();
-    _set = -1;
-    _views_need_quantisation = false;
+    _pictures.clear();
     _layer_counter = 0;
     _optimize_passes = 0;
     _point_lights.clear();
-}
-
-int DesignSession::viewMode(int slot) const
-{
-    return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._projection_mode : NO_VIEW;
-}
-
-QImage DesignSession::viewPicture(int slot) const
-{
-    return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._image : QImage();
-}
-
-QString DesignSession::picturePath(int slot) const
-{
-    return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._source_path : QString();
-}
-
-int DesignSession::figurePixels(int slot) const
-{
-    return slot >= 0 && slot < viewCount() ? _views[std::size_t(slot)]._image_map.count() : 0;
-}
-
-void DesignSession::watchPicture(int slot, std::function<void(const QImage&)> shown)
-{
-    DeformationModel& picture = _pictures[std::size_t(slot)];
-    if (shown && !picture.empty())
-        shown(picture.rendering());
-    picture.set_render_callback(std::move(shown));
-}
-
-bool DesignSession::isValidCellSize(float cellSize)
-{
-    return std::isfinite(cellSize) && cellSize >= kSmallestCellSize && cellSize <= kLargestCellSize;
-}
-
-float DesignSession::finerCellSize(float cellSize)
-{
-    return ::finerCellSize(cellSize);
 }
 
 bool DesignSession::setCellSize(float cellSize)
@@ -203,8 +110,7 @@ bool DesignSession::setCellSize(float cellSize)
     if (!isValidCellSize(cellSize))
         return false;
     _cell_size = cellSize;
-    _choice.cellSize = cellSize;
-    _view_figures.reset();
+    _pictures.recordCellSize(cellSize);
     return true;
 }
 
@@ -212,16 +118,11 @@ bool DesignSession::setCellSize(float cellSize)
 
 Report DesignSession::setPlacement(int slot, const Placement& placement)
 {
-    if (_views.empty() || slot < 0 || slot > 2 || _figures[std::size_t(slot)].empty())
+    if (!_pictures.canPlace(slot))
         return fail(kNothingToProcess);
-    const Result<QImage> canvas = placeFigure(_figures[std::size_t(slot)], placement);
-    if (!canvas.ok())
-        return fail(canvas.error());
-    if (!ShadowView::pictureHasDarkPixel(canvas.value(), _cell_size))
-        return fail(QStringLiteral("So placed, picture %1 has no dark pixel.").arg(_choice.paths[std::size_t(slot)]));
     const bool hadVolume = _volume.exists();
-    _choice.placements[std::size_t(slot)] = placement;
-    _canvases[std::size_t(slot)] = canvas.value();
+    if (const Report placed = _pictures.setPlacement(slot, placement, _cell_size); !placed.ok())
+        return placed;
     makeViews();
     if (!hadVolume)
         return StatusLine{QStringLiteral("Placed picture %1.").arg(slot + 1)};
@@ -230,39 +131,18 @@ Report DesignSession::setPlacement(int slot, const Placement& placement)
 
 Report DesignSession::placeByHand(int slot, const Placement& placement)
 {
-    if (_views.empty() || slot < 0 || slot > 2 || _figures[std::size_t(slot)].empty())
+    if (!_pictures.canPlace(slot))
         return fail(kNothingToProcess);
-    return setPlacement(slot, clampPlacement(_figures[std::size_t(slot)], placement));
-}
-
-Result<std::pair<QImage, QString>> DesignSession::figurePreview(const QString& path, int threshold)
-{
-    const Result<Figure> figure = loadFigure(path, FigureOptions{threshold});
-    if (!figure.ok())
-        return fail(figure.error());
-    return std::pair<QImage, QString>(figure.value().toImage(), figure.value().extraction());
+    return setPlacement(slot, clampPlacement(_pictures.figure(slot), placement));
 }
 
 Report DesignSession::arrange(const std::function<void(double)>& progress)
 {
-    if (!hasAllPictures())
+    if (!_pictures.hasAllPictures())
         return fail(kNothingToProcess);
-    ArrangeOptions options;
-    options.turns = _choice.placements;
-    options.progress = progress;
-    const Result<Arrangement> arranged = ::arrange(_figures, _set, _cell_size, options);
-    if (!arranged.ok())
-        return fail(arranged.error());
-    std::array<QImage, 3> canvases;
-    for (int k = 0; k < 3; ++k) {
-        const Result<QImage> canvas = placeFigure(_figures[std::size_t(k)], arranged.value().placements[std::size_t(k)]);
-        if (!canvas.ok())
-            return fail(canvas.error());
-        canvases[std::size_t(k)] = canvas.value();
-    }
     const bool hadVolume = _volume.exists();
-    _choice.placements = arranged.value().placements;
-    _canvases = canvases;
+    if (const Report arranged = _pictures.arrange(_cell_size, progress); !arranged.ok())
+        return arranged;
     makeViews();
     if (hadVolume)
         if (const Report built = compute(); !built.ok())
@@ -270,29 +150,17 @@ Report DesignSession::arrange(const std::function<void(double)>& progress)
     return StatusLine{QStringLiteral("Arranged the pictures.")};
 }
 
-bool DesignSession::hasAllPictures() const
-{
-    return _views.size() == 3 && std::none_of(_canvases.begin(), _canvases.end(), [](const QImage& c) { return c.isNull(); });
-}
-
-const ViewFigures& DesignSession::viewFigures() const
-{
-    if (!_view_figures)
-        _view_figures = ::viewFigures(_canvases, _cell_size);
-    return *_view_figures;
-}
-
 KeptValues DesignSession::kept() const
 {
     const ShadowObject* master = _volume.master();
-    if (!master || !hasAllPictures() || master->resolution() != ShadowView::resolutionFor(_cell_size))
+    if (!master || !_pictures.hasAllPictures() || master->resolution() != ShadowView::resolutionFor(_cell_size))
         return {0, 0, 0};
-    return keptFigures(*master, viewFigures().maps);
+    return keptFigures(*master, _pictures.viewFigures(_cell_size).maps);
 }
 
 QString DesignSession::keptText() const
 {
-    if (!_volume.exists() || !hasAllPictures())
+    if (!_volume.exists() || !_pictures.hasAllPictures())
         return {};
     const KeptValues k = kept();
     return QStringLiteral("kept %1 % / %2 % / %3 %")
@@ -304,28 +172,13 @@ QString DesignSession::keptText() const
 Report DesignSession::keepFigure()
 {
     ShadowObject* master = _volume.master();
-    if (!master || !hasAllPictures())
+    if (!master || !_pictures.hasAllPictures())
         return fail(kNothingToProcess);
-    const KeepReport kept = ::keepFigure(*master, viewFigures());
+    const KeepReport kept = ::keepFigure(*master, _pictures.viewFigures(_cell_size));
     _volume.refresh();
     return StatusLine{QStringLiteral("Kept more of the figures: %1 cell(s) added, %2 removed.")
                           .arg(kept.added)
                           .arg(kept.removed)};
-}
-
-std::vector<ShadowView*> DesignSession::viewPointers()
-{
-    std::vector<ShadowView*> pointers;
-    for (ShadowView& v : _views)
-        pointers.push_back(&v);
-    return pointers;
-}
-
-std::array<DeformationModel*, 3> DesignSession::deformablePictures()
-{
-    if (_how == Pictures::Plain)
-        return {nullptr, nullptr, nullptr};
-    return {&_pictures[0], &_pictures[1], &_pictures[2]};
 }
 
 // ---- building the volume ----------------------------------------------------------------
@@ -334,10 +187,7 @@ void DesignSession::quantizeViewsIfNeeded()
 {
     QElapsedTimer timer;
     timer.start();
-    if (_views_need_quantisation) {
-        quantizeViews(_views);
-        _views_need_quantisation = false;
-    }
+    _pictures.quantizeViews(false);
     _timings.quantize = elapsedMs(timer);
 }
 
@@ -346,7 +196,7 @@ void DesignSession::buildMaster()
     QElapsedTimer timer;
     timer.start();
     _volume.adopt(nullptr);
-    _volume.adopt(::buildMaster(_views, _cell_size));
+    _volume.adopt(::buildMaster(_pictures.viewsToBuild(), _cell_size));
     _timings.build = elapsedMs(timer);
 }
 
@@ -359,7 +209,7 @@ Report DesignSession::volumeReport(const QString& success) const
 
 Report DesignSession::compute()
 {
-    if (_views.empty())
+    if (_pictures.viewCount() == 0)
         return fail(kNothingToProcess);
     quantizeViewsIfNeeded();
     buildMaster();
@@ -368,24 +218,10 @@ Report DesignSession::compute()
 
 Report DesignSession::recompute()
 {
-    if (_views.empty())
+    if (_pictures.viewCount() == 0)
         return fail(kNothingToProcess);
     _volume.adopt(nullptr);
-    std::vector<ShadowView> rebuilt;
-    rebuilt.reserve(_views.size());
-    for (std::size_t k = 0; k < _views.size(); ++k) {
-        const ShadowView& view = _views[k];
-        QImage picture = view._image;
-        if (_how == Pictures::Deformable) {
-            // Set again from its own mesh: the deformation survives, the rest
-            // positions stay, and the shape-preservation steps restart.
-            DeformationModel& model = _pictures[k];
-            picture = model.set_image_mesh(model.image_mesh(), model.rest_positions(), model.vertex_weights(), 4);
-        }
-        rebuilt.emplace_back(picture, view._source_path, view._projection_mode, _cell_size);
-    }
-    _views = std::move(rebuilt);
-    _views_need_quantisation = true;
+    _pictures.remakeViews(_cell_size);
     _layer_counter = 0;
     return compute();
 }
@@ -394,7 +230,7 @@ Report DesignSession::increaseResolution(float cellSize)
 {
     if (!setCellSize(cellSize))
         return fail(QStringLiteral("Cell size %1 is outside 1 to 250.").arg(cellSize));
-    if (_views.empty())
+    if (_pictures.viewCount() == 0)
         return StatusLine{};
     if (const Report rebuilt = recompute(); !rebuilt.ok())
         return rebuilt;
@@ -405,15 +241,14 @@ Report DesignSession::increaseResolution(float cellSize)
 
 Report DesignSession::adjust(const AdjustParameters& parameters)
 {
-    if (_views.size() != 3)
+    if (_pictures.viewCount() != 3)
         return fail(kNothingToProcess);
     quantizeViewsIfNeeded();
     buildMaster();
     std::array<QImage, 3> comparisons;
     for (int k = 0; k < 3; ++k)
         comparisons[std::size_t(k)] = _volume.comparison(k);
-    const Result<AdjustmentStats> adjusted =
-        adjustImages(viewPointers(), comparisons, deformablePictures(), parameters);
+    const Result<AdjustmentStats> adjusted = _pictures.adjust(comparisons, parameters);
     if (!adjusted.ok())
         return fail(adjusted.error());
     return StatusLine{QStringLiteral("Optimized images.")};
@@ -459,7 +294,7 @@ Result<int> DesignSession::optimizeToBest(int passes, const AdjustParameters& pa
             best = pass;
             bestWorst = worstKept(now);
             for (int k = 0; k < 3; ++k) {
-                const DeformationModel& picture = _pictures[std::size_t(k)];
+                const DeformationModel& picture = _pictures.picture(k);
                 bestPictures[std::size_t(k)] = {picture.image_mesh(), picture.rest_positions(), picture.vertex_weights()};
             }
         }
@@ -472,10 +307,8 @@ Result<int> DesignSession::optimizeToBest(int passes, const AdjustParameters& pa
         if (const Report built = compute(); !built.ok())
             return fail(built.error());
     } else {
-        for (int k = 0; k < 3; ++k) {
-            const PictureState& state = bestPictures[std::size_t(k)];
-            _pictures[std::size_t(k)].set_image_mesh(state.mesh, state.rest, state.weights);
-        }
+        for (int k = 0; k < 3; ++k)
+            _pictures.setPictureState(k, bestPictures[std::size_t(k)]);
         if (const Report built = recompute(); !built.ok())
             return fail(built.error());
     }
@@ -484,15 +317,14 @@ Result<int> DesignSession::optimizeToBest(int passes, const AdjustParameters& pa
 
 Report DesignSession::selectNextLayer()
 {
-    if (_views.size() != 3)
+    if (_pictures.viewCount() != 3)
         return fail(kNothingToProcess);
     QString line = QStringLiteral("Master volume computed.");
     if (_layer_counter == 0) {
-        quantizeViews(_views);
-        _views_need_quantisation = false;
+        _pictures.quantizeViews(true);
         buildMaster();
     } else {
-        const std::vector<ShadowView*> views = viewPointers();
+        const std::vector<ShadowView*> views = _pictures.viewPointers();
         for (int step = 0; step < kGreedyStepsPerPress; ++step)
             greedyStep(*_volume.master(), views);
         _volume.refresh();
@@ -510,7 +342,8 @@ Report DesignSession::finalize(int mode, float threshold)
         mode = X_PROJECTION;
     const int slot = comparisonSlot(mode);
     const std::vector<Pixel> marked = slot < 0 ? std::vector<Pixel>() : missingPixels(_volume.comparison(slot));
-    const Result<int> filled = fillMissingPixels(*_volume.master(), viewPointers(), mode, marked, threshold);
+    const Result<int> filled =
+        fillMissingPixels(*_volume.master(), _pictures.viewPointers(), mode, marked, threshold);
     if (!filled.ok())
         return fail(filled.error());
     _volume.refresh();
@@ -521,8 +354,7 @@ Report DesignSession::cleanUp()
 {
     if (_volume.exists())
         _volume.master()->setSourceViews({});
-    _views.clear();
-    _views_need_quantisation = false;
+    _pictures.dropViews();
     _volume.refresh();
     return StatusLine{QStringLiteral("Now dont deform any more.")};
 }
@@ -548,11 +380,10 @@ Report DesignSession::restore(const PictureChoice& choice, const std::array<Pict
     bool deformed = false;
     for (int k = 0; k < 3; ++k) {
         const PictureState& state = pictures[std::size_t(k)];
-        DeformationModel& picture = _pictures[std::size_t(k)];
         if (state.mesh.vertices.empty())
             continue;
-        deformed = deformed || state.mesh.vertices != picture._image_mesh.vertices;
-        picture.set_image_mesh(state.mesh, state.rest, state.weights);
+        deformed = deformed || state.mesh.vertices != _pictures.picture(k)._image_mesh.vertices;
+        _pictures.setPictureState(k, state);
     }
     // Views from the deformed pictures, as after an optimise pass, or from
     // the pictures themselves when none was deformed, as after generate; then
@@ -573,16 +404,11 @@ Report DesignSession::restore(const PictureChoice& choice, const std::array<Pict
 Report DesignSession::carveFromShadowPictures(const std::array<QImage, 3>& pictures)
 {
     std::array<int, 3> modes = *projectionSetModes(0);
-    for (std::size_t k = 0; k < 3 && k < _views.size(); ++k)
-        modes[k] = _views[k]._projection_mode;
+    for (int k = 0; k < 3 && k < _pictures.viewCount(); ++k)
+        modes[std::size_t(k)] = _pictures.viewMode(k);
     _volume.adopt(::carveFromShadowPictures(pictures, modes, _cell_size));
     return StatusLine{QStringLiteral("loaded directly from image: # of voxels -- ") +
                       QString::number(_volume.buildShadowMesh()->faces.size())};
-}
-
-Result<Sculpture> DesignSession::sculpture(const SculptureOptions& options) const
-{
-    return makeSculpture(_volume.master(), options);
 }
 
 std::vector<ShadowWall> DesignSession::shadowWalls() const

@@ -1,25 +1,25 @@
 #pragma once
-// One design, from three pictures to an edited volume: the deformable
-// pictures, the view made of each, the cell size, the projection set, the
-// workflow steps that build the volume and make the pictures agree, and the
-// parts that hold the rest -- the volume with its history (DesignVolume),
-// the point-light design (PointLights) and the example-based filling
-// (Filling). The window and the command-line tool run every step through it,
-// so both compute the same numbers. Nothing here writes a file; the writers
-// are in files/.
+// One design, from three pictures to an edited volume: the cell size and the
+// workflow steps that build the volume and make the pictures agree, over the
+// parts that hold the rest -- the pictures and their views (DesignPictures),
+// the volume with its history (DesignVolume), the point-light design
+// (PointLights) and the example-based filling (Filling). A step that uses
+// more than one part is here; what a part does alone is in that part. The
+// window and the command-line tool run every step through it, so both
+// compute the same numbers. Nothing here writes a file; the writers are in
+// files/.
 //
 // Every step returns a Report: the status line when it ran, else the line
 // that says why not. Bad input never changes the current volume.
 
-#include "deform/DeformationModel.h"
-#include "deform/ImageAdjustment.h"
+#include "session/CellSize.h"
+#include "session/DesignPictures.h"
 #include "session/DesignVolume.h"
 #include "session/Filling.h"
 #include "session/PointLights.h"
 #include "session/Printing.h"
 #include "surface/Result.h"
 #include "volume/Arrange.h"
-#include "volume/Figure.h"
 #include "volume/KeepFigure.h"
 #include "volume/Placement.h"
 
@@ -29,56 +29,21 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
-
-// One deformable picture as it stands: its mesh, the positions its vertices
-// rest at and their stiffness.
-struct PictureState {
-    TriMesh mesh;
-    std::vector<point> rest;
-    std::vector<float> weights;
-};
 
 class DesignSession {
 public:
-    using PictureFiles = std::array<QString, 3>;
-    using Placements = std::array<Placement, 3>;
-
-    // How pictures become views: through the deformable pictures (as the
-    // window does; the picture mesh is cached beside each file), or plainly
-    // (nothing is written, the pictures cannot be deformed).
-    enum class Pictures { Deformable, Plain };
-
-    // The cell sizes a volume can have: at most 250 cells per axis.
-    static constexpr float kSmallestCellSize = 1.0f;
-    static constexpr float kLargestCellSize = 250.0f;
+    using PictureFiles = DesignPictures::PictureFiles;
+    using Placements = DesignPictures::Placements;
+    using Pictures = DesignPictures::Kind;
+    using PictureChoice = DesignPictures::PictureChoice;
 
     DesignSession();
     ~DesignSession();
     DesignSession(const DesignSession&) = delete;
     DesignSession& operator=(const DesignSession&) = delete;
 
-    // What a design is made of: three picture files for projection set `set`
-    // (0, 1, 2), cells of `cellSize`, how each figure is told from its ground
-    // (a luminance threshold, or automatic when negative) and where each sits
-    // on the canvas.
-    struct PictureChoice {
-        int set = 0;
-        PictureFiles paths;
-        float cellSize = 5.0f;
-        int threshold = -1;
-        Placements placements{};
-        bool useMask = false;
-        Pictures how = Pictures::Deformable;
-        // With a count below 3 only the first `count` pictures become views
-        // (slots x, y, ... in order), and the volume is the intersection of
-        // that many extrusions; the steps that make the pictures agree, the
-        // kept figure and arrange need all three.
-        int count = 3;
-    };
-
-    // ---- pictures and views ---------------------------------------------------------
+    // ---- loading --------------------------------------------------------------------------
     // Three picture files become the views of the set, each figure placed on
     // the 250 x 250 canvas, replacing the views and the volume. Everything is
     // checked first: an unknown set, a cell size outside 1..250, an
@@ -92,40 +57,19 @@ public:
     // them is empty, and there is nothing to deform. Replaces the views and
     // the volume; an unknown set or a cell size outside 1..250 fails.
     Report loadWithoutPictures(int set, float cellSize);
-    // The choice the current views were made from.
-    const PictureChoice& choice() const { return _choice; }
     // No views, no volume, counters back to 0, the point-light design and the
     // filling emptied.
     void reset();
 
-    int projectionSet() const { return _set; }
-    int viewCount() const { return int(_views.size()); }
-    // The projection mode of view slot k (x, y, z), or NO_VIEW.
-    int viewMode(int slot) const;
-    // The picture view slot k was made from, as the view sees it (null without one).
-    QImage viewPicture(int slot) const;
-    // Slot k's figure as found in its file, and placed on the canvas (null without views).
-    const Figure& figure(int slot) const { return _figures[std::size_t(slot)]; }
-    const QImage& canvas(int slot) const { return _canvases[std::size_t(slot)]; }
-
     // ---- placement ------------------------------------------------------------------------
-    const Placements& placements() const { return _choice.placements; }
-    // Places slot k's figure anew; one that would push the figure off the
-    // canvas is refused. The views are made again from the placed pictures
-    // (their deformation goes) and a volume there was is built again.
-    Report setPlacement(int slot, const Placement& placement);
-    // A placement by hand: one that would push the figure off the canvas is
-    // brought back onto it (scaled down, then shifted), never cut.
+    // A placement of slot k's figure by hand: one that would push the figure
+    // off the canvas is brought back onto it (scaled down, then shifted),
+    // never cut. The views are made again from the placed pictures (their
+    // deformation goes) and a volume there was is built again.
     Report placeByHand(int slot, const Placement& placement);
-    // Placements for the next load of the same pictures (an opened scene's).
-    void restorePlacements(const Placements& placements) { _choice.placements = placements; }
-    // The figure of a picture file, black on white at the picture's size, as
-    // a load with `threshold` would find it, and how it was found ("dark
-    // rule", "automatic threshold 128", ...); fails with the load's line.
-    static Result<std::pair<QImage, QString>> figurePreview(const QString& path, int threshold);
     // Chooses scale and shift of every picture so that the worst view keeps
     // as much of its figure as possible (turns and mirrors stay); then as
-    // setPlacement. `progress` gets 0..1.
+    // placeByHand. `progress` gets 0..1.
     Report arrange(const std::function<void(double)>& progress = {});
     // Per view slot, how much of its placed figure the volume's shadow keeps
     // (intersection over union at the volume's resolution); zeros without a
@@ -137,25 +81,11 @@ public:
     // freeing cells that shade little figure; the shadows no longer match
     // the pictures exactly. No history step.
     Report keepFigure();
-    // Pixels of view slot k's figure on its N x N map (0 before the views are quantised).
-    int figurePixels(int slot) const;
-    const std::vector<ShadowView>& views() const { return _views; }
-    // The deformable picture of view slot k, and the file it came from (empty without views).
-    const DeformationModel& picture(int slot) const { return _pictures[std::size_t(slot)]; }
-    QString picturePath(int slot) const;
-    // Whether the views came through deformable pictures.
-    bool picturesDeform() const { return _how == Pictures::Deformable && !_views.empty(); }
-    // Calls `shown` with slot k's deformable picture now and whenever it is
-    // drawn again; an empty function stops it.
-    void watchPicture(int slot, std::function<void(const QImage&)> shown);
 
     // ---- cell size ------------------------------------------------------------------------
     float cellSize() const { return _cell_size; }
     // Used by the next build; false (and no change) outside 1..250.
     bool setCellSize(float cellSize);
-    static bool isValidCellSize(float cellSize);
-    // The next finer cell size of the expert panel's "increase resolution".
-    static float finerCellSize(float cellSize);
 
     // ---- workflow steps -----------------------------------------------------------------
     // A new volume from the views (quantising them first after a load).
@@ -205,17 +135,17 @@ public:
     Report carveFromShadowPictures(const std::array<QImage, 3>& pictures);
 
     // ---- the parts ----------------------------------------------------------------------
-    // The shadows of the directional-light volume when it has cells, else
-    // those of the point-light volume, on walls in the cube mesh's units.
-    std::vector<ShadowWall> shadowWalls() const;
+    DesignPictures& pictures() { return _pictures; }
+    const DesignPictures& pictures() const { return _pictures; }
     DesignVolume& volume() { return _volume; }
     const DesignVolume& volume() const { return _volume; }
     PointLights& pointLights() { return _point_lights; }
     const PointLights& pointLights() const { return _point_lights; }
     Filling& filling() { return _filling; }
     const Filling& filling() const { return _filling; }
-    // The volume as a mesh to print (see makeSculpture).
-    Result<Sculpture> sculpture(const SculptureOptions& options) const;
+    // The shadows of the directional-light volume when it has cells, else
+    // those of the point-light volume, on walls in the cube mesh's units.
+    std::vector<ShadowWall> shadowWalls() const;
 
     // The number of the next numbered save of the result meshes (from 100),
     // counted up by takeSaveNumber.
@@ -231,33 +161,23 @@ public:
     const Timings& lastTimings() const { return _timings; }
 
 private:
-    std::vector<ShadowView*> viewPointers();
-    std::array<DeformationModel*, 3> deformablePictures();
+    Report checkSetAndCellSize(int set, float cellSize) const;
+    // Places slot k's figure exactly; one that would push it off the canvas is refused.
+    Report setPlacement(int slot, const Placement& placement);
+    // The views made afresh from the placed figures; the volume, which refers
+    // to the old views, goes first.
+    void makeViews();
     void quantizeViewsIfNeeded();
     void buildMaster();
     Report volumeReport(const QString& success) const;
-    Report checkSetAndCellSize(int set, float cellSize) const;
-    // Three views, each with a picture behind it.
-    bool hasAllPictures() const;
 
-    // The views (and deformable pictures) made afresh from the placed figures.
-    void makeViews();
-    const ViewFigures& viewFigures() const;
-
-    std::array<DeformationModel, 3> _pictures;
-    PictureChoice _choice;
-    std::array<Figure, 3> _figures;
-    std::array<QImage, 3> _canvases;
-    mutable std::optional<ViewFigures> _view_figures;  // of the canvases at the cell size
-    std::vector<ShadowView> _views;
-    DesignVolume _volume{_views};
+    // The volume refers to the pictures' views: the pictures come first.
+    DesignPictures _pictures;
+    DesignVolume _volume{_pictures.views()};
     PointLights _point_lights;
     Filling _filling{_volume};
     Timings _timings;
-    Pictures _how = Pictures::Deformable;
-    int _set = -1;
     float _cell_size = 5.0f;
-    bool _views_need_quantisation = false;
     int _layer_counter = 0;
     int _optimize_passes = 0;
     int _save_counter = 100;

@@ -208,6 +208,11 @@ const TriMesh* DesignVolume::smoothMesh(bool recompute)
     return _master ? _master->smoothMesh(recompute) : nullptr;
 }
 
+Result<Sculpture> DesignVolume::sculpture(const SculptureOptions& options) const
+{
+    return makeSculpture(_master.get(), options);
+}
+
 std::vector<ShadowWall> DesignVolume::shadowWalls() const
 {
     if (!hasCells())

@@ -6,6 +6,7 @@
 // The design session owns it and the views it refers to; the volume is
 // replaced (with its history) whenever the session builds a new one.
 
+#include "session/Printing.h"
 #include "surface/Result.h"
 #include "surface/ShadowWall.h"
 #include "surface/TriMesh.h"
@@ -90,6 +91,8 @@ public:
     // The volume's smooth surface (faces outward), cached by the volume; null
     // without a volume or when contouring gives no triangle.
     const TriMesh* smoothMesh(bool recompute);
+    // The volume as a mesh to print (see makeSculpture).
+    Result<Sculpture> sculpture(const SculptureOptions& options) const;
 
 private:
     friend class DesignSession;

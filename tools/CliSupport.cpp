@@ -106,7 +106,8 @@ std::string placementsJson(const DesignSession& session)
 {
     std::string json = "\"placements\": [";
     for (int k = 0; k < 3; ++k)
-        json += (k ? ", \"" : "\"") + placementText(session.placements()[std::size_t(k)]).toStdString() + "\"";
+        json += (k ? ", \"" : "\"") + placementText(session.pictures().placements()[std::size_t(k)]).toStdString() +
+                "\"";
     return json + "]";
 }
 

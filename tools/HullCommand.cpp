@@ -106,8 +106,8 @@ int runHull(const QStringList& args)
             if (const Report saved = savePicture(session.volume().comparison(k), file); !saved.ok())
                 return cli::fail(saved.error());
         }
-        json += (k ? ", " : "") + std::string("{\"mode\": ") + std::to_string(session.viewMode(k)) +
-                ", \"dark\": " + std::to_string(session.figurePixels(k)) +
+        json += (k ? ", " : "") + std::string("{\"mode\": ") + std::to_string(session.pictures().viewMode(k)) +
+                ", \"dark\": " + std::to_string(session.pictures().figurePixels(k)) +
                 ", \"shadow\": " + std::to_string(counts.shadow[k]) +
                 ", \"missing\": " + std::to_string(counts.missing[k]) +
                 ", \"extra\": " + std::to_string(counts.extra[k]) + "}";

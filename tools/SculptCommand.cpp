@@ -146,7 +146,7 @@ int runSculpt(const QStringList& args)
             return cli::fail(kept.error());
     const double keepMs = double(timer.nsecsElapsed()) / 1e6;
     timer.restart();
-    const Result<Sculpture> made = session.sculpture(options);
+    const Result<Sculpture> made = session.volume().sculpture(options);
     if (!made.ok())
         return cli::fail(made.error());
     const double sculptMs = double(timer.nsecsElapsed()) / 1e6;
@@ -180,8 +180,8 @@ int runSculpt(const QStringList& args)
         return cli::fail(saved.error());
     ScenePictures scenePictures;
     for (int k = 0; k < 3; ++k) {
-        scenePictures[std::size_t(k)] = session.viewPicture(k);
-        scenePictures[std::size_t(k) + 3] = session.picture(k).rendering();
+        scenePictures[std::size_t(k)] = session.pictures().viewPicture(k);
+        scenePictures[std::size_t(k) + 3] = session.pictures().picture(k).rendering();
     }
     const QDir dir(outDir);
     const QStringList files{dir.filePath(QStringLiteral("sculpture.stl")), dir.filePath(QStringLiteral("sculpture.3mf"))};

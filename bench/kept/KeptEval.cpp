@@ -332,7 +332,7 @@ void score(Outcome& o, const Triple& t, const QString& dir, const QString& saveP
         return;
     }
     const ShadowObject* volume = session.volume().master();
-    const Result<Sculpture> remade = session.sculpture(SculptureOptions());
+    const Result<Sculpture> remade = session.volume().sculpture(SculptureOptions());
     const std::unique_ptr<TriMesh> stl(readBinaryStl(out.filePath(QStringLiteral("sculpture.stl")).toStdString()));
     if (!volume || !remade.ok() || !stl) {
         o.error = !stl ? QStringLiteral("cannot read the STL") : QStringLiteral("no sculpture from the scene file");

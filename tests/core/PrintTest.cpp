@@ -233,14 +233,14 @@ TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
         ASSERT_TRUE(session.compute().ok());
         SculptureOptions options;
         options.sizeMm = 80.0f;
-        const Result<Sculpture> made = session.sculpture(options);
+        const Result<Sculpture> made = session.volume().sculpture(options);
         ASSERT_TRUE(made.ok()) << made.error().toStdString();
         const Sculpture& sculpture = made.value();
         EXPECT_TRUE(sculpture.check.printable()) << solid.name << ": " << sculpture.check.openEdges << " open edges, "
                                                  << sculpture.check.parts << " parts";
         EXPECT_FLOAT_EQ(std::max({sculpture.sizeMm[0], sculpture.sizeMm[1], sculpture.sizeMm[2]}), 80.0f);
         for (int axis = 0; axis < 3; ++axis) {
-            const ShadowView& view = session.views()[std::size_t(axis)];
+            const ShadowView& view = session.pictures().views()[std::size_t(axis)];
             const std::vector<std::uint8_t> cast = castByMesh(sculpture, axis, n, 5.0f);
             int differing = 0;
             for (int c = 0; c < n; ++c)

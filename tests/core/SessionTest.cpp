@@ -57,7 +57,7 @@ TEST_F(Session, OptimizeLowersMissingPixelsAndKeepsRestPositions)
     EXPECT_EQ(progress, (std::vector<int>{25, 75}));
     EXPECT_EQ(session.optimizePasses(), 2);
     EXPECT_LT(missing(), before);
-    const DeformationModel& picture = session.picture(0);
+    const DeformationModel& picture = session.pictures().picture(0);
     EXPECT_EQ(picture.rest_positions().size(), picture.image_mesh().vertices.size());
 }
 
@@ -175,7 +175,7 @@ TEST_F(Session, BadInputLeavesTheSessionAsItWas)
     EXPECT_FALSE(session.load(0, {blank, blank, blank}, 0.5f).ok());
     EXPECT_FALSE(session.load(0, {absent, blank, blank}, 5.0f).ok());
     EXPECT_EQ(session.volume().master(), volume);
-    EXPECT_EQ(session.views().size(), 3u);
+    EXPECT_EQ(session.pictures().views().size(), 3u);
 }
 
 // Fewer views: two pictures carve their own volume, which holds every cell a
@@ -191,13 +191,13 @@ TEST_F(Session, TwoViewsAndViewsWithoutPictures)
     EXPECT_EQ(lineOf(session.load(0, {disc, wide, QString()}, 5.0f, false, DesignSession::Pictures::Deformable, 2)),
               QStringLiteral("Loaded 2 picture(s)."));
     ASSERT_TRUE(session.compute().ok());
-    EXPECT_EQ(session.views().size(), 2u);
+    EXPECT_EQ(session.pictures().views().size(), 2u);
     EXPECT_GT(session.volume().counts().cells, threeViews);
-    EXPECT_TRUE(session.picture(2).empty());
+    EXPECT_TRUE(session.pictures().picture(2).empty());
 
     EXPECT_EQ(lineOf(session.loadWithoutPictures(1, 5.0f)), QStringLiteral("Loaded three views without pictures."));
-    EXPECT_EQ(session.viewMode(2), FortyFive_PROJECTION);
-    EXPECT_TRUE(session.picture(0).empty() && !session.volume().exists());
+    EXPECT_EQ(session.pictures().viewMode(2), FortyFive_PROJECTION);
+    EXPECT_TRUE(session.pictures().picture(0).empty() && !session.volume().exists());
     EXPECT_EQ(lineOf(session.compute()), QStringLiteral("intersection volume empty (please reposition images)."));
     EXPECT_TRUE(session.volume().exists() && session.volume().counts().cells == 0);
     AdjustParameters parameters;
@@ -226,16 +226,16 @@ TEST_F(Session, PlacementsTravelWithTheScene)
     Placement tooFar;
     tooFar.dx = 400;
     ASSERT_TRUE(session.placeByHand(2, tooFar).ok());
-    EXPECT_LT(session.placements()[2].dx, 400);  // clamped onto the canvas, not cut
+    EXPECT_LT(session.pictures().placements()[2].dx, 400);  // clamped onto the canvas, not cut
 
     const QString scene = _dir.filePath("placed.kxscene");
     ASSERT_TRUE(saveScene(session, scene, {}).ok());
     DesignSession opened;
     ASSERT_TRUE(openScene(opened, scene).ok());
-    EXPECT_EQ(opened.placements(), session.placements());
+    EXPECT_EQ(opened.pictures().placements(), session.pictures().placements());
     DesignSession::PictureChoice again;
     again.paths = paths;
-    again.placements = opened.placements();
+    again.placements = opened.pictures().placements();
     ASSERT_TRUE(opened.load(again).ok());
     ASSERT_TRUE(opened.compute().ok());
     EXPECT_EQ(opened.volume().counts().cells, session.volume().counts().cells);
@@ -248,7 +248,7 @@ TEST_F(Session, PlacementsTravelWithTheScene)
     EXPECT_FALSE(openScene(refused, scene).ok());
     EXPECT_FALSE(refused.volume().exists());
     session.reset();
-    EXPECT_EQ(session.placements(), DesignSession::Placements{});
+    EXPECT_EQ(session.pictures().placements(), DesignSession::Placements{});
 }
 
 }  // namespace

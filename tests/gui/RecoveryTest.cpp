@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(cellCount(), cells);
         QCOMPARE(stages(), stage);
         QVERIFY(shownComparisons() == comparisons);
-        QCOMPARE(_window->session().viewCount(), 3);  // the pictures are back, and can be deformed
+        QCOMPARE(_window->session().pictures().viewCount(), 3);  // the pictures are back, and can be deformed
 
         // "Discard" removes it without touching the new window.
         settle();

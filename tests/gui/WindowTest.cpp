@@ -181,11 +181,11 @@ private slots:
         click(f.btn_simple_arrange);
         QCOMPARE(status(), QStringLiteral("Arranged the pictures."));
         QCOMPARE(f.arrangeProgressBar->value(), 100);
-        const DesignSession::Placements arranged = _window->session().placements();
+        const DesignSession::Placements arranged = _window->session().pictures().placements();
         QVERIFY(arranged != DesignSession::Placements{});
 
         click(f.btn_simple_generate_volume);
-        QCOMPARE(_window->session().placements(), arranged);  // generate keeps the arranged pictures
+        QCOMPARE(_window->session().pictures().placements(), arranged);  // generate keeps the arranged pictures
         QVERIFY(f.projectionKept->text().startsWith(QStringLiteral("kept ")));
         const int cells = cellCount();
         PlacementLabel* label = f.originalLabel_y;
@@ -195,7 +195,7 @@ private slots:
         QTest::mouseRelease(label, Qt::LeftButton, {}, centre + QPoint(24, 0));
         // 24 label pixels are 30 canvas pixels (200 on 250), less where the
         // figure would leave the canvas.
-        const double moved = _window->session().placements()[1].dx - arranged[1].dx;
+        const double moved = _window->session().pictures().placements()[1].dx - arranged[1].dx;
         QVERIFY(moved > 0.0 && moved <= 30.0);
         QVERIFY(cellCount() != cells);
         QVERIFY(status().contains(QStringLiteral("kept ")));
@@ -203,9 +203,9 @@ private slots:
         QWheelEvent wheel(QPointF(centre), label->mapToGlobal(QPointF(centre)), {}, QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(label, &wheel);
-        QVERIFY(_window->session().placements()[1].scale < arranged[1].scale);
+        QVERIFY(_window->session().pictures().placements()[1].scale < arranged[1].scale);
         emit label->placementReset();
-        QCOMPARE(_window->session().placements()[1], Placement());
+        QCOMPARE(_window->session().pictures().placements()[1], Placement());
     }
 
     // X sees (y, z), Y sees (x, z): figures in disjoint rows leave no cell.
@@ -284,7 +284,7 @@ private slots:
         generate(QStringLiteral("arrow"));
         QCOMPARE(status(), QStringLiteral("initial shadow mesh computed."));
         QCOMPARE(f.imageLabel_x->pixmap().toImage(),
-                 QPixmap::fromImage(_window->session().picture(0).rendering()).toImage());
+                 QPixmap::fromImage(_window->session().pictures().picture(0).rendering()).toImage());
     }
 
     void exitEndsTheProcessWithStatusOne()
