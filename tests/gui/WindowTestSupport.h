@@ -12,6 +12,8 @@
 #include "volume/ShadowObject.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -44,6 +46,11 @@ private slots:
     {
         _work_dir = enterTestWorkingDir();
         QVERIFY(_work_dir);
+        // A data folder of this program's own: the recovery copy of a window
+        // test running beside it would otherwise be offered at start-up, in
+        // a message box nobody answers.
+        QVERIFY(_data_dir.isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(_data_dir.path()));
     }
 
     void init()
@@ -89,6 +96,7 @@ protected:
     }
 
     std::unique_ptr<QTemporaryDir> _work_dir;
+    QTemporaryDir _data_dir;
     std::unique_ptr<KalvexWindow> _window;
 };
 
