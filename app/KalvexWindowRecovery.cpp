@@ -70,6 +70,10 @@ void KalvexWindow::offerRecovery()
         QTimer::singleShot(20, this, &KalvexWindow::offerRecovery);
         return;
     }
+    if (!_recovery->keepsCopy()) {  // the copy there is another window's live design
+        setStatus(QStringLiteral("Another Kalvex window is open: this one keeps no recovery copy."));
+        return;
+    }
     const QString folder = _recovery->folder();
     if (!recoveryExists(folder))
         return;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -139,7 +140,18 @@ Result<void> writeRecovery(const DesignSnapshot& snapshot, const QString& folder
     return {};
 }
 
-RecoveryWriter::RecoveryWriter(QString folder) : _folder(std::move(folder)), _thread([this] { run(); }) {}
+RecoveryWriter::RecoveryWriter(QString folder) : _folder(std::move(folder)), _lock(_folder + QStringLiteral(".lock"))
+{
+    // Held for the writer's whole life, so no age makes it stale; only a
+    // holder that is no longer running does.
+    _lock.setStaleLockTime(0);
+    QDir().mkpath(QFileInfo(_folder).absolutePath());
+    // Only a lock held by another process keeps this writer out: where no
+    // lock can be made at all (an unwritable data folder) the writes report
+    // their own failure.
+    _keeps_copy = _lock.tryLock(0) || _lock.error() != QLockFile::LockFailedError;
+    _thread = std::thread([this] { run(); });
+}
 
 RecoveryWriter::~RecoveryWriter()
 {
@@ -153,6 +165,8 @@ RecoveryWriter::~RecoveryWriter()
 
 void RecoveryWriter::submit(DesignSnapshot snapshot)
 {
+    if (!_keeps_copy)
+        return;
     {
         std::lock_guard<std::mutex> lock(_mutex);
         _pending = std::move(snapshot);
@@ -174,7 +188,8 @@ void RecoveryWriter::discard()
     std::unique_lock<std::mutex> lock(_mutex);
     _pending.reset();
     _idle.wait(lock, [this] { return !_writing; });
-    removeRecovery(_folder);
+    if (_keeps_copy)
+        removeRecovery(_folder);
 }
 
 void RecoveryWriter::run()

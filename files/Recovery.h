@@ -9,6 +9,12 @@
 // A copy is a folder "snapshot-N" beside a manifest that names it. The
 // manifest is written last and replaced whole, so a copy interrupted
 // half-way leaves the last complete one in force.
+//
+// One window at a time keeps the copy: the writer holds a lock file beside
+// the folder for as long as it lives. A second window open at the same time
+// finds it held and neither offers the copy (it is the first window's live
+// design) nor writes into it. A lock left by a process that died is stale
+// and taken over.
 
 #include "files/SceneFiles.h"
 #include "session/DesignSession.h"
@@ -16,6 +22,7 @@
 #include "surface/TriMesh.h"
 
 #include <QJsonObject>
+#include <QLockFile>
 #include <QString>
 
 #include <array>
@@ -66,11 +73,16 @@ public:
     // Drops what is waiting and removes the copy from disk (a normal end).
     void discard();
     const QString& folder() const { return _folder; }
+    // Whether this writer keeps the copy: false while another window holds
+    // it, and then submit and discard leave the folder alone.
+    bool keepsCopy() const { return _keeps_copy; }
 
 private:
     void run();
 
     QString _folder;
+    QLockFile _lock;
+    bool _keeps_copy = true;
     std::mutex _mutex;
     std::condition_variable _wake;
     std::condition_variable _idle;

@@ -1,13 +1,16 @@
 // The recovery copy through the real window: written after an edit, left
 // behind by a session that did not end normally (simulated by keeping the
-// folder a normal end removes), offered and restored by the next window; a
-// damaged copy is reported and discarded.
+// folder a normal end removes), offered and restored by the next window; left
+// alone by a second window open at the same time; a damaged copy is reported
+// and discarded.
 
 #include "WindowTestSupport.h"
 
 #include "files/Recovery.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 
 using namespace gui_test;
 
@@ -80,6 +83,49 @@ private slots:
         QCOMPARE(asked, QStringList{"Kalvex"});
         QVERIFY(!recoveryExists(folder));
         QVERIFY(!_window->session().volume().exists());
+    }
+
+    // Two windows at once: the second finds the first one's copy in use, so
+    // it neither offers it nor writes over it, and ending it leaves it there.
+    void aSecondWindowLeavesTheFirstOnesCopyAlone()
+    {
+        generate(QStringLiteral("animals"));
+        settle();
+        const QString folder = _window->recovery().folder();
+        QVERIFY(recoveryExists(folder));
+        QVERIFY(_window->recovery().keepsCopy());
+
+        std::unique_ptr<KalvexWindow> second;
+        const QStringList asked = answerMessageBoxes(QStringLiteral("Restore"), [&] { second = shownWindow(); });
+        QVERIFY(second);
+        QVERIFY(asked.isEmpty());
+        QVERIFY(!second->recovery().keepsCopy());
+        QCOMPARE(second->statusLabel()->text(),
+                 QStringLiteral("Another Kalvex window is open: this one keeps no recovery copy."));
+        second.reset();
+        QVERIFY(recoveryExists(folder));
+
+        // Once the first has ended normally, the next window keeps the copy again.
+        _window.reset();
+        QVERIFY(!recoveryExists(folder));
+        _window = shownWindow();
+        QVERIFY(_window);
+        QVERIFY(_window->recovery().keepsCopy());
+
+        // A lock left by a process that was killed does not keep the next window out.
+        _window.reset();
+        QProcess gone;
+        gone.start(QStringLiteral("true"));
+        QVERIFY(gone.waitForStarted());
+        const qint64 pid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        QFile lock(folder + QStringLiteral(".lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(pid) + "\nkalvex\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+        _window = shownWindow();
+        QVERIFY(_window);
+        QVERIFY(_window->recovery().keepsCopy());
     }
 
     void aDamagedCopyIsReportedAndDiscarded()
