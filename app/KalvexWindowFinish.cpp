@@ -73,8 +73,10 @@ void KalvexWindow::exampleBased_lazyLoad_released()
     WaitCursor wait;
     const Presets::PictureFiles pictures = {Presets::kModelImages + QStringLiteral("/pelko.png"),
                                             Presets::kModelImages + QStringLiteral("/trask.png"), QString()};
-    const bool loaded = showLoadedViews(_session.load(0, pictures, _session.cellSize(), _form.useMask_check->isChecked(),
-                                                      DesignSession::Pictures::Deformable, 2),
+    const bool loaded = showLoadedViews(_session.load({.paths = pictures,
+                                                       .cellSize = _session.cellSize(),
+                                                       .useMask = _form.useMask_check->isChecked(),
+                                                       .count = 2}),
                                         0);
     if (loaded && computeVolume() && exampleBased_loadDatabaseModels_released())
         setStatus(QStringLiteral("Scene setup!"));

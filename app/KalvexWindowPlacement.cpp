@@ -105,7 +105,7 @@ void KalvexWindow::changePlacement(int slot, const std::function<void(Placement&
     showOriginals();
     if (placed.ok() && hadVolume) {
         showVolume(false);
-        setStatus(lineOf(placed) + QLatin1Char(' ') + _session.keptText() + QLatin1Char('.'));
+        setStatus(lineOf(placed) + QLatin1Char(' ') + keptText(_session) + QLatin1Char('.'));
         return;
     }
     report(placed);
@@ -155,5 +155,5 @@ void KalvexWindow::showOriginals()
 
 void KalvexWindow::showKept()
 {
-    _form.projectionKept->setText(_session.keptText());
+    _form.projectionKept->setText(keptText(_session));
 }

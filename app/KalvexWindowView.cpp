@@ -40,7 +40,7 @@ void KalvexWindow::showShadows()
 {
     std::vector<ShadowWall> walls;
     if (_form.chkShowShadows->isChecked() && _view->objectCount() > 0)
-        walls = _session.shadowWalls();
+        walls = shadowWallsOf(_session);
     ShadowWalls::toSceneUnits(walls, point(_mesh_centre[0], _mesh_centre[1], _mesh_centre[2]), _mesh_scale);
     _view->setShadowWalls(std::move(walls));
 }

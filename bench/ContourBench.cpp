@@ -19,8 +19,9 @@ void BM_Contour(benchmark::State& state, int mode)
 {
     DesignSession session;
     const QString folder = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/");
-    mustRun(session.load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, 3.0f, false,
-                 DesignSession::Pictures::Plain));
+    mustRun(session.load({.paths = {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"},
+                          .cellSize = 3.0f,
+                          .how = DesignSession::Pictures::Plain}));
     mustRun(session.compute());
     ShadowObject& hull = *session.volume().master();
     TriMesh mesh;

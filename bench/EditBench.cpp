@@ -16,7 +16,7 @@ std::unique_ptr<DesignSession> birdHull(int set)
     DesignSession::PictureFiles pictures;
     for (int k = 0; k < 3; ++k)
         pictures[std::size_t(k)] = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/bird%1.png").arg(k + 1);
-    mustRun(session->load(set, pictures, 3.0f, false, DesignSession::Pictures::Plain));
+    mustRun(session->load({.set = set, .paths = pictures, .cellSize = 3.0f, .how = DesignSession::Pictures::Plain}));
     mustRun(session->compute());
     return session;
 }

@@ -33,8 +33,9 @@ std::unique_ptr<DesignSession> birdHull(float cellSize)
 {
     auto session = std::make_unique<DesignSession>();
     const QString folder = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/");
-    mustRun(session->load(0, {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"}, cellSize, false,
-                  DesignSession::Pictures::Plain));
+    mustRun(session->load({.paths = {folder + "bird1.png", folder + "bird2.png", folder + "bird3.png"},
+                           .cellSize = cellSize,
+                           .how = DesignSession::Pictures::Plain}));
     mustRun(session->compute());
     return session;
 }

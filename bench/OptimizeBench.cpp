@@ -46,7 +46,7 @@ void BM_OptimizePass(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         DesignSession session;
-        mustRun(session.load(0, paths, cellSize));
+        mustRun(session.load({.paths = paths, .cellSize = cellSize}));
         mustRun(session.compute());  // the hull of the loaded pictures, as after "generate"
         state.ResumeTiming();
 

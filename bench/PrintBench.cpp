@@ -39,8 +39,8 @@ DesignSession& hullOf(const std::string& preset, float cellSize, bool arranged =
         for (int k = 0; k < 3; ++k)
             pictures[std::size_t(k)] = folder.filePath(files.value(k));
         session = std::make_unique<DesignSession>();
-        if (!session->load(set, pictures, cellSize).ok() || (arranged && !session->arrange().ok()) ||
-            !session->compute().ok())
+        if (!session->load({.set = set, .paths = pictures, .cellSize = cellSize}).ok() ||
+            (arranged && !session->arrange().ok()) || !session->compute().ok())
             std::abort();  // the bundled pictures make a volume
     }
     return *session;

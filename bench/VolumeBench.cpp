@@ -94,7 +94,7 @@ void BM_Hull(benchmark::State& state)
     const DesignSession::PictureFiles pictures{birdPicture(0), birdPicture(1), birdPicture(2)};
     for (auto _ : state) {
         DesignSession session;
-        mustRun(session.load(0, pictures, cellSize, false, DesignSession::Pictures::Plain));
+        mustRun(session.load({.paths = pictures, .cellSize = cellSize, .how = DesignSession::Pictures::Plain}));
         mustRun(session.compute());
         benchmark::DoNotOptimize(session.volume().counts().cells);
     }

@@ -271,7 +271,7 @@ Report saveResultMeshes(DesignSession& session, const QString& folder)
     if (!makeFolder(dump))
         return fail(QStringLiteral("Cannot create folder %1.").arg(dump));
     const QString stem = dump + QStringLiteral("save");
-    const QString n = QString::number(session.saveCounter());
+    const QString n = QString::number(session.pictures().saveCounter());
     const QString loopsPath = stem + QStringLiteral("_deformed_image_") + n + QStringLiteral(".ps");
     const QString outlinesPath = stem + QStringLiteral("_deformed_imageMesh_") + n + QStringLiteral(".ps");
     std::ostringstream loops;
@@ -293,7 +293,7 @@ Report saveResultMeshes(DesignSession& session, const QString& folder)
         return fail(cannotWrite(loopsPath));
     if (!saveFileSafely(outlinesPath.toLocal8Bit().toStdString(), outlines.str()))
         return fail(cannotWrite(outlinesPath));
-    static_cast<void>(session.takeSaveNumber());
+    static_cast<void>(session.pictures().takeSaveNumber());
     return StatusLine{QStringLiteral("Saved results in dumpFolder.")};
 }
 

@@ -97,6 +97,13 @@ public:
     QImage viewPicture(int slot) const;
     // Pixels of view slot k's figure on its N x N map (0 before the views are quantised).
     int figurePixels(int slot) const;
+    // Three views, each with a picture behind it.
+    bool hasAllPictures() const;
+
+    // The number of the next numbered save of the result meshes (from 100),
+    // counted up by takeSaveNumber.
+    int saveCounter() const { return _save_counter; }
+    int takeSaveNumber() { return _save_counter++; }
 
 private:
     // The session's steps change the pictures together with the volume.
@@ -144,8 +151,6 @@ private:
     // Slot k's deformable picture set to `state` (the views follow on the next remakeViews).
     void setPictureState(int slot, const PictureState& state);
 
-    // Three views, each with a picture behind it.
-    bool hasAllPictures() const;
     // The placed figures on the N x N maps of `cellSize`, kept until the canvases change.
     const ViewFigures& viewFigures(float cellSize) const;
 
@@ -158,4 +163,5 @@ private:
     std::vector<ShadowView> _views;
     int _set = -1;
     bool _views_need_quantisation = false;
+    int _save_counter = 100;
 };

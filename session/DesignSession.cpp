@@ -43,18 +43,6 @@ Report DesignSession::checkSetAndCellSize(int set, float cellSize) const
     return StatusLine{};
 }
 
-Report DesignSession::load(int set, const PictureFiles& paths, float cellSize, bool useMask, Pictures how, int count)
-{
-    PictureChoice choice;
-    choice.count = count;
-    choice.set = set;
-    choice.paths = paths;
-    choice.cellSize = cellSize;
-    choice.useMask = useMask;
-    choice.how = how;
-    return load(choice);
-}
-
 Report DesignSession::load(const PictureChoice& choice)
 {
     if (const Report checked = checkSetAndCellSize(choice.set, choice.cellSize); !checked.ok())
@@ -92,7 +80,7 @@ void DesignSession::makeViews()
 {
     _volume.adopt(nullptr);
     _pictures.makeViews(_cell_size);
-    _layer_counter = 0;
+    _counts.layers = 0;
 }
 
 void DesignSession::reset()
@@ -100,8 +88,8 @@ void DesignSession::reset()
     _filling.clear();
     _volume.adopt(nullptr);
     _pictures.clear();
-    _layer_counter = 0;
-    _optimize_passes = 0;
+    _counts.layers = 0;
+    _counts.optimizePasses = 0;
     _point_lights.clear();
 }
 
@@ -158,11 +146,11 @@ KeptValues DesignSession::kept() const
     return keptFigures(*master, _pictures.viewFigures(_cell_size).maps);
 }
 
-QString DesignSession::keptText() const
+QString keptText(const DesignSession& session)
 {
-    if (!_volume.exists() || !_pictures.hasAllPictures())
+    if (!session.volume().exists() || !session.pictures().hasAllPictures())
         return {};
-    const KeptValues k = kept();
+    const KeptValues k = session.kept();
     return QStringLiteral("kept %1 % / %2 % / %3 %")
         .arg(qRound(100.0 * k[0]))
         .arg(qRound(100.0 * k[1]))
@@ -188,7 +176,7 @@ void DesignSession::quantizeViewsIfNeeded()
     QElapsedTimer timer;
     timer.start();
     _pictures.quantizeViews(false);
-    _timings.quantize = elapsedMs(timer);
+    _counts.quantizeMs = elapsedMs(timer);
 }
 
 void DesignSession::buildMaster()
@@ -197,7 +185,7 @@ void DesignSession::buildMaster()
     timer.start();
     _volume.adopt(nullptr);
     _volume.adopt(::buildMaster(_pictures.viewsToBuild(), _cell_size));
-    _timings.build = elapsedMs(timer);
+    _counts.buildMs = elapsedMs(timer);
 }
 
 Report DesignSession::volumeReport(const QString& success) const
@@ -222,7 +210,7 @@ Report DesignSession::recompute()
         return fail(kNothingToProcess);
     _volume.adopt(nullptr);
     _pictures.remakeViews(_cell_size);
-    _layer_counter = 0;
+    _counts.layers = 0;
     return compute();
 }
 
@@ -266,7 +254,7 @@ Report DesignSession::optimize(int passes, const AdjustParameters& parameters,
         // A pass that leaves the volume empty still counts; the volume shows as it is.
         if (const Report rebuilt = recompute(); !rebuilt.ok())
             qCDebug(kalvexVolume, "%s", qPrintable(rebuilt.error()));
-        ++_optimize_passes;
+        ++_counts.optimizePasses;
         if (afterPass)
             afterPass(pass);
     }
@@ -320,7 +308,7 @@ Report DesignSession::selectNextLayer()
     if (_pictures.viewCount() != 3)
         return fail(kNothingToProcess);
     QString line = QStringLiteral("Master volume computed.");
-    if (_layer_counter == 0) {
+    if (_counts.layers == 0) {
         _pictures.quantizeViews(true);
         buildMaster();
     } else {
@@ -330,7 +318,7 @@ Report DesignSession::selectNextLayer()
         _volume.refresh();
         line = QStringLiteral("Performed %1 greedy step(s).").arg(kGreedyStepsPerPress);
     }
-    ++_layer_counter;
+    ++_counts.layers;
     return StatusLine{line};
 }
 
@@ -411,7 +399,7 @@ Report DesignSession::carveFromShadowPictures(const std::array<QImage, 3>& pictu
                       QString::number(_volume.buildShadowMesh()->faces.size())};
 }
 
-std::vector<ShadowWall> DesignSession::shadowWalls() const
+std::vector<ShadowWall> shadowWallsOf(const DesignSession& session)
 {
-    return _volume.hasCells() ? _volume.shadowWalls() : _point_lights.shadowWalls();
+    return session.volume().hasCells() ? session.volume().shadowWalls() : session.pointLights().shadowWalls();
 }

@@ -50,8 +50,6 @@ public:
     // unreadable picture or one without a figure, a placement that pushes a
     // figure off the canvas fails and leaves the session as it was.
     Report load(const PictureChoice& choice);
-    Report load(int set, const PictureFiles& paths, float cellSize, bool useMask = false,
-                Pictures how = Pictures::Deformable, int count = 3);
     // Three views of set `set` with no picture behind them (an example name
     // that names no pictures): every pixel is light, so a volume made from
     // them is empty, and there is nothing to deform. Replaces the views and
@@ -75,8 +73,6 @@ public:
     // (intersection over union at the volume's resolution); zeros without a
     // volume or without pictures.
     KeptValues kept() const;
-    // "kept 94 % / 88 % / 91 %", or empty without a volume with pictures.
-    QString keptText() const;
     // Raises the worst view's kept figure by adding cells along its rays and
     // freeing cells that shade little figure; the shadows no longer match
     // the pictures exactly. No history step.
@@ -116,8 +112,17 @@ public:
     Report finalize(int mode, float threshold);
     // Drops the views (the pictures can no longer be deformed); the volume stays.
     Report cleanUp();
-    int layerCounter() const { return _layer_counter; }
-    int optimizePasses() const { return _optimize_passes; }
+    // What the steps have done since the last load: greedy layers added,
+    // optimise passes run, and how long the last compute took.
+    struct StepCounts {
+        int layers = 0;
+        int optimizePasses = 0;
+        // Milliseconds of the last compute: quantising the views, building
+        // the volume (its comparisons included).
+        double quantizeMs = 0.0;
+        double buildMs = 0.0;
+    };
+    const StepCounts& counts() const { return _counts; }
 
     // Replaces the design by a volume with no pictures behind it (a scene
     // file's); its cell size becomes the session's.
@@ -143,22 +148,6 @@ public:
     const PointLights& pointLights() const { return _point_lights; }
     Filling& filling() { return _filling; }
     const Filling& filling() const { return _filling; }
-    // The shadows of the directional-light volume when it has cells, else
-    // those of the point-light volume, on walls in the cube mesh's units.
-    std::vector<ShadowWall> shadowWalls() const;
-
-    // The number of the next numbered save of the result meshes (from 100),
-    // counted up by takeSaveNumber.
-    int saveCounter() const { return _save_counter; }
-    int takeSaveNumber() { return _save_counter++; }
-
-    // Milliseconds of the last compute: quantising the views, building the
-    // volume (its comparisons included).
-    struct Timings {
-        double quantize = 0.0;
-        double build = 0.0;
-    };
-    const Timings& lastTimings() const { return _timings; }
 
 private:
     Report checkSetAndCellSize(int set, float cellSize) const;
@@ -176,9 +165,14 @@ private:
     DesignVolume _volume{_pictures.views()};
     PointLights _point_lights;
     Filling _filling{_volume};
-    Timings _timings;
+    StepCounts _counts;
     float _cell_size = 5.0f;
-    int _layer_counter = 0;
-    int _optimize_passes = 0;
-    int _save_counter = 100;
 };
+
+// The shadows of the directional-light volume when it has cells, else those
+// of the point-light volume, on walls in the cube mesh's units.
+std::vector<ShadowWall> shadowWallsOf(const DesignSession& session);
+
+// The session's kept figures as the window shows them, "kept 94 % / 88 % /
+// 91 %", or empty without a volume with pictures.
+QString keptText(const DesignSession& session);

@@ -112,9 +112,9 @@ int runHull(const QStringList& args)
                 ", \"missing\": " + std::to_string(counts.missing[k]) +
                 ", \"extra\": " + std::to_string(counts.extra[k]) + "}";
     }
-    const DesignSession::Timings& t = session.lastTimings();
+    const DesignSession::StepCounts& t = session.counts();
     json += "], " + cli::keptJson(session) + ", " + cli::placementsJson(session) + ", \"timings_ms\": {\"load\": " + cli::jsonNumber(loadMs) + ", \"quantize\": " +
-            cli::jsonNumber(t.quantize) + ", \"build\": " + cli::jsonNumber(t.build) +
+            cli::jsonNumber(t.quantizeMs) + ", \"build\": " + cli::jsonNumber(t.buildMs) +
             ", \"mesh\": " + cli::jsonNumber(meshMs) + "}}\n";
     std::fputs(json.c_str(), stdout);
     return 0;

@@ -282,8 +282,11 @@ TEST(ContourHull, ClosedInEdgeOrderAndTheSameMeshAsContouringTheWholeField)
 {
     DesignSession session;
     const QString birds = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/bird%1.png");
-    ASSERT_TRUE(
-        session.load(0, {birds.arg(1), birds.arg(2), birds.arg(3)}, 5.0f, false, DesignSession::Pictures::Plain).ok());
+    ASSERT_TRUE(session
+                    .load({.paths = {birds.arg(1), birds.arg(2), birds.arg(3)},
+                           .cellSize = 5.0f,
+                           .how = DesignSession::Pictures::Plain})
+                    .ok());
     ASSERT_TRUE(session.compute().ok());
     ShadowObject& hull = *session.volume().master();  // n = 50, cells from index 2 up
     const int n = hull.resolution();

@@ -211,7 +211,8 @@ TEST_P(EditsKeepShadows, RandomEditsOnBirdHulls)
     DesignSession::PictureFiles birds;
     for (int k = 0; k < 3; ++k)
         birds[std::size_t(k)] = bundledPicture("birds/bird1.png").replace("bird1", QStringLiteral("bird%1").arg(k + 1));
-    ASSERT_TRUE(session.load(set, birds, 10.0f, false, DesignSession::Pictures::Plain).ok());
+    ASSERT_TRUE(
+        session.load({.set = set, .paths = birds, .cellSize = 10.0f, .how = DesignSession::Pictures::Plain}).ok());
     ASSERT_TRUE(session.compute().ok());
     ShadowObject& volume = *session.volume().master();
     const int n = volume.resolution();  // 25

@@ -229,7 +229,7 @@ TEST(Print, SculptureOfAgreeingPicturesCastsTheirFigures)
             ASSERT_TRUE(pictures[k].save(files[std::size_t(k)]));
         }
         DesignSession session;
-        ASSERT_TRUE(session.load(0, files, 5.0f, false, DesignSession::Pictures::Plain).ok());
+        ASSERT_TRUE(session.load({.paths = files, .cellSize = 5.0f, .how = DesignSession::Pictures::Plain}).ok());
         ASSERT_TRUE(session.compute().ok());
         SculptureOptions options;
         options.sizeMm = 80.0f;

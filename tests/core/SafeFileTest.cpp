@@ -66,8 +66,10 @@ TEST(SafeFile, ASceneSaveThatFailsSaysSoAndKeepsTheOldScene)
 {
     DesignSession session;
     const QString birds = QStringLiteral(KALVEX_SOURCE_DIR "/IncludedData/birds/bird%1.png");
-    ASSERT_TRUE(session.load(0, {birds.arg(1), birds.arg(2), birds.arg(3)}, 10.0f, false,
-                             DesignSession::Pictures::Plain)
+    ASSERT_TRUE(session
+                    .load({.paths = {birds.arg(1), birds.arg(2), birds.arg(3)},
+                           .cellSize = 10.0f,
+                           .how = DesignSession::Pictures::Plain})
                     .ok());
     ASSERT_TRUE(session.compute().ok());
     QTemporaryDir dir;

@@ -46,7 +46,7 @@ protected:
 
 TEST_F(Session, OptimizeLowersMissingPixelsAndKeepsRestPositions)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.load({.paths = contradictingPictures(), .cellSize = 5.0f}).ok());
     ASSERT_TRUE(session.compute().ok());
     const int before = missing();
     std::vector<int> progress;
@@ -55,7 +55,7 @@ TEST_F(Session, OptimizeLowersMissingPixelsAndKeepsRestPositions)
     const Report optimized = session.optimize(2, parameters, [&](int value) { progress.push_back(value); });
     EXPECT_EQ(lineOf(optimized), QStringLiteral("Optimized images."));
     EXPECT_EQ(progress, (std::vector<int>{25, 75}));
-    EXPECT_EQ(session.optimizePasses(), 2);
+    EXPECT_EQ(session.counts().optimizePasses, 2);
     EXPECT_LT(missing(), before);
     const DeformationModel& picture = session.pictures().picture(0);
     EXPECT_EQ(picture.rest_positions().size(), picture.image_mesh().vertices.size());
@@ -63,21 +63,21 @@ TEST_F(Session, OptimizeLowersMissingPixelsAndKeepsRestPositions)
 
 TEST_F(Session, GreedyLayersStartWithABuildAfterEveryRecompute)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.load({.paths = contradictingPictures(), .cellSize = 5.0f}).ok());
     EXPECT_EQ(lineOf(session.selectNextLayer()), QStringLiteral("Master volume computed."));
     const int hull = session.volume().counts().cells;
     EXPECT_EQ(lineOf(session.selectNextLayer()), QStringLiteral("Performed 4 greedy step(s)."));
     EXPECT_GT(session.volume().counts().cells, hull);
-    EXPECT_EQ(session.layerCounter(), 2);
+    EXPECT_EQ(session.counts().layers, 2);
     ASSERT_TRUE(session.recompute().ok());
-    EXPECT_EQ(session.layerCounter(), 0);
+    EXPECT_EQ(session.counts().layers, 0);
     EXPECT_EQ(lineOf(session.selectNextLayer()), QStringLiteral("Master volume computed."));
     EXPECT_EQ(session.volume().counts().cells, hull);
 }
 
 TEST_F(Session, FinalizeFillsTheChosenViewAndRefusesOtherSetUps)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.load({.paths = contradictingPictures(), .cellSize = 5.0f}).ok());
     ASSERT_TRUE(session.compute().ok());
     EXPECT_EQ(lineOf(session.finalize(all_ortho, 20.0f)), QStringLiteral("finalized results in X_PROJECTION-view."));
     // The narrow bar reaches above and below the wide one: its missing rows
@@ -94,7 +94,7 @@ TEST_F(Session, FinalizeFillsTheChosenViewAndRefusesOtherSetUps)
 
 TEST_F(Session, ResolutionIncreaseRebuildsAtTheNewCellSize)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.load({.paths = contradictingPictures(), .cellSize = 5.0f}).ok());
     ASSERT_TRUE(session.compute().ok());
     EXPECT_EQ(lineOf(session.increaseResolution(4.0f)),
               QStringLiteral("initial shadow mesh computed."));
@@ -107,7 +107,7 @@ TEST_F(Session, ResolutionIncreaseRebuildsAtTheNewCellSize)
 
 TEST_F(Session, UndoAndRedoRefreshTheCounts)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.load({.paths = contradictingPictures(), .cellSize = 5.0f}).ok());
     EXPECT_EQ(session.volume().master(), nullptr);
     EXPECT_EQ(lineOf(session.compute()), QStringLiteral("Computed shadow mesh."));
     ShadowObject& volume = *session.volume().master();
@@ -141,7 +141,7 @@ double signedVolume(const TriMesh& mesh)
 
 TEST_F(Session, SurfacesFaceTheOccupiedSideOrOutward)
 {
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 10.0f).ok());
+    ASSERT_TRUE(session.load({.paths = contradictingPictures(), .cellSize = 10.0f}).ok());
     ASSERT_TRUE(session.compute().ok());
     const Result<TriMesh> raw = session.volume().contour(0.8f, 3, 3);
     ASSERT_TRUE(raw.ok());
@@ -161,19 +161,19 @@ TEST_F(Session, BadInputLeavesTheSessionAsItWas)
 {
     const QString blank = _dir.filePath("blank.png"), absent = _dir.filePath("nothing.png");
     ASSERT_TRUE(pictureWithPixels({}).save(blank));
-    EXPECT_EQ(lineOf(session.load(0, {blank, blank, blank}, 5.0f)),
+    EXPECT_EQ(lineOf(session.load({.paths = {blank, blank, blank}, .cellSize = 5.0f})),
               QStringLiteral("Picture %1 has no figure: it is all one tone.").arg(blank));
-    EXPECT_TRUE(lineOf(session.load(0, {absent, blank, blank}, 5.0f))
+    EXPECT_TRUE(lineOf(session.load({.paths = {absent, blank, blank}, .cellSize = 5.0f}))
                     .startsWith(QStringLiteral("Cannot read picture %1: ").arg(absent)));
-    EXPECT_FALSE(session.load(7, {blank, blank, blank}, 5.0f).ok());
+    EXPECT_FALSE(session.load({.set = 7, .paths = {blank, blank, blank}, .cellSize = 5.0f}).ok());
     EXPECT_FALSE(session.compute().ok());
     EXPECT_EQ(lineOf(session.finalize(X_PROJECTION, 4.0f)), QStringLiteral("nothing to process."));
 
-    ASSERT_TRUE(session.load(0, contradictingPictures(), 5.0f).ok());
+    ASSERT_TRUE(session.load({.paths = contradictingPictures(), .cellSize = 5.0f}).ok());
     ASSERT_TRUE(session.compute().ok());
     const ShadowObject* volume = session.volume().master();
-    EXPECT_FALSE(session.load(0, {blank, blank, blank}, 0.5f).ok());
-    EXPECT_FALSE(session.load(0, {absent, blank, blank}, 5.0f).ok());
+    EXPECT_FALSE(session.load({.paths = {blank, blank, blank}, .cellSize = 0.5f}).ok());
+    EXPECT_FALSE(session.load({.paths = {absent, blank, blank}, .cellSize = 5.0f}).ok());
     EXPECT_EQ(session.volume().master(), volume);
     EXPECT_EQ(session.pictures().views().size(), 3u);
 }
@@ -185,10 +185,10 @@ TEST_F(Session, TwoViewsAndViewsWithoutPictures)
 {
     const DesignSession::PictureFiles paths = contradictingPictures();
     const QString disc = paths[2], wide = paths[0], narrow = paths[1];
-    ASSERT_TRUE(session.load(0, {disc, wide, narrow}, 5.0f).ok());
+    ASSERT_TRUE(session.load({.paths = {disc, wide, narrow}, .cellSize = 5.0f}).ok());
     ASSERT_TRUE(session.compute().ok());
     const int threeViews = session.volume().counts().cells;
-    EXPECT_EQ(lineOf(session.load(0, {disc, wide, QString()}, 5.0f, false, DesignSession::Pictures::Deformable, 2)),
+    EXPECT_EQ(lineOf(session.load({.paths = {disc, wide, QString()}, .cellSize = 5.0f, .count = 2})),
               QStringLiteral("Loaded 2 picture(s)."));
     ASSERT_TRUE(session.compute().ok());
     EXPECT_EQ(session.pictures().views().size(), 2u);
@@ -213,7 +213,7 @@ TEST_F(Session, TwoViewsAndViewsWithoutPictures)
 TEST_F(Session, PlacementsTravelWithTheScene)
 {
     const DesignSession::PictureFiles paths = contradictingPictures();
-    ASSERT_TRUE(session.load(0, paths, 5.0f).ok());
+    ASSERT_TRUE(session.load({.paths = paths, .cellSize = 5.0f}).ok());
     ASSERT_TRUE(session.compute().ok());
     const int before = session.volume().counts().cells;
     Placement moved;

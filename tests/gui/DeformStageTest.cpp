@@ -41,7 +41,7 @@ private slots:
         f.simple_iterateCount->setValue(2);
         click(f.btn_simple_deform_iterate);
         QVERIFY(f.simple_progressBar->isHidden());
-        QCOMPARE(_window->session().optimizePasses(), 2);
+        QCOMPARE(_window->session().counts().optimizePasses, 2);
         QCOMPARE(f.currentNofCells->text(), QString::number(cellCount()));
         QCOMPARE(f.projectionCells->text(), QStringLiteral("cells: %1").arg(cellCount()));
         QCOMPARE(status(), QStringLiteral("Optimized images."));

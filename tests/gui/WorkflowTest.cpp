@@ -206,7 +206,7 @@ private slots:
         QVERIFY(f.deformImages->isEnabled());
         f.deformImages->click();
         QCOMPARE(status(), QStringLiteral("Subroutine deformImages testing ...."));
-        QCOMPARE(_window->session().optimizePasses(), 1);
+        QCOMPARE(_window->session().counts().optimizePasses, 1);
         QCOMPARE(f.currentNofCells->text(), QString::number(cellCount()));
 
         f.exampleBased_lazyLoad->click();
