@@ -1,6 +1,7 @@
 #include "volume/KeepFigure.h"
 
 #include "volume/GridAllocator.h"
+#include "volume/WordBits.h"
 
 #include <algorithm>
 #include <bit>
@@ -11,71 +12,6 @@ namespace {
 // Grid-sized arrays come from the grid pool: fresh pages are slow to touch.
 template <class T>
 using GridVector = std::vector<T, GridAllocator<T>>;
-
-}  // namespace
-
-ByteMap figureMap(const QImage& canvas, float cellSize)
-{
-    return ShadowView::darkMap(canvas, ShadowView::resolutionFor(cellSize), cellSize, 100, 100, 100);
-}
-
-double keptFigure(const ByteMap& shadow, const ByteMap& figure)
-{
-    if (shadow.first() != figure.first() || shadow.second() != figure.second())
-        return 0.0;
-    long both = 0, either = 0;
-    for (int c = 0; c < shadow.first(); ++c) {
-        const std::uint8_t* s = shadow.column(c);
-        const std::uint8_t* f = figure.column(c);
-        for (int r = 0; r < shadow.second(); ++r) {
-            both += (s[r] && f[r]) ? 1 : 0;
-            either += (s[r] || f[r]) ? 1 : 0;
-        }
-    }
-    return either == 0 ? 1.0 : double(both) / double(either);
-}
-
-KeptValues keptFigures(const ShadowObject& master, const FigureMaps& figures)
-{
-    KeptValues kept{0, 0, 0};
-    for (int k = 0; k < 3; ++k)
-        kept[std::size_t(k)] = keptFigure(master.castShadow(master.viewModes()[std::size_t(k)]), figures[std::size_t(k)]);
-    return kept;
-}
-
-ViewFigures viewFigures(const std::array<QImage, 3>& canvases, float cellSize)
-{
-    ViewFigures figures;
-    for (std::size_t k = 0; k < 3; ++k) {
-        figures.maps[k] = figureMap(canvases[k], cellSize);
-        figures.cover[k] = figureCover(canvases[k], cellSize);
-    }
-    return figures;
-}
-
-KeptValues keptOnCanvas(const ShadowObject& master, const ViewFigures& figures)
-{
-    KeptValues kept{0, 0, 0};
-    const int n = master.sizeX();
-    for (std::size_t k = 0; k < 3; ++k) {
-        const std::vector<float>& cover = figures.cover[k];
-        if (cover.size() != std::size_t(n) * n)
-            continue;
-        const ByteMap shadow = master.castShadow(master.viewModes()[k]);
-        double both = 0, either = 0;
-        for (std::size_t p = 0; p < cover.size(); ++p) {
-            either += cover[p];
-            if (shadow.at(int(p) / n, int(p) % n)) {
-                both += cover[p];
-                either += 1.0 - cover[p];
-            }
-        }
-        kept[k] = either <= 0 ? 1.0 : both / either;
-    }
-    return kept;
-}
-
-namespace {
 
 // Softness of the minimum the moves raise: a view keeping this much more
 // than the least kept one counts e times less. A soft minimum lets a move
@@ -102,133 +38,6 @@ struct Effect {
     std::array<double, 3> both{0, 0, 0};
     std::array<double, 3> either{0, 0, 0};
 };
-
-// Cells of one ray, one bit each in ray order: W words.
-template <int W>
-struct WordBits {
-    static constexpr int kWords = W;
-    std::uint64_t w[W] = {};
-
-    bool any() const
-    {
-        std::uint64_t a = 0;
-        for (int i = 0; i < W; ++i)
-            a |= w[i];
-        return a != 0;
-    }
-    int count() const
-    {
-        int c = 0;
-        for (int i = 0; i < W; ++i)
-            c += std::popcount(w[i]);
-        return c;
-    }
-    WordBits operator&(const WordBits& o) const
-    {
-        WordBits r;
-        for (int i = 0; i < W; ++i)
-            r.w[i] = w[i] & o.w[i];
-        return r;
-    }
-    WordBits operator|(const WordBits& o) const
-    {
-        WordBits r;
-        for (int i = 0; i < W; ++i)
-            r.w[i] = w[i] | o.w[i];
-        return r;
-    }
-    WordBits operator^(const WordBits& o) const
-    {
-        WordBits r;
-        for (int i = 0; i < W; ++i)
-            r.w[i] = w[i] ^ o.w[i];
-        return r;
-    }
-    WordBits operator~() const
-    {
-        WordBits r;
-        for (int i = 0; i < W; ++i)
-            r.w[i] = ~w[i];
-        return r;
-    }
-    // Bit t + 1 from bit t, and bit t from bit t + d.
-    WordBits up() const
-    {
-        WordBits r;
-        r.w[0] = w[0] << 1;
-        for (int i = 1; i < W; ++i)
-            r.w[i] = w[i] << 1 | w[i - 1] >> 63;
-        return r;
-    }
-    WordBits down(int d) const
-    {
-        WordBits r;
-        const int words = d / 64, bits = d % 64;
-        for (int i = 0; i < W; ++i) {
-            const int from = i + words;
-            if (from < W)
-                r.w[i] = w[from] >> bits;
-            if (bits != 0 && from + 1 < W)
-                r.w[i] |= w[from + 1] << (64 - bits);
-        }
-        return r;
-    }
-    WordBits operator+(const WordBits& o) const
-    {
-        WordBits r;
-        unsigned carry = 0;
-        for (int i = 0; i < W; ++i) {
-            const std::uint64_t sum = w[i] + o.w[i];
-            const unsigned c1 = sum < w[i];
-            r.w[i] = sum + carry;
-            carry = c1 | (r.w[i] < sum);
-        }
-        return r;
-    }
-
-    // The first n bits.
-    static WordBits first(int n)
-    {
-        WordBits r;
-        for (int i = 0; i < W; ++i) {
-            const int bits = std::clamp(n - 64 * i, 0, 64);
-            r.w[i] = bits == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << bits) - 1;
-        }
-        return r;
-    }
-
-    // The runs of set bits of `cells` that hold a bit of `seeds` (a subset).
-    static WordBits runsWith(const WordBits& cells, const WordBits& seeds)
-    {
-        // Upward: the carries of cells + seeds run from each run's lowest
-        // seed to its top.
-        const WordBits upward = (((cells + seeds) ^ cells) | seeds) & cells;
-        // Downward, doubling the reach each step: `from` holds the cells
-        // that reach a seed within the span, `span` the cells whose next
-        // `reach` cells are all in `cells`.
-        WordBits from = seeds, span = cells;
-        for (int reach = 1; reach < 64 * W && span.any(); reach *= 2) {
-            from = from | (span & from.down(reach));
-            span = span & span.down(reach);
-        }
-        return upward | from;
-    }
-
-    template <class Visit>
-    void forEach(Visit visit) const
-    {
-        for (int i = 0; i < W; ++i)
-            for (std::uint64_t m = w[i]; m != 0; m &= m - 1)
-                visit(i * 64 + std::countr_zero(m));
-    }
-};
-
-template <int W>
-void setBit(WordBits<W>& bits, int t, bool on)
-{
-    const std::uint64_t bit = std::uint64_t(1) << (t % 64);
-    bits.w[t / 64] = on ? bits.w[t / 64] | bit : bits.w[t / 64] & ~bit;
-}
 
 // A ray along an axis: up to 256 cells (N is at most 250).
 using RayBits = WordBits<4>;
@@ -522,36 +331,37 @@ public:
             close(m.view, m.column, m.row, true);
             return true;
         }
+        const int free = m.freeView < 0 ? m.view : m.freeView;
         if (_bitRays && _exactSums) {
-            const int free = m.freeView < 0 ? m.view : m.freeView;
             Opening openings[3];
             bitOpenings(m.view, m.column, m.row, openings, free);
-            const Opening& o = openings[free];
-            if (!o.effect.valid || !(gain(o.effect) > 1e-12))
-                return false;
-            o.joined.forEach([&](int t) { occupy(rayCell(m.view, m.column, m.row, t), true); });
-            add(o.effect);
-            return true;
+            return take(openings[free], [&](int t) { return rayCell(m.view, m.column, m.row, t); });
         }
         if (_planeRays && _exactSums && planeRegular(m.view, m.column)) {
-            const int free = m.freeView < 0 ? m.view : m.freeView;
             PlaneOpening openings[3];
             planeOpenings(m.view, m.column, m.row, openings, free);
-            const PlaneOpening& o = openings[free];
-            if (!o.effect.valid || !(gain(o.effect) > 1e-12))
-                return false;
             const std::vector<int>& cells = _plane[m.view].cells[std::size_t(m.column)];
-            o.joined.forEach([&](int t) {
+            return take(openings[free], [&](int t) {
                 const int xy = cells[std::size_t(t)];
-                occupy(CellIndex{xy / _n, xy % _n, m.row}, true);
+                return CellIndex{xy / _n, xy % _n, m.row};
             });
-            add(o.effect);
-            return true;
         }
         const Effect e = open(m.view, m.column, m.row, false, m.freeView);
         if (!e.valid || !(gain(e) > 1e-12))
             return false;
         open(m.view, m.column, m.row, true, m.freeView);
+        return true;
+    }
+
+    // Carries out an opening found on bits when it raises the soft minimum;
+    // `cellAt` gives the cell of each place on the ray.
+    template <class Bits, class CellAt>
+    bool take(const OpeningOf<Bits>& o, CellAt cellAt)
+    {
+        if (!o.effect.valid || !(gain(o.effect) > 1e-12))
+            return false;
+        o.joined.forEach([&](int t) { occupy(cellAt(t), true); });
+        add(o.effect);
         return true;
     }
 
@@ -1461,13 +1271,6 @@ bool usable(const ShadowObject& master, const ViewFigures& figures)
     return true;
 }
 
-void recordShadows(ShadowObject& master)
-{
-    for (int k = 0; k < 3; ++k)
-        if (master.viewModes()[std::size_t(k)] != NO_VIEW)
-            master.create_reprojection_image_map(k, master.viewModes()[std::size_t(k)]);
-}
-
 }  // namespace
 
 KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const KeepOptions& options)
@@ -1521,55 +1324,4 @@ KeepReport keepFigure(ShadowObject& master, const ViewFigures& figures, const Ke
     std::tie(report.added, report.removed) = keeper.changes();
     recordShadows(master);
     return report;
-}
-
-bool BestPass::offer(const ShadowObject& master, int pass)
-{
-    const KeptValues kept = keptOnCanvas(master, _figures);
-    if (_pass >= 0 && !(worstKept(kept) > worstKept(_kept)))
-        return false;
-    _pass = pass;
-    _kept = kept;
-    _n = master.sizeX();
-    const auto& cells = master.grid().cells();
-    _cells.resize(cells.size());
-    for (std::size_t i = 0; i < cells.size(); ++i)
-        _cells[i] = cells[i].occupied ? 1 : 0;
-    return true;
-}
-
-bool BestPass::restore(ShadowObject& master) const
-{
-    if (_pass < 0 || master.sizeX() != _n || master.grid().cells().size() != _cells.size())
-        return false;
-    std::size_t i = 0;
-    for (int x = 0; x < _n; ++x)
-        for (int y = 0; y < _n; ++y)
-            for (int z = 0; z < _n; ++z, ++i)
-                master.setOccupied({x, y, z}, _cells[i] != 0);
-    recordShadows(master);
-    return true;
-}
-
-std::vector<float> figureCover(const QImage& canvas, float cellSize)
-{
-    const int n = ShadowView::resolutionFor(cellSize);
-    const QImage rgb = canvas.convertToFormat(QImage::Format_RGB32);
-    const auto edge = [&](int i) {
-        return std::min({rgb.width(), rgb.height(), int(std::ceil(double(i) * cellSize - 0.5))});
-    };
-    std::vector<float> cover(std::size_t(n) * n, 0.0f);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            int dark = 0, all = 0;
-            for (int v = edge(j); v < edge(j + 1); ++v) {
-                const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(v));
-                for (int u = edge(i); u < edge(i + 1); ++u) {
-                    ++all;
-                    dark += (qRed(line[u]) < 100 && qGreen(line[u]) < 100 && qBlue(line[u]) < 100) ? 1 : 0;
-                }
-            }
-            cover[std::size_t(i) * n + j] = all == 0 ? 0.0f : float(dark) / float(all);
-        }
-    return cover;
 }

@@ -26,25 +26,33 @@ QImage whiteCanvas(int size = 250)
     return image;
 }
 
-// Three figures that contradict each other: a disc, a triangle, a ring
-// with a bar.
-std::array<QImage, 3> contradictingCanvases()
+// A filled ellipse, a filled triangle and a ring with a bar across: three
+// figures that contradict each other.
+std::array<QImage, 3> discTriangleRing(QPoint centre, QSize radii, const QPolygon& triangle, int ringRadius,
+                                       int ringWidth, QLine bar)
 {
     std::array<QImage, 3> c{whiteCanvas(), whiteCanvas(), whiteCanvas()};
     QPainter p0(&c[0]);
     p0.setPen(Qt::NoPen);
     p0.setBrush(Qt::black);
-    p0.drawEllipse(QPoint(110, 140), 80, 60);
+    p0.drawEllipse(centre, radii.width(), radii.height());
     QPainter p1(&c[1]);
     p1.setPen(Qt::NoPen);
     p1.setBrush(Qt::black);
-    p1.drawPolygon(QPolygon({QPoint(125, 15), QPoint(235, 230), QPoint(30, 200)}));
+    p1.drawPolygon(triangle);
     QPainter p2(&c[2]);
-    p2.setPen(QPen(Qt::black, 22));
+    p2.setPen(QPen(Qt::black, ringWidth));
     p2.setBrush(Qt::NoBrush);
-    p2.drawEllipse(QPoint(125, 125), 85, 85);
-    p2.drawLine(40, 125, 210, 125);
+    p2.drawEllipse(QPoint(125, 125), ringRadius, ringRadius);
+    p2.drawLine(bar);
     return c;
+}
+
+// The three in the middle of the canvas.
+std::array<QImage, 3> contradictingCanvases()
+{
+    return discTriangleRing({110, 140}, {80, 60}, QPolygon({QPoint(125, 15), QPoint(235, 230), QPoint(30, 200)}), 85,
+                            22, QLine(40, 125, 210, 125));
 }
 
 std::unique_ptr<ShadowObject> hullOf(std::vector<ShadowView>& views, const std::array<QImage, 3>& canvases, int set,
@@ -245,21 +253,10 @@ TEST(KeepFigure, NeverLowersTheLeastKeptView)
 // the canvas and on the maps, with stray cells.
 TEST(KeepFigure, RowsOfBitsMakeTheMovesOfCells)
 {
-    std::array<QImage, 3> borders{whiteCanvas(), whiteCanvas(), whiteCanvas()};
-    {
-        QPainter p0(&borders[0]);
-        p0.setPen(Qt::NoPen);
-        p0.setBrush(Qt::black);
-        p0.drawEllipse(QPoint(125, 125), 135, 110);
-        QPainter p1(&borders[1]);
-        p1.setPen(Qt::NoPen);
-        p1.setBrush(Qt::black);
-        p1.drawPolygon(QPolygon({QPoint(0, 0), QPoint(250, 130), QPoint(0, 250)}));
-        QPainter p2(&borders[2]);
-        p2.setPen(QPen(Qt::black, 30));
-        p2.drawEllipse(QPoint(125, 125), 110, 110);
-        p2.drawLine(0, 40, 250, 40);
-    }
+    // The three reaching the canvas's borders.
+    const std::array<QImage, 3> borders =
+        discTriangleRing({125, 125}, {135, 110}, QPolygon({QPoint(0, 0), QPoint(250, 130), QPoint(0, 250)}), 110, 30,
+                         QLine(0, 40, 250, 40));
     const struct {
         const char* name;
         int set;
