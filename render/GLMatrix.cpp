@@ -101,4 +101,15 @@ Vec3 transformPoint(const Matrix& m, const Vec3& p)
     return r;
 }
 
+Matrix rotationOf(const Matrix& m)
+{
+    const double scale = std::sqrt(m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
+    Matrix r = identity();
+    if (scale > 0.0)
+        for (int col = 0; col < 3; ++col)
+            for (int row = 0; row < 3; ++row)
+                r[4 * col + row] = m[4 * col + row] / scale;
+    return r;
+}
+
 }  // namespace glmatrix

@@ -26,4 +26,8 @@ Matrix perspective(double fovyDegrees, double aspect, double nearPlane, double f
 // M (p, 1), without the division by w (the camera matrices are affine).
 Vec3 transformPoint(const Matrix& m, const Vec3& p);
 
+// The rotation of a camera matrix: its upper 3 x 3 without the uniform zoom,
+// no translation.
+Matrix rotationOf(const Matrix& m);
+
 }  // namespace glmatrix
